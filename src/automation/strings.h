@@ -1,0 +1,21 @@
+// 16-bit string helpers: UTF-8 at the edges, case rules of Automation's text compare.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "automation/variant.h"
+
+namespace tlx {
+
+BStr u16(std::string_view utf8);        // invalid sequences become U+FFFD
+std::string u8(std::u16string_view s);  // unpaired surrogates become U+FFFD
+
+// Case folding of Basic's LCase / UCase and text compare (ASCII and Latin-1 letters).
+char16_t lowerChar(char16_t c);
+char16_t upperChar(char16_t c);
+BStr lcase(std::u16string_view s);
+BStr ucase(std::u16string_view s);
+bool equalsNoCase(std::u16string_view a, std::u16string_view b);
+
+}  // namespace tlx

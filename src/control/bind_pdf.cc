@@ -1,0 +1,11 @@
+#include "control/bindings.h"
+#include "control/talvex.h"
+
+namespace tlx {
+
+std::span<const Binding> pdfBindings() {
+  static const std::vector<Binding> bindings = {};
+  return bindings;
+}
+
+}  // namespace tlx

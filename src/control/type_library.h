@@ -1,0 +1,46 @@
+// The control's type library: every public method with its dispatch identifier, parameters and
+// result type, in declaration order, and the enumerations with their tlx constants.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/variant.h"
+
+namespace tlx {
+
+struct ParamInfo {
+  std::string name;
+  std::string typeName;  // as declared: String, Integer, Long, Double, Single, Boolean, Variant,
+                         // Object, an enumeration (a Long) or a class name (an object)
+  VarType type;          // the automation type arguments are coerced to
+  bool optional = false;
+  std::optional<Variant> defaultValue;  // the declared default of an optional parameter
+  bool byVal = false;
+};
+
+struct MethodInfo {
+  std::string name;
+  int32_t dispid;
+  std::vector<ParamInfo> params;
+  std::string resultTypeName;  // empty for a Sub
+  VarType resultType;          // vtEmpty for a Sub
+  std::string signature() const;  // the Basic declaration, e.g. "Function Zoom(...) As Integer"
+};
+
+struct EnumInfo {
+  std::string name;
+  std::vector<std::pair<std::string, int32_t>> constants;
+};
+
+const std::vector<MethodInfo>& typeLibrary();
+const MethodInfo* findMethod(std::string_view name);  // without regard to case
+const MethodInfo* findMethod(int32_t dispid);
+const std::vector<EnumInfo>& enumerations();
+
+constexpr int32_t DISPID_ABOUTBOX = -552;
+
+}  // namespace tlx

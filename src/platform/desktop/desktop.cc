@@ -1,0 +1,57 @@
+#include "platform/desktop/desktop.h"
+
+#include <algorithm>
+
+#include "automation/strings.h"
+#include "platform/desktop/host_site.h"
+
+namespace tlx {
+
+Desktop& Desktop::instance() {
+  static Desktop desktop;
+  return desktop;
+}
+
+Desktop::WindowId Desktop::openWindow(BStr title, bool visible) {
+  windows_.push_back({next_, std::move(title), visible});
+  if (visible) foreground_ = next_;
+  return next_++;
+}
+
+void Desktop::closeWindow(WindowId id) {
+  std::erase_if(windows_, [id](const Window& w) { return w.id == id; });
+  if (foreground_ == id) foreground_ = 0;
+}
+
+void Desktop::setTitle(WindowId id, BStr title) {
+  for (auto& w : windows_)
+    if (w.id == id) w.title = std::move(title);
+}
+
+void Desktop::setVisible(WindowId id, bool visible) {
+  for (auto& w : windows_)
+    if (w.id == id) w.visible = visible;
+  if (!visible && foreground_ == id) foreground_ = 0;
+}
+
+bool Desktop::activate(const BStr& title) {
+  for (auto& w : windows_)
+    if (w.visible && w.title == title) {
+      foreground_ = w.id;
+      return true;
+    }
+  return false;
+}
+
+BStr Desktop::foregroundTitle() const {
+  for (auto& w : windows_)
+    if (w.id == foreground_) return w.title;
+  return {};
+}
+
+void HostSite::activateWindow(const BStr& title) {
+  if (!Desktop::instance().activate(title))
+    throw ComError(hr::INVALID_PROCEDURE_CALL, "No visible window has the title \"" + u8(title) + "\"");
+}
+
+}  // namespace tlx
