@@ -10,6 +10,10 @@
 
 namespace tlx {
 
+// The error in flight inside a catch block, as a ComError (other exceptions are mapped:
+// bad_alloc to "Out of memory", anything else to E_FAIL with its text).
+ComError currentError();
+
 // Continue-on-error mode. Each step runs; a failing step leaves its error pending and the body
 // goes on. A later success does not clear it; entering the mode does.
 class ErrorFrame {
@@ -36,10 +40,6 @@ class ErrorFrame {
  private:
   ComError pending_{hr::S_OK};
 };
-
-// The error in flight inside a catch block, as a ComError (other exceptions are mapped:
-// bad_alloc to "Out of memory", anything else to E_FAIL with its text).
-ComError currentError();
 
 // Fails the call with the control's error number and a fixed description; nothing after it
 // runs and the caller receives no result.

@@ -67,6 +67,7 @@ class Variant {
   Variant(std::u16string_view s) : Variant(BStr(s)) {}
   Variant(const char* utf8);  // convenience: UTF-8 text becomes a 16-bit string
   Variant(ObjRef obj) noexcept;  // an empty reference gives a Dispatch Variant holding Nothing
+  Variant(std::nullptr_t) = delete;  // say Variant::null() or Variant(ObjRef()) (Nothing)
   // An array Variant takes the array over; element type comes from the array.
   explicit Variant(std::unique_ptr<SafeArray> array) noexcept;
 
@@ -116,6 +117,8 @@ class Variant {
 
  private:
   void reset() noexcept;
+  void copyFrom(const Variant& o);
+  void stealFrom(Variant& o) noexcept;
 
   VarType type_;
   union {
@@ -127,7 +130,7 @@ class Variant {
     bool bool_;
     uint8_t ui1_;
     BStr str_;
-    Dispatch* obj_;
+    ObjRef obj_;
     SafeArray* arr_;
   };
 };
