@@ -49,6 +49,20 @@ BStr Desktop::foregroundTitle() const {
   return {};
 }
 
+bool Desktop::isOpen(WindowId id) const {
+  return std::any_of(windows_.begin(), windows_.end(), [id](const Window& w) { return w.id == id; });
+}
+
+bool Desktop::isVisible(WindowId id) const {
+  return std::any_of(windows_.begin(), windows_.end(),
+                     [id](const Window& w) { return w.id == id && w.visible; });
+}
+
+std::optional<Point3> Desktop::pick(const BStr& prompt) {
+  if (!pickSource_) return std::nullopt;
+  return pickSource_(prompt);
+}
+
 void HostSite::activateWindow(const BStr& title) {
   if (!Desktop::instance().activate(title))
     throw ComError(hr::INVALID_PROCEDURE_CALL, "No visible window has the title \"" + u8(title) + "\"");

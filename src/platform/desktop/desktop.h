@@ -2,10 +2,13 @@
 // host's form open, and which of them is in front.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "automation/variant.h"
+#include "platform/desktop/host_site.h"
 
 namespace tlx {
 
@@ -21,6 +24,16 @@ class Desktop {
   // A visible window whose title equals `title` comes to the front; false when none matches.
   bool activate(const BStr& title);
   BStr foregroundTitle() const;
+  // Whether a window is open and shown (false for a closed one).
+  bool isOpen(WindowId id) const;
+  bool isVisible(WindowId id) const;
+
+  // Interactive point picks for the in-process applications. The command-line host (or a test)
+  // installs the source; without one every pick is cancelled.
+  using PickSource = std::function<std::optional<Point3>(const BStr& prompt)>;
+  void setPickSource(PickSource source) { pickSource_ = std::move(source); }
+  bool hasPickSource() const { return static_cast<bool>(pickSource_); }
+  std::optional<Point3> pick(const BStr& prompt);
 
  private:
   struct Window {
@@ -31,6 +44,7 @@ class Desktop {
   std::vector<Window> windows_;
   WindowId next_ = 1;
   WindowId foreground_ = 0;
+  PickSource pickSource_;
 };
 
 }  // namespace tlx
