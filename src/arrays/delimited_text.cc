@@ -1,0 +1,307 @@
+// Delimited text and text files: three readers, four writers.
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "arrays/arrays.h"
+#include "arrays/line_file.h"
+#include "automation/cls_concat.h"
+#include "automation/convert.h"
+#include "automation/text_file.h"
+
+namespace tlx {
+
+namespace {
+
+constexpr HRESULT kSubscriptOutOfRange = hr::basicError(9);
+constexpr HRESULT kOverflow = hr::basicError(6);
+
+// Occurrences of the delimiter, left to right, not overlapping.
+template <class Ch>
+size_t countDelimiters(std::basic_string_view<Ch> line, std::basic_string_view<Ch> d) {
+  if (d.size() == 1) return static_cast<size_t>(std::count(line.begin(), line.end(), d[0]));
+  size_t n = 0;
+  for (size_t p = line.find(d); p != line.npos; p = line.find(d, p + d.size())) ++n;
+  return n;
+}
+
+size_t countDelimiters(std::string_view line, std::string_view d) {
+  if (d.size() == 1) return countByte(line, d[0]);
+  return countDelimiters<char>(line, d);
+}
+
+// The fields of a line that is taken to end with a delimiter: one is appended unless the line
+// already ends with it, so a trailing delimiter adds no empty field and an empty line gives one
+// empty field. A delimiter of several characters splits at the whole string.
+template <class Ch, class F>
+void forEachField(std::basic_string_view<Ch> line, std::basic_string_view<Ch> d, F&& field) {
+  size_t start = 0;
+  for (;;) {
+    size_t p = d.size() == 1 ? line.find(d[0], start) : line.find(d, start);
+    if (p == line.npos) {
+      if (start < line.size() || start == 0) field(line.substr(start));
+      return;
+    }
+    field(line.substr(start, p - start));
+    start = p + d.size();
+  }
+}
+
+template <class Ch>
+std::basic_string_view<Ch> removeQuotes(std::basic_string_view<Ch> f) {
+  if (f.size() >= 2 && f.front() == Ch('"') && f.back() == Ch('"')) return f.substr(1, f.size() - 2);
+  return f;
+}
+
+// The delimiter as bytes, when every character of it is ASCII (ASCII lines are split as bytes).
+std::string narrowDelimiter(const BStr& d) {
+  std::string out;
+  for (char16_t c : d) {
+    if (c >= 0x80) return {};
+    out.push_back(static_cast<char>(c));
+  }
+  return out;
+}
+
+void appendText(clsConcat& b, const Variant& v) {
+  if (v.isString())
+    b.SConcat(std::u16string_view(v.str()));
+  else
+    b.SConcat(std::u16string_view(toBStr(v)));
+}
+
+// How a line of the text file shows an element written without quotes, the way Basic's
+// line-print writes a Variant: strings as they are, Empty as nothing, Null as the word.
+BStr printForm(const Variant& v) {
+  if (v.isString()) return v.str();
+  if (v.isNull()) return u"Null";
+  if (v.type() == vtError) {
+    uint32_t code = static_cast<uint32_t>(v.scode());
+    int32_t shown = (code & 0xFFFF0000u) == 0x800A0000u ? int32_t(code & 0xFFFF) : v.scode();
+    return u"Error " + toBStr(Variant(shown));
+  }
+  return toBStr(v);
+}
+
+}  // namespace
+
+BStr trimSpaces(std::u16string_view s) {
+  size_t b = s.find_first_not_of(u' ');
+  if (b == s.npos) return {};
+  size_t e = s.find_last_not_of(u' ');
+  return BStr(s.substr(b, e - b + 1));
+}
+
+int16_t TextFileToArray(const BStr& strTextFile, Variant& varArray, BStr strDelimiter,
+                        bool blnRemoveQuotes) {
+  if (strDelimiter.empty()) strDelimiter = u",";
+  LineFile file;
+  if (!file.open(strTextFile)) return -1;
+  if (!varArray.isArray()) return -2;
+  try {
+    const std::u16string_view wideDelim(strDelimiter);
+    const std::string narrow = narrowDelimiter(strDelimiter);
+    const std::string_view narrowDelim(narrow);
+
+    // First pass: the number of lines and the most delimiters in one line (a 16-bit count).
+    int64_t rows = 0;
+    size_t maxDelims = 0;
+    auto tally = [&](size_t delims) {
+      if (delims > 32767) throw ComError(kOverflow, "Overflow");
+      maxDelims = std::max(maxDelims, delims);
+      if (++rows > INT32_MAX) throw ComError(kOverflow, "Overflow");
+    };
+    file.forEachLine(
+        [&](std::string_view line) { tally(narrow.empty() ? 0 : countDelimiters(line, narrowDelim)); },
+        [&](std::u16string_view line) { tally(countDelimiters(line, wideDelim)); });
+    // An empty file would need an upper bound of -1.
+    if (rows == 0) throw ComError(kSubscriptOutOfRange, "Subscript out of range");
+
+    const int32_t nRows = static_cast<int32_t>(rows);
+    const int32_t nCols = static_cast<int32_t>(maxDelims) + 1;
+    SafeArray& array = redimVariant(varArray, {Bound{0, nRows}, Bound{0, nCols}});
+    std::vector<Variant>& elements = array.elements();
+
+    // Second pass: the fields, stored as strings. Element (r, c) sits at r + c * rows.
+    file.rewind();
+    int32_t r = 0;
+    auto slot = [&](int32_t c) -> Variant& {
+      // The file may have grown since the first pass.
+      if (r >= nRows || c >= nCols) throw ComError(kSubscriptOutOfRange, "Subscript out of range");
+      return elements[static_cast<size_t>(r) + static_cast<size_t>(c) * static_cast<size_t>(nRows)];
+    };
+    auto wideLine = [&](std::u16string_view line) {
+      int32_t c = 0;
+      forEachField(line, wideDelim, [&](std::u16string_view f) {
+        if (blnRemoveQuotes) f = removeQuotes(f);
+        slot(c++) = Variant(BStr(f));
+      });
+      ++r;
+    };
+    auto asciiLine = [&](std::string_view line) {
+      if (narrow.empty()) return wideLine(widenAscii(line));
+      int32_t c = 0;
+      forEachField(line, narrowDelim, [&](std::string_view f) {
+        if (blnRemoveQuotes) f = removeQuotes(f);
+        slot(c++) = Variant(widenAscii(f));
+      });
+      ++r;
+    };
+    file.forEachLine(asciiLine, wideLine);
+    return 1;
+  } catch (...) {
+    return -3;
+  }
+}
+
+int16_t TextFileToOneDArray(const BStr& strTextFile, Variant& varArray) {
+  LineFile file;
+  if (!file.open(strTextFile)) return -1;
+  if (!varArray.isArray()) return -2;
+  // The array grows one line at a time, keeping its elements. The first step cuts a longer array
+  // (and fails on one that cannot be re-dimensioned so); the later lines are gathered and put in
+  // place together, which ends in the same array without re-dimensioning once per line.
+  std::vector<Variant> later;
+  bool first = true;
+  auto store = [&](BStr line) {
+    if (first) {
+      redimPreserveVariant(varArray, {Bound{0, 1}}).at(0) = Variant(std::move(line));
+      first = false;
+    } else {
+      later.emplace_back(std::move(line));
+    }
+  };
+  auto settle = [&] {
+    if (later.empty()) return;
+    SafeArray& a = redimPreserveVariant(varArray, {Bound{0, static_cast<int32_t>(later.size() + 1)}});
+    for (size_t i = 0; i < later.size(); ++i) a.elements()[i + 1] = std::move(later[i]);
+    later.clear();
+  };
+  try {
+    file.forEachLine([&](std::string_view line) { store(widenAscii(line)); },
+                     [&](std::u16string_view line) { store(BStr(line)); });
+    if (later.size() + 1 > static_cast<size_t>(INT32_MAX)) throw ComError(kOverflow, "Overflow");
+    settle();
+    return 1;
+  } catch (...) {
+    // The lines stored before the failure stay, as they would line by line.
+    try {
+      settle();
+    } catch (...) {
+    }
+    return -3;
+  }
+}
+
+int16_t MultiLineTextToOneDArray(BStr strText, Variant& varArray, BStr strDelimiter) {
+  if (strDelimiter.empty()) strDelimiter = u",";
+  if (!varArray.isArray()) return -1;
+  try {
+    const std::u16string_view text(strText), d(strDelimiter);
+    size_t n = 0;
+    forEachField(text, d, [&](std::u16string_view) { ++n; });
+    if (n > static_cast<size_t>(INT32_MAX)) throw ComError(kOverflow, "Overflow");
+    SafeArray& a = redimVariant(varArray, {Bound{0, static_cast<int32_t>(n)}});
+    size_t i = 0;
+    forEachField(text, d, [&](std::u16string_view f) { a.elements()[i++] = Variant(BStr(f)); });
+    return 1;
+  } catch (...) {
+    return -2;
+  }
+}
+
+int16_t TwoDArrayToText(Variant& varArray, BStr& strText, BStr& strDelimiter, BStr& strEndOfRowChar,
+                        bool blnQuotes) {
+  if (!varArray.isArray()) return -1;
+  // The defaults go back into the caller's variables.
+  if (trimSpaces(strDelimiter).empty()) strDelimiter = u"\t";
+  if (trimSpaces(strEndOfRowChar).empty()) strEndOfRowChar = u"\r\n";
+  try {
+    const SafeArray& a = varArray.arrayRef();
+    clsConcat text;
+    for (int32_t r = a.lbound(1), rLast = a.ubound(1); r <= rLast; ++r) {
+      for (int32_t c = a.lbound(2), cLast = a.ubound(2); c <= cLast; ++c) {
+        if (blnQuotes) text.SConcat(u'"');
+        appendText(text, a.at(r, c));
+        if (blnQuotes) text.SConcat(u'"');
+        text.SConcat(std::u16string_view(c == cLast ? strEndOfRowChar : strDelimiter));
+      }
+    }
+    strText = text.GetString();
+    return 1;
+  } catch (...) {
+    return -2;
+  }
+}
+
+int16_t TwoDArrayToTextFile(Variant& varArray, const BStr& strTextFile, BStr strDelimiter,
+                            bool blnQuotes) {
+  if (!varArray.isArray()) return -1;
+  if (strDelimiter.empty()) strDelimiter = u",";
+  try {
+    TextWriter out(strTextFile);
+    const SafeArray& a = varArray.arrayRef();
+    clsConcat row;
+    auto field = [&](const Variant& v) {
+      if (blnQuotes) row.SConcat(u'"');
+      appendText(row, v);
+      if (blnQuotes) row.SConcat(u'"');
+    };
+    for (int32_t r = a.lbound(1), rLast = a.ubound(1); r <= rLast; ++r) {
+      const int32_t cLast = a.ubound(2);
+      for (int32_t c = a.lbound(2); c <= cLast - 1; ++c) {
+        field(a.at(r, c));
+        row.SConcat(std::u16string_view(strDelimiter));
+      }
+      field(a.at(r, cLast));
+      out.writeLine(row.GetString());
+      row.ReInit();
+    }
+    out.close();
+    return 1;
+  } catch (...) {
+    return -2;
+  }
+}
+
+int16_t OneDArrayToTextFile(Variant& varArray, const BStr& strTextFile, bool blnQuotes) {
+  if (!varArray.isArray()) return -1;
+  try {
+    TextWriter out(strTextFile);
+    const SafeArray& a = varArray.arrayRef();
+    for (int32_t i = a.lbound(1), last = a.ubound(1); i <= last; ++i) {
+      const Variant& v = a.at(i);
+      if (blnQuotes)
+        out.writeLine(u"\"" + toBStr(v) + u"\"");
+      else
+        out.writeLine(printForm(v));
+    }
+    out.close();
+    return 1;
+  } catch (...) {
+    return -2;
+  }
+}
+
+int16_t OneDArrayToText(Variant& varArray, BStr& strText, BStr& strEndOfRowChar,
+                        const BStr& strEndOfArrayChar, bool blnQuotes) {
+  if (!varArray.isArray()) return -1;
+  if (trimSpaces(strEndOfRowChar).empty()) strEndOfRowChar = u"\r\n";
+  try {
+    const SafeArray& a = varArray.arrayRef();
+    clsConcat text;
+    for (int32_t i = a.lbound(1), last = a.ubound(1); i <= last; ++i) {
+      if (blnQuotes) text.SConcat(u'"');
+      appendText(text, a.at(i));
+      if (blnQuotes) text.SConcat(u'"');
+      text.SConcat(std::u16string_view(i == last ? strEndOfArrayChar : strEndOfRowChar));
+    }
+    strText = text.GetString();
+    return 1;
+  } catch (...) {
+    return -2;
+  }
+}
+
+}  // namespace tlx

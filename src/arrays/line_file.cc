@@ -1,0 +1,147 @@
+#include "arrays/line_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tlx {
+
+namespace {
+constexpr size_t kBlock = size_t(1) << 20;
+}
+
+bool codePageKeepsAscii() {
+  static const bool keeps = [] {
+    std::string bytes(128, '\0');
+    for (int i = 0; i < 128; ++i) bytes[i] = static_cast<char>(i);
+    try {
+      BStr text = decodeText(bytes);
+      if (text.size() != 128) return false;
+      for (int i = 0; i < 128; ++i)
+        if (text[i] != static_cast<char16_t>(i)) return false;
+      return true;
+    } catch (...) {
+      return false;
+    }
+  }();
+  return keeps;
+}
+
+bool isAsciiBytes(std::string_view s) {
+  const char* p = s.data();
+  size_t n = s.size(), i = 0;
+#if defined(__SSE2__)
+  __m128i any = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+  if (_mm_movemask_epi8(any) != 0) return false;
+#endif
+  unsigned char high = 0;
+  for (; i < n; ++i) high |= static_cast<unsigned char>(p[i]);
+  return (high & 0x80) == 0;
+}
+
+size_t countByte(std::string_view s, char c) {
+  const char* p = s.data();
+  size_t n = s.size(), i = 0, count = 0;
+#if defined(__SSE2__)
+  const __m128i needle = _mm_set1_epi8(c);
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    count += static_cast<size_t>(__builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(v, needle))));
+  }
+#endif
+  for (; i < n; ++i) count += p[i] == c;
+  return count;
+}
+
+BStr widenAscii(std::string_view s) {
+  BStr out(s.size(), u'\0');
+  char16_t* d = out.data();
+  for (size_t i = 0; i < s.size(); ++i) d[i] = static_cast<char16_t>(static_cast<unsigned char>(s[i]));
+  return out;
+}
+
+LineFile::~LineFile() { closeFile(); }
+
+void LineFile::closeFile() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+  reader_.reset();
+}
+
+bool LineFile::open(const BStr& fileName) {
+  closeFile();
+  name_ = fileName;
+  if (!codePageKeepsAscii()) {
+    try {
+      reader_ = std::make_unique<TextReader>(fileName);
+      return true;
+    } catch (...) {
+      return false;
+    }
+  }
+  std::FILE* f = std::fopen(toPath(fileName).c_str(), "rb");
+  if (!f) return false;
+  struct stat st;
+  if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    std::fclose(f);
+    return false;
+  }
+  file_ = f;
+  buffer_.resize(kBlock);
+  begin_ = end_ = 0;
+  eof_ = false;
+  return true;
+}
+
+void LineFile::rewind() {
+  if (!open(name_)) throw ComError(hr::FILE_NOT_FOUND, "File not found");
+}
+
+void LineFile::refill() {
+  if (begin_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  // A line longer than the buffer: make room for more of it.
+  if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+  size_t want = buffer_.size() - end_;
+  size_t got = std::fread(buffer_.data() + end_, 1, want, file_);
+  if (got < want) {
+    if (std::ferror(file_)) throw ComError(hr::basicError(57), "Device I/O error");
+    eof_ = true;
+  }
+  end_ += got;
+}
+
+bool LineFile::nextBytes(std::string_view& line) {
+  for (;;) {
+    const char* base = buffer_.data();
+    const void* cr = std::memchr(base + begin_, '\r', end_ - begin_);
+    if (cr) {
+      size_t p = static_cast<size_t>(static_cast<const char*>(cr) - base);
+      // A CR at the very end of the block may have its LF at the start of the next one.
+      if (p + 1 < end_ || eof_) {
+        line = std::string_view(base + begin_, p - begin_);
+        begin_ = p + 1;
+        if (begin_ < end_ && base[begin_] == '\n') ++begin_;
+        return true;
+      }
+    } else if (eof_) {
+      if (begin_ == end_) return false;
+      line = std::string_view(base + begin_, end_ - begin_);
+      begin_ = end_;
+      return true;
+    }
+    refill();
+  }
+}
+
+}  // namespace tlx
