@@ -267,6 +267,10 @@ int64_t PdfBeginPage(PdfWriterState& st) {
   PdfWrite(st, "/Length " + num(content + 1) + " 0 R");
   PdfWrite(st, ">>");
   PdfWrite(st, "stream");
+  // Readers take a carriage return alone after "stream" as damage: the keyword's line end is
+  // CR LF, and the data starts after the line feed.
+  st.buffer.push_back('\n');
+  ++st.bytePosition;
   int64_t streamStart = st.bytePosition;
   PdfWrite(st, "BT");
   PdfWrite(st, "/F1 " + fixedText(st.fontSize) + " Tf");

@@ -1,0 +1,188 @@
+// Helpers of the PDF tests: scratch folders, outside checkers, and an in-process reading of the
+// writer's output (cross-reference offsets, stream lengths, the text items of every page).
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace pdftest {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/talvex-pdf-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (!made) throw std::runtime_error("mkdtemp failed");
+    path_ = made;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    return names;
+  }
+
+ private:
+  fs::path path_;
+};
+
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+inline std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline std::string shellQuoted(const std::string& path) { return "'" + path + "'"; }
+
+struct Outcome {
+  int exitCode;
+  std::string out;
+};
+
+inline Outcome run(const std::string& command) {
+  Outcome r{-1, {}};
+  std::FILE* p = popen(command.c_str(), "r");
+  if (!p) return r;
+  char chunk[4096];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, p)) > 0) r.out.append(chunk, n);
+  int status = pclose(p);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+inline Outcome qpdfCheck(const std::string& pdf) { return run("qpdf --check " + shellQuoted(pdf) + " 2>&1"); }
+
+// Pages of `pdftotext -layout`, split at the form feed that ends every page.
+inline std::vector<std::string> pdfText(const std::string& pdf) {
+  std::string text = run("pdftotext -layout " + shellQuoted(pdf) + " - 2>/dev/null").out;
+  std::vector<std::string> pages;
+  size_t start = 0, ff;
+  while ((ff = text.find('\f', start)) != std::string::npos) {
+    pages.push_back(text.substr(start, ff - start));
+    start = ff + 1;
+  }
+  return pages;
+}
+
+// The non-blank lines of one page of pdftotext output, blanks at both ends removed.
+inline std::vector<std::string> lines(const std::string& page) {
+  std::vector<std::string> out;
+  std::istringstream in(page);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t a = line.find_first_not_of(' '), b = line.find_last_not_of(' ');
+    if (a != std::string::npos) out.push_back(line.substr(a, b - a + 1));
+  }
+  return out;
+}
+
+inline long long numberAt(const std::string& s, size_t pos) {
+  return std::strtoll(s.c_str() + pos, nullptr, 10);
+}
+
+// Checks what a reader relies on: "startxref" names the "xref" line, every entry's offset is the
+// first byte of "<n> 0 obj", every stream's length object holds the stream's exact byte count.
+inline ::testing::AssertionResult wellFormed(const std::string& pdf) {
+  auto failure = [] { return ::testing::AssertionFailure(); };
+  if (pdf.rfind("%PDF-1.2\r", 0) != 0) return failure() << "no header";
+  const std::string tail = "\r%%EOF\r";
+  if (pdf.size() < tail.size() || pdf.compare(pdf.size() - tail.size(), tail.size(), tail) != 0)
+    return failure() << "does not end with %%EOF";
+  size_t sx = pdf.rfind("\rstartxref\r");
+  if (sx == std::string::npos) return failure() << "no startxref";
+  long long xref = numberAt(pdf, sx + 11);
+  if (xref < 0 || static_cast<size_t>(xref) >= pdf.size() || pdf.compare(xref, 5, "xref\r") != 0)
+    return failure() << "startxref " << xref << " does not point at xref";
+  size_t pos = xref + 5;
+  if (pdf.compare(pos, 2, "0 ") != 0) return failure() << "no subsection";
+  long long count = numberAt(pdf, pos + 2);
+  pos = pdf.find('\r', pos) + 1;
+  if (pdf.compare(pos, 20, "0000000000 65535 f \r") != 0) return failure() << "bad free entry";
+  pos += 20;
+  std::vector<long long> offsets(count, 0);
+  for (long long n = 1; n < count; ++n, pos += 20) {
+    if (pdf.compare(pos + 10, 10, " 00000 n \r") != 0) return failure() << "bad entry " << n;
+    offsets[n] = numberAt(pdf, pos);
+    std::string head = std::to_string(n) + " 0 obj\r";
+    if (offsets[n] <= 0 || static_cast<size_t>(offsets[n]) >= pdf.size() ||
+        pdf.compare(offsets[n], head.size(), head) != 0)
+      return failure() << "offset of object " << n << " (" << offsets[n] << ") misses it";
+  }
+  if (pdf.compare(pos, 8, "trailer\r") != 0) return failure() << "no trailer after the table";
+  if (pdf.find("/Size " + std::to_string(count) + "\r", pos) == std::string::npos)
+    return failure() << "/Size differs from the table";
+  // Streams: "/Length <k> 0 R" and object k holds the byte count between "stream\r\n" and
+  // "endstream".
+  size_t at = 0;
+  while ((at = pdf.find("/Length ", at)) != std::string::npos) {
+    long long lengthObject = numberAt(pdf, at + 8);
+    size_t data = pdf.find("stream\r\n", at);
+    size_t end = pdf.find("endstream\r", data);
+    if (data == std::string::npos || end == std::string::npos) return failure() << "open stream";
+    data += 8;
+    if (lengthObject <= 0 || lengthObject >= count) return failure() << "bad /Length object";
+    size_t value = pdf.find('\r', offsets[lengthObject]) + 1;
+    if (numberAt(pdf, value) != static_cast<long long>(end - data))
+      return failure() << "stream length of object " << lengthObject << " is wrong";
+    at = end;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// The strings shown by "T* (...\r\n) Tj", page by page, as written (still escaped).
+inline std::vector<std::vector<std::string>> textItems(const std::string& pdf) {
+  std::vector<std::vector<std::string>> pages;
+  size_t at = 0;
+  while ((at = pdf.find("stream\r\nBT\r", at)) != std::string::npos) {
+    size_t end = pdf.find("\rET\r", at);
+    std::vector<std::string> items;
+    size_t t = at;
+    while ((t = pdf.find("\rT* (", t)) != std::string::npos && t < end) {
+      size_t close = pdf.find("\r\n) Tj\r", t);
+      items.push_back(pdf.substr(t + 5, close - t - 5));
+      t = close;
+    }
+    pages.push_back(items);
+    at = end;
+  }
+  return pages;
+}
+
+inline std::string unescape(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size()) ++i;
+    out.push_back(s[i]);
+  }
+  return out;
+}
+
+// Replaces the creation date, the one part of the output that differs from run to run.
+inline std::string withoutDate(std::string pdf) {
+  size_t at = pdf.find("/CreationDate (D:");
+  if (at != std::string::npos) pdf.replace(at + 17, 14, "YYYYMMDDHHMMSS");
+  return pdf;
+}
+
+}  // namespace pdftest
