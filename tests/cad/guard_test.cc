@@ -1,0 +1,101 @@
+// The document guard in its status-code and raising forms, across every guarded method.
+#include "cad_fixture.h"
+
+namespace tlxtest {
+namespace {
+
+// Every status-code method behind the guard, called with harmless arguments.
+std::vector<std::pair<std::string, std::function<int(const AcadContext&)>>> statusMethods() {
+  return {
+      {"Zoom", [](auto& c) { return Zoom(c, 0, 0, 0, 1, 1, 0); }},
+      {"ZoomCenter", [](auto& c) { return ZoomCenter(c, 0, 0, 0, 0); }},
+      {"ZoomScaled", [](auto& c) { return ZoomScaled(c, 1, 0); }},
+      {"ZoomPick", [](auto& c) { return ZoomPick(c); }},
+      {"ZoomAll", [](auto& c) { return ZoomAll(c); }},
+      {"ZoomExtents", [](auto& c) { return ZoomExtents(c); }},
+      {"ZoomPrevious", [](auto& c) { return ZoomPrevious(c); }},
+      {"Regenerate", [](auto& c) { return Regenerate(c, 0); }},
+      {"DeleteView", [](auto& c) { return DeleteView(c, u"V"); }},
+      {"SetViewPort", [](auto& c) { return SetViewPort(c, u"V"); }},
+      {"SetGridSpacing", [](auto& c) { return SetGridSpacing(c, 1, 1, u"", false); }},
+      {"DeleteViewPort", [](auto& c) { return DeleteViewPort(c, u"V"); }},
+      {"SaveDocument", [](auto& c) { return SaveDocument(c, u""); }},
+      {"DocumentCount", [](auto& c) { return DocumentCount(c); }},
+  };
+}
+
+std::vector<std::pair<std::string, std::function<void(const AcadContext&)>>> raisingMethods() {
+  return {
+      {"ActiveDocumentName", [](auto& c) { ActiveDocumentName(c); }},
+      {"ActiveDocumentPath", [](auto& c) { ActiveDocumentPath(c); }},
+      {"GetDocumentObject", [](auto& c) { GetDocumentObject(c); }},
+      {"CreateView", [](auto& c) { CreateView(c, u"V"); }},
+      {"CreateViewPort", [](auto& c) { CreateViewPort(c, u"V"); }},
+  };
+}
+
+TEST_F(CadTest, WithoutARunningApplicationGuardedMethodsReportNotAttached) {
+  for (auto& [name, call] : statusMethods()) EXPECT_EQ(call(ctx), -1) << name;
+  for (auto& [name, call] : raisingMethods()) {
+    SCOPED_TRACE(name);
+    expectRaises([&] { call(ctx); }, "AutoCAD is not active.");
+  }
+  EXPECT_FALSE(objAcadApp);
+}
+
+TEST_F(CadTest, AttachedWithoutAHeldDocumentGuardedMethodsReportNotActive) {
+  acad->run();
+  acad->addDoc(u"Plan.dwg", u"/work");
+  for (auto& [name, call] : statusMethods()) EXPECT_EQ(call(ctx), -2) << name;
+  for (auto& [name, call] : raisingMethods()) {
+    SCOPED_TRACE(name);
+    expectRaises([&] { call(ctx); }, "Document is not active.");
+  }
+  EXPECT_EQ(objAcadApp, ObjRef(acad->app));
+  EXPECT_TRUE(acad->zooms.empty());
+}
+
+TEST_F(CadTest, HeldDocumentThatRefusesActivationStopsBeforeTheOperation) {
+  FakeDoc& doc = runningWithHeldDoc();
+  doc.obj->fail("Activate");
+  for (auto& [name, call] : statusMethods()) EXPECT_EQ(call(ctx), -2) << name;
+  for (auto& [name, call] : raisingMethods()) {
+    SCOPED_TRACE(name);
+    expectRaises([&] { call(ctx); }, "Document is not active.");
+  }
+  EXPECT_TRUE(acad->zooms.empty());
+  EXPECT_TRUE(doc.regens.empty());
+  EXPECT_FALSE(acad->log->has("Views:Plan.dwg.Add"));
+}
+
+TEST_F(CadTest, GuardActivatesTheHeldDocumentBeforeWorkingOnIt) {
+  FakeDoc& plan = runningWithHeldDoc();
+  acad->addDoc(u"Other.dwg", u"/work");  // becomes the application's active document
+  EXPECT_EQ(ZoomExtents(ctx), 1);
+  EXPECT_EQ(acad->active, &plan);
+  EXPECT_LT(acad->log->index("Doc:Plan.dwg.Activate"), acad->log->index("App.ZoomExtents"));
+}
+
+TEST_F(CadTest, StaleReferenceAfterTheApplicationEndedStillCountsAsAttached) {
+  runningWithHeldDoc();
+  callMethod(acad->app, "Quit");
+  EXPECT_TRUE(IsAutoCADUp(ctx));  // the old reference is still held
+  EXPECT_EQ(ZoomAll(ctx), -2);
+  expectRaises([&] { ActiveDocumentName(ctx); }, "Document is not active.");
+}
+
+TEST_F(CadTest, AfterCloseAutoCADANewInstanceIsAttachedButNoDocumentIsHeld) {
+  runningWithHeldDoc();
+  CloseAutoCAD(ctx, false);
+  EXPECT_FALSE(objAcadApp);
+  EXPECT_FALSE(objAcadDoc);
+  FakeAcad second(acad->log);
+  second.addDoc(u"Drawing1.dwg");
+  second.run();
+  EXPECT_EQ(ZoomAll(ctx), -2);
+  EXPECT_EQ(objAcadApp, ObjRef(second.app));
+  objAcadApp.reset();
+}
+
+}  // namespace
+}  // namespace tlxtest
