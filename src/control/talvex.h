@@ -6,6 +6,7 @@
 #include "attributes/extraction_template.h"
 #include "automation/dispatch.h"
 #include "cad/acad_context.h"
+#include "control/bindings.h"
 #include "pdf/pdf_writer_state.h"
 #include "platform/desktop/host_site.h"
 
@@ -28,6 +29,9 @@ class TALVEX final : public Dispatch {
 
   // Whether a method of the type library has an implementation.
   static bool isBuilt(std::string_view method);
+  // Binds one method to `invoker` (nullptr unbinds it) and returns the previous binding; tests
+  // use it to stand in for a family.
+  static Invoker replaceBinding(std::string_view method, Invoker invoker);
 
   // What the families work on.
   HostSite& site() { return site_; }

@@ -1,0 +1,47 @@
+#include "host_site.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "automation/strings.h"
+
+namespace tlx::host {
+
+CliSite::CliSite() : window_(Desktop::instance().openWindow(caption_)) {}
+
+CliSite::~CliSite() { Desktop::instance().closeWindow(window_); }
+
+// Queued picks first. Otherwise the user types "x,y[,z]" at the terminal: /dev/tty, because in a
+// session standard input carries the protocol. Without a terminal (or with TALVEX_NO_TTY set) an
+// unanswered pick is a cancel, so that no script ever hangs on it.
+std::optional<Point3> CliSite::pickPoint(const BStr& prompt) {
+  if (!picks_.empty()) {
+    Point3 p = picks_.front();
+    picks_.pop_front();
+    return p;
+  }
+  if (std::getenv("TALVEX_NO_TTY")) return std::nullopt;
+  FILE* tty = std::fopen("/dev/tty", "r+");
+  if (!tty) return std::nullopt;
+  std::optional<Point3> result;
+  std::fprintf(tty, "%s", u8(prompt).c_str());
+  std::fflush(tty);
+  char line[256];
+  if (std::fgets(line, sizeof line, tty)) {
+    std::string text(line);
+    for (auto& c : text)
+      if (c == ',') c = ' ';
+    std::istringstream in(text);
+    Point3 p{0, 0, 0};
+    if (in >> p[0] >> p[1]) {
+      if (!(in >> p[2])) p[2] = 0;
+      result = p;
+    }
+  }
+  std::fclose(tty);
+  return result;
+}
+
+}  // namespace tlx::host

@@ -1,0 +1,462 @@
+#include "session.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include <fmt/format.h>
+
+#include "automation/convert.h"
+#include "automation/frame.h"
+#include "automation/registry.h"
+#include "automation/strings.h"
+
+namespace tlx::host {
+
+std::string utf8(const BStr& s) { return u8(s); }
+
+namespace {
+
+[[noreturn]] void malformed(const std::string& what) { throw MalformedRequest(what); }
+
+const json* member(const json& object, const char* key) {
+  auto it = object.find(key);
+  return it == object.end() ? nullptr : &*it;
+}
+
+std::string stringField(const json& request, const char* key) {
+  const json* v = member(request, key);
+  if (!v || !v->is_string()) malformed(fmt::format("\"{}\" must be a string", key));
+  return v->get<std::string>();
+}
+
+int32_t integerIn(const json& v, int64_t lo, int64_t hi, const char* what) {
+  if (!v.is_number_integer() || v.get<int64_t>() < lo || v.get<int64_t>() > hi)
+    malformed(fmt::format("{} must be an integer from {} to {}", what, lo, hi));
+  return static_cast<int32_t>(v.get<int64_t>());
+}
+
+std::vector<int32_t> lowerBounds(const json& tagged, size_t dims) {
+  std::vector<int32_t> lb(dims, 0);
+  if (const json* l = member(tagged, "lbound")) {
+    if (!l->is_array() || l->size() != dims) malformed(fmt::format("\"lbound\" must list {} bound(s)", dims));
+    for (size_t i = 0; i < dims; ++i)
+      lb[i] = integerIn((*l)[i], std::numeric_limits<int32_t>::min() / 2, std::numeric_limits<int32_t>::max() / 2,
+                        "a lower bound");
+  }
+  return lb;
+}
+
+// "2024-01-31T13:05:00", "2024-01-31", or any form the runtime's date parser reads.
+double parseIsoDate(const std::string& text) {
+  int y, mo, d, h = 0, mi = 0;
+  double s = 0;
+  int n = std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &s);
+  if (n == 3 || n == 6) {
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s >= 60)
+      malformed("date out of range: " + text);
+    return makeDate(y, mo, d, h, mi, s);
+  }
+  try {
+    return parseDate(u16(text));
+  } catch (const ComError&) {
+    malformed("not a date: " + text);
+  }
+}
+
+std::string isoDate(double serial) {
+  CivilTime t = splitDate(serial);
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+// A double as JSON: plain when it reads back as a Double, tagged otherwise.
+json doubleJson(double d, const char* tag) {
+  if (!std::isfinite(d)) return json{{tag, std::isnan(d) ? "NaN" : (d > 0 ? "Infinity" : "-Infinity")}};
+  if (std::string_view(tag) == "r8" && (d != std::floor(d) || std::fabs(d) >= 2147483648.0)) return json(d);
+  return json{{tag, d}};
+}
+
+}  // namespace
+
+Session::Session() : control_(makeRef<TALVEX>(site_)) {}
+
+Session::~Session() {
+  vars_.clear();
+  control_.reset();
+}
+
+// ---- values -------------------------------------------------------------------------------
+
+Variant Session::fromJson(const json& v) {
+  switch (v.type()) {
+    case json::value_t::null: return Variant::null();
+    case json::value_t::boolean: return Variant(v.get<bool>());
+    case json::value_t::string: return Variant(u16(v.get<std::string>()));
+    case json::value_t::number_integer:
+    case json::value_t::number_unsigned: {
+      if (v.is_number_unsigned() && v.get<uint64_t>() > uint64_t(std::numeric_limits<int64_t>::max()))
+        return Variant(v.get<double>());
+      int64_t n = v.get<int64_t>();
+      if (n >= INT16_MIN && n <= INT16_MAX) return Variant(static_cast<int16_t>(n));
+      if (n >= INT32_MIN && n <= INT32_MAX) return Variant(static_cast<int32_t>(n));
+      return Variant(static_cast<double>(n));
+    }
+    case json::value_t::number_float: return Variant(v.get<double>());
+    case json::value_t::array: {
+      auto a = SafeArray::vector(static_cast<int32_t>(v.size()));
+      for (size_t i = 0; i < v.size(); ++i) a->at(static_cast<int32_t>(i)) = fromJson(v[i]);
+      return Variant(std::move(a));
+    }
+    case json::value_t::object: break;
+    default: malformed("unsupported JSON value");
+  }
+  auto number = [&](const char* key) -> const json& {
+    const json& x = v.at(key);
+    if (!x.is_number() && !x.is_string()) malformed(fmt::format("\"{}\" needs a number", key));
+    return x;
+  };
+  auto asDouble = [&](const json& x) {
+    if (x.is_number()) return x.get<double>();
+    const std::string s = x.get<std::string>();
+    if (s == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    if (s == "Infinity") return std::numeric_limits<double>::infinity();
+    if (s == "-Infinity") return -std::numeric_limits<double>::infinity();
+    malformed("not a number: " + s);
+  };
+  if (v.contains("i2")) return Variant(static_cast<int16_t>(integerIn(v["i2"], INT16_MIN, INT16_MAX, "\"i2\"")));
+  if (v.contains("i4")) return Variant(integerIn(v["i4"], INT32_MIN, INT32_MAX, "\"i4\""));
+  if (v.contains("ui1")) return Variant(static_cast<uint8_t>(integerIn(v["ui1"], 0, 255, "\"ui1\"")));
+  if (v.contains("r8")) return Variant(asDouble(number("r8")));
+  if (v.contains("r4")) return Variant(static_cast<float>(asDouble(number("r4"))));
+  if (v.contains("date")) {
+    if (!v["date"].is_string()) malformed("\"date\" needs a string");
+    return Variant(Date{parseIsoDate(v["date"].get<std::string>())});
+  }
+  if (v.contains("cy")) {
+    try {
+      const json& c = v["cy"];
+      Variant text = c.is_string() ? Variant(u16(c.get<std::string>())) : Variant(c.get<double>());
+      return changeType(text, vtCurrency);
+    } catch (const ComError&) {
+      malformed("not a currency value");
+    } catch (const json::exception&) {
+      malformed("not a currency value");
+    }
+  }
+  if (v.contains("error")) return Variant(ErrorValue{integerIn(v["error"], INT32_MIN, UINT32_MAX, "\"error\"")});
+  if (v.contains("empty")) return Variant();
+  if (v.contains("missing")) return Variant::missing();
+  if (v.contains("var")) {
+    if (!v["var"].is_string()) malformed("\"var\" needs a variable name");
+    auto it = vars_.find(v["var"].get<std::string>());
+    if (it == vars_.end()) malformed("no session variable \"" + v["var"].get<std::string>() + "\"");
+    return it->second;
+  }
+  if (v.contains("obj")) {
+    if (v["obj"].is_null()) return Variant(ObjRef());
+    if (!v["obj"].is_string()) malformed("\"obj\" needs a variable name");
+    auto it = vars_.find(v["obj"].get<std::string>());
+    if (it == vars_.end() || !it->second.isObject())
+      malformed("no object in session variable \"" + v["obj"].get<std::string>() + "\"");
+    return it->second;
+  }
+  if (v.contains("array")) {
+    const json& items = v["array"];
+    if (items.is_null()) return Variant::unallocatedArray();
+    if (!items.is_array()) malformed("\"array\" needs a JSON array or null");
+    auto lb = lowerBounds(v, 1);
+    auto a = SafeArray::vector(static_cast<int32_t>(items.size()), lb[0]);
+    for (size_t i = 0; i < items.size(); ++i) a->at(lb[0] + static_cast<int32_t>(i)) = fromJson(items[i]);
+    return Variant(std::move(a));
+  }
+  if (v.contains("array2d")) {
+    const json& rows = v["array2d"];
+    if (!rows.is_array()) malformed("\"array2d\" needs an array of rows");
+    size_t cols = rows.empty() ? 0 : (rows[0].is_array() ? rows[0].size() : 0);
+    for (auto& row : rows)
+      if (!row.is_array() || row.size() != cols) malformed("\"array2d\" rows must be arrays of equal length");
+    auto lb = lowerBounds(v, 2);
+    auto a = std::make_unique<SafeArray>(
+        std::vector<Bound>{{lb[0], static_cast<int32_t>(rows.size())}, {lb[1], static_cast<int32_t>(cols)}});
+    for (size_t r = 0; r < rows.size(); ++r)
+      for (size_t c = 0; c < cols; ++c)
+        a->at(lb[0] + static_cast<int32_t>(r), lb[1] + static_cast<int32_t>(c)) = fromJson(rows[r][c]);
+    return Variant(std::move(a));
+  }
+  if (v.contains("array3d")) {
+    const json& planes = v["array3d"];
+    size_t n1 = planes.is_array() ? planes.size() : 0, n2 = 0, n3 = 0;
+    if (!planes.is_array()) malformed("\"array3d\" needs nested arrays");
+    if (n1) {
+      if (!planes[0].is_array()) malformed("\"array3d\" needs nested arrays");
+      n2 = planes[0].size();
+      if (n2) n3 = planes[0][0].is_array() ? planes[0][0].size() : 0;
+    }
+    for (auto& p : planes) {
+      if (!p.is_array() || p.size() != n2) malformed("\"array3d\" must be rectangular");
+      for (auto& r : p)
+        if (!r.is_array() || r.size() != n3) malformed("\"array3d\" must be rectangular");
+    }
+    auto lb = lowerBounds(v, 3);
+    auto a = std::make_unique<SafeArray>(std::vector<Bound>{{lb[0], static_cast<int32_t>(n1)},
+                                                            {lb[1], static_cast<int32_t>(n2)},
+                                                            {lb[2], static_cast<int32_t>(n3)}});
+    for (size_t i = 0; i < n1; ++i)
+      for (size_t j = 0; j < n2; ++j)
+        for (size_t k = 0; k < n3; ++k)
+          a->at(lb[0] + int32_t(i), lb[1] + int32_t(j), lb[2] + int32_t(k)) = fromJson(planes[i][j][k]);
+    return Variant(std::move(a));
+  }
+  malformed("unknown value form " + v.dump());
+}
+
+std::string Session::objectName(const ObjRef& obj, const std::string& preferredName) {
+  if (!preferredName.empty()) {
+    auto it = vars_.find(preferredName);
+    if (it != vars_.end() && it->second.isObject() && it->second.obj() == obj) return preferredName;
+  }
+  for (auto& [name, value] : vars_)
+    if (value.isObject() && value.obj() == obj) return name;
+  std::string name = "$" + std::to_string(nextAuto_++);
+  vars_[name] = Variant(obj);
+  return name;
+}
+
+json Session::toJson(const Variant& v, const std::string& preferredName) {
+  if (v.isArray()) {
+    const SafeArray* a = v.array();
+    if (!a) return json{{"array", nullptr}};
+    const int dims = a->dims();
+    json lb = json::array();
+    bool zero = true;
+    for (int d = 1; d <= dims; ++d) {
+      lb.push_back(a->lbound(d));
+      zero = zero && a->lbound(d) == 0;
+    }
+    json out;
+    if (dims == 1) {
+      json items = json::array();
+      for (int32_t i = a->lbound(1); i <= a->ubound(1); ++i) items.push_back(toJson(a->at(i)));
+      if (zero) return items;
+      out = json{{"array", std::move(items)}};
+    } else if (dims == 2) {
+      json rows = json::array();
+      for (int32_t r = a->lbound(1); r <= a->ubound(1); ++r) {
+        json row = json::array();
+        for (int32_t c = a->lbound(2); c <= a->ubound(2); ++c) row.push_back(toJson(a->at(r, c)));
+        rows.push_back(std::move(row));
+      }
+      out = json{{"array2d", std::move(rows)}};
+    } else if (dims == 3) {
+      json planes = json::array();
+      for (int32_t i = a->lbound(1); i <= a->ubound(1); ++i) {
+        json plane = json::array();
+        for (int32_t j = a->lbound(2); j <= a->ubound(2); ++j) {
+          json row = json::array();
+          for (int32_t k = a->lbound(3); k <= a->ubound(3); ++k) row.push_back(toJson(a->at(i, j, k)));
+          plane.push_back(std::move(row));
+        }
+        planes.push_back(std::move(plane));
+      }
+      out = json{{"array3d", std::move(planes)}};
+    } else {
+      // More dimensions than the protocol spells out: elements in storage order.
+      json items = json::array();
+      for (auto& e : a->elements()) items.push_back(toJson(e));
+      json bounds = json::array();
+      for (auto& b : a->bounds()) bounds.push_back(b.count);
+      return json{{"arrayNd", std::move(items)}, {"counts", std::move(bounds)}, {"lbound", std::move(lb)}};
+    }
+    if (!zero) out["lbound"] = std::move(lb);
+    return out;
+  }
+  switch (v.type()) {
+    case vtEmpty: return json{{"empty", true}};
+    case vtNull: return nullptr;
+    case vtI2: return v.i2();
+    case vtI4:
+      if (v.i4() >= INT16_MIN && v.i4() <= INT16_MAX) return json{{"i4", v.i4()}};
+      return v.i4();
+    case vtR4: return doubleJson(std::stod(fmt::format("{}", v.r4())), "r4");
+    case vtR8: return doubleJson(v.r8(), "r8");
+    case vtCurrency: return json{{"cy", utf8(toBStr(v))}};
+    case vtDate: return json{{"date", isoDate(v.date())}};
+    case vtString: return utf8(v.str());
+    case vtBoolean: return v.boolean();
+    case vtUI1: return json{{"ui1", v.ui1()}};
+    case vtError:
+      if (v.isMissing()) return json{{"missing", true}};
+      return json{{"error", v.scode()}};
+    case vtDispatch: {
+      const ObjRef& obj = v.obj();
+      if (!obj) return json{{"obj", nullptr}};
+      return json{{"obj", objectName(obj, preferredName)}};
+    }
+    default: return json{{"vartype", int(v.type())}};
+  }
+}
+
+// ---- requests -----------------------------------------------------------------------------
+
+Variant* Session::argument(const json& value, std::deque<Variant>& temps, std::map<std::string, Variant>& before) {
+  if (value.is_object() && value.size() == 1 && value.contains("var")) {
+    if (!value["var"].is_string()) malformed("\"var\" needs a variable name");
+    const std::string name = value["var"].get<std::string>();
+    Variant& var = vars_[name];  // a variable not yet set reads as Empty, as in Basic
+    before.try_emplace(name, var);
+    return &var;
+  }
+  temps.push_back(fromJson(value));
+  return &temps.back();
+}
+
+DispParams Session::params(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before) {
+  DispParams p;
+  if (const json* args = member(request, "args")) {
+    if (!args->is_array()) malformed("\"args\" must be an array");
+    for (auto& a : *args) p.positional.push_back(argument(a, temps, before));
+  }
+  if (const json* named = member(request, "named")) {
+    if (!named->is_object()) malformed("\"named\" must be an object");
+    for (auto& [name, value] : named->items()) p.named.push_back({name, argument(value, temps, before)});
+  }
+  return p;
+}
+
+Variant Session::callControl(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before) {
+  const std::string method = stringField(request, "call");
+  DispParams p = params(request, temps, before);
+  return control_->invoke(method, InvokeKind::Method, p);
+}
+
+Variant Session::callObject(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before) {
+  const std::string target = stringField(request, "on");
+  auto it = vars_.find(target);
+  if (it == vars_.end() || !it->second.isObject() || !it->second.obj())
+    malformed("no object in session variable \"" + target + "\"");
+  ObjRef obj = it->second.obj();
+  if (request.contains("call")) {
+    const std::string name = stringField(request, "call");
+    DispParams p = params(request, temps, before);
+    return obj->invoke(name, InvokeKind::Method, p);
+  }
+  if (request.contains("get")) {
+    const std::string name = stringField(request, "get");
+    DispParams p = params(request, temps, before);
+    return obj->invoke(name, InvokeKind::PropertyGet, p);
+  }
+  if (request.contains("put")) {
+    const std::string name = stringField(request, "put");
+    if (!request.contains("value")) malformed("\"put\" needs a \"value\"");
+    DispParams p = params(request, temps, before);
+    p.positional.push_back(argument(request["value"], temps, before));
+    obj->invoke(name, InvokeKind::PropertyPut, p);
+    return Variant();
+  }
+  malformed("\"on\" needs \"call\", \"get\" or \"put\"");
+}
+
+Answer Session::run(const json& request, std::map<std::string, Variant>& before) {
+  if (!request.is_object()) malformed("a request must be a JSON object");
+  std::string as;
+  if (const json* a = member(request, "as")) {
+    if (!a->is_string() || a->get<std::string>().empty()) malformed("\"as\" must be a variable name");
+    as = a->get<std::string>();
+  }
+  Answer answer;
+  answer["ok"] = true;
+  std::deque<Variant> temps;
+  Variant result;
+  bool hasResult = true;
+  if (request.contains("on")) {
+    result = callObject(request, temps, before);
+  } else if (request.contains("call")) {
+    result = callControl(request, temps, before);
+  } else if (request.contains("let")) {
+    const std::string name = stringField(request, "let");
+    if (!request.contains("value")) malformed("\"let\" needs a \"value\"");
+    Variant value = fromJson(request["value"]);
+    before.try_emplace(name, vars_.count(name) ? vars_[name] : Variant::missing());
+    vars_[name] = std::move(value);
+    hasResult = false;
+  } else if (request.contains("create")) {
+    result = Variant(createObject(stringField(request, "create")));
+  } else if (request.contains("getobject")) {
+    result = Variant(getObject(stringField(request, "getobject")));
+  } else if (request.contains("picks")) {
+    const json& picks = request["picks"];
+    if (!picks.is_array()) malformed("\"picks\" must be an array of points");
+    std::vector<Point3> points;
+    for (auto& p : picks) {
+      if (!p.is_array() || p.size() < 2 || p.size() > 3) malformed("a pick is [x, y] or [x, y, z]");
+      Point3 pt{0, 0, 0};
+      for (size_t i = 0; i < p.size(); ++i) {
+        if (!p[i].is_number()) malformed("pick coordinates must be numbers");
+        pt[i] = p[i].get<double>();
+      }
+      points.push_back(pt);
+    }
+    for (auto& pt : points) site_.queuePick(pt);
+    hasResult = false;
+  } else {
+    malformed("unknown request: expected call, let, create, getobject, on or picks");
+  }
+  if (hasResult) {
+    if (!as.empty()) {
+      before.try_emplace(as, vars_.count(as) ? vars_[as] : Variant::missing());
+      vars_[as] = result;
+    }
+    answer["result"] = toJson(result, as);
+  }
+  return answer;
+}
+
+Answer Session::handle(const json& request) {
+  std::map<std::string, Variant> before;
+  Answer answer;
+  try {
+    answer = run(request, before);
+  } catch (const MalformedRequest& e) {
+    answer = Answer{{"ok", false}};
+    answer["error"] = {{"number", hr::E_INVALIDARG}, {"description", std::string("Malformed request: ") + e.what()}};
+  } catch (...) {
+    ComError e = currentError();
+    answer = Answer{{"ok", false}};
+    std::string description = e.description().empty() ? standardDescription(e.number()) : e.description();
+    answer["error"] = {{"number", e.number()}, {"description", description}};
+  }
+  // Session variables that the request changed, in their tagged forms.
+  Answer vars = Answer::object();
+  for (auto& [name, old] : before) {
+    auto it = vars_.find(name);
+    if (it == vars_.end()) continue;
+    bool same = false;
+    try {
+      same = old == it->second;
+    } catch (...) {
+    }
+    if (!same) vars[name] = toJson(it->second, name);
+  }
+  answer["vars"] = std::move(vars);
+  Answer messages = Answer::array();
+  for (auto& m : site_.takeMessages()) messages.push_back(utf8(m));
+  answer["messages"] = std::move(messages);
+  return answer;
+}
+
+Answer Session::handleLine(const std::string& line) {
+  json request;
+  try {
+    request = json::parse(line);
+  } catch (const json::parse_error& e) {
+    Answer answer{{"ok", false}};
+    answer["error"] = {{"number", hr::E_INVALIDARG},
+                       {"description", std::string("Malformed request: not a JSON line (") + e.what() + ")"}};
+    answer["vars"] = Answer::object();
+    answer["messages"] = Answer::array();
+    return answer;
+  }
+  return handle(request);
+}
+
+}  // namespace tlx::host

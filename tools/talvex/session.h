@@ -1,0 +1,60 @@
+// The JSON lines session of the command-line host: one request per line, one answer per line,
+// one control and the named session variables for the whole session.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "control/talvex.h"
+#include "host_site.h"
+
+namespace tlx::host {
+
+using json = nlohmann::json;
+using Answer = nlohmann::ordered_json;
+
+// A request that the host cannot read: answered with ok false, and the session goes on.
+class MalformedRequest : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Session {
+ public:
+  Session();
+  ~Session();
+
+  // One request line to one answer (never throws).
+  Answer handleLine(const std::string& line);
+  Answer handle(const json& request);
+
+  // Values between JSON and Variants, in the tagged forms of the protocol.
+  Variant fromJson(const json& value);
+  json toJson(const Variant& value, const std::string& preferredName = {});
+
+  Variant& variable(const std::string& name) { return vars_[name]; }
+  CliSite& site() { return site_; }
+
+ private:
+  Answer run(const json& request, std::map<std::string, Variant>& before);
+  Variant callControl(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before);
+  Variant callObject(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before);
+  // Arguments: {"var": name} is the session variable itself (by reference); anything else a
+  // temporary. Variables passed are remembered with their value before the call.
+  Variant* argument(const json& value, std::deque<Variant>& temps, std::map<std::string, Variant>& before);
+  DispParams params(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before);
+  std::string objectName(const ObjRef& obj, const std::string& preferredName);
+
+  CliSite site_;
+  ObjRef control_;
+  std::map<std::string, Variant> vars_;
+  int nextAuto_ = 1;
+};
+
+std::string utf8(const BStr& s);
+
+}  // namespace tlx::host
