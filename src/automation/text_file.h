@@ -13,6 +13,8 @@ namespace tlx {
 
 // The configured code page, read once from TALVEX_CODEPAGE.
 const std::string& codePage();
+// Reads TALVEX_CODEPAGE again (for tests that switch code pages within one process).
+void reloadCodePage();
 std::string encodeText(std::u16string_view text);  // to the code page
 BStr decodeText(std::string_view bytes);           // from the code page
 
@@ -36,6 +38,7 @@ class TextReader {
   std::string buffer_;
   size_t pos_ = 0;
   bool eof_ = false;
+  bool skipLF_ = false;  // the last line ended in CR: a LF that follows belongs to that end
 };
 
 // Writes a new file (an existing one is replaced); every line ends CR LF.

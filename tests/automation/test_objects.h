@@ -1,0 +1,40 @@
+// Small automation objects for the runtime tests.
+#pragma once
+
+#include "automation/dispatch.h"
+
+namespace tlx::testing {
+
+// An object whose default member returns a stored value.
+class Boxed : public Object<Boxed> {
+ public:
+  explicit Boxed(Variant v) : value(std::move(v)) {}
+  Variant value;
+  static const Members<Boxed>& members() {
+    static const Members<Boxed> table = [] {
+      Members<Boxed> m;
+      m.property("Value", [](Boxed& s, Args&) { return s.value; });
+      m.byDefault("Value");
+      return m;
+    }();
+    return table;
+  }
+};
+
+// An object without a default member.
+class Plain : public Object<Plain> {
+ public:
+  static const Members<Plain>& members() {
+    static const Members<Plain> table = [] {
+      Members<Plain> m;
+      m.method("Ping", {}, [](Plain&, Args&) { return Variant(true); });
+      return m;
+    }();
+    return table;
+  }
+};
+
+inline Variant boxed(Variant v) { return Variant(ObjRef(new Boxed(std::move(v)))); }
+inline Variant plain() { return Variant(ObjRef(new Plain())); }
+
+}  // namespace tlx::testing
