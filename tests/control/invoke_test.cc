@@ -1,0 +1,257 @@
+// Late-bound calls of the control: placement, coercion, omitted optionals, write-back, errors.
+#include <gtest/gtest.h>
+
+#include "automation/collection.h"
+#include "automation/strings.h"
+#include "control/talvex.h"
+#include "control/type_library.h"
+
+namespace tlx {
+namespace {
+
+class RecordingSite : public HostSite {
+ public:
+  void messageBox(const BStr& text) override { messages.push_back(u8(text)); }
+  std::vector<std::string> messages;
+};
+
+// What the stand-in family saw on its last call.
+struct Seen {
+  std::vector<Variant> args;
+  int calls = 0;
+} seen;
+
+Variant record(TALVEX&, CallArgs& args) {
+  seen.args.clear();
+  for (size_t i = 0; i < args.size(); ++i) seen.args.push_back(args.var(i));
+  ++seen.calls;
+  return Variant(int16_t{1});
+}
+
+// Writes to every by-reference output the way the text methods do.
+Variant writeOutputs(TALVEX&, CallArgs& args) {
+  args.str(1) = u"out";
+  redimVariant(args.var(0), {{0, 2}});
+  args.var(0).arrayRef().at(0) = Variant(u"a");
+  return Variant(int16_t{7});
+}
+
+Variant failAfterWriting(TALVEX&, CallArgs& args) {
+  args.str(1) = u"partial";
+  throw ComError(hr::CONTROL_ERROR, "Unable to do it.");
+}
+
+Variant returnNothing(TALVEX&, CallArgs&) { return Variant(); }
+
+// Stands a test invoker in for a method and puts the family's own back afterwards.
+class StandIn {
+ public:
+  StandIn(std::string method, Invoker invoker) : method_(std::move(method)) {
+    previous_ = TALVEX::replaceBinding(method_, invoker);
+  }
+  ~StandIn() { TALVEX::replaceBinding(method_, previous_); }
+
+ private:
+  std::string method_;
+  Invoker previous_;
+};
+
+class Invoke : public ::testing::Test {
+ protected:
+  Variant call(std::string_view method, std::vector<Variant*> positional, std::vector<NamedArg> named = {}) {
+    DispParams p{std::move(positional), std::move(named)};
+    return control->invoke(method, InvokeKind::Method, p);
+  }
+  HRESULT errorOf(std::string_view method, std::vector<Variant*> positional, std::vector<NamedArg> named = {}) {
+    try {
+      call(method, std::move(positional), std::move(named));
+    } catch (const ComError& e) {
+      return e.number();
+    }
+    return hr::S_OK;
+  }
+
+  RecordingSite site;
+  Ref<TALVEX> control = makeRef<TALVEX>(site);
+};
+
+TEST_F(Invoke, ArgumentsAreCoercedToTheDeclaredTypes) {
+  StandIn s("OpenDocument", record);
+  Variant doc(int16_t{42}), sw(u"True"), ro(int32_t{0}), hide(u"0"), state(u"3");
+  Variant r = call("OpenDocument", {&doc, &sw, &ro, &hide, &state});
+  EXPECT_EQ(r, Variant(int16_t{1}));
+  ASSERT_EQ(seen.args.size(), 6u);
+  EXPECT_EQ(seen.args[0], Variant(u"42"));
+  EXPECT_EQ(seen.args[1], Variant(true));
+  EXPECT_EQ(seen.args[2], Variant(false));
+  EXPECT_EQ(seen.args[3], Variant(false));
+  EXPECT_EQ(seen.args[4], Variant(int32_t{3}));
+  EXPECT_EQ(seen.args[5], Variant(int32_t{1}));  // omitted: the declared default
+}
+
+TEST_F(Invoke, OmittedOptionalsReadAsZeroValueDefaultOrMissing) {
+  StandIn s("AttributesToFile", record);
+  Variant file(u"x.txt");
+  call("AttributesToFile", {&file});
+  ASSERT_EQ(seen.args.size(), 4u);
+  EXPECT_EQ(seen.args[1], Variant(false));
+  EXPECT_EQ(seen.args[2], Variant(u","));
+  EXPECT_EQ(seen.args[3], Variant(false));
+
+  StandIn a("ActivateDocument", record);
+  call("ActivateDocument", {});
+  EXPECT_TRUE(seen.args[0].isMissing());
+  EXPECT_EQ(seen.args[1], Variant(false));
+
+  // An explicit "missing" counts as omitted; in a middle position too.
+  Variant missing = Variant::missing(), quotes(true);
+  call("AttributesToFile", {&file, &missing, &missing, &quotes});
+  EXPECT_EQ(seen.args[2], Variant(u","));
+  EXPECT_EQ(seen.args[3], Variant(true));
+}
+
+TEST_F(Invoke, NamedArgumentsArePlacedByParameterName) {
+  StandIn s("AttributesToFile", record);
+  Variant file(u"x.txt"), delim(u";"), quotes(int16_t{1});
+  call("AttributesToFile", {&file}, {{"STRDELIMITER", &delim}, {"blnQuotes", &quotes}});
+  EXPECT_EQ(seen.args[2], Variant(u";"));
+  EXPECT_EQ(seen.args[3], Variant(true));
+  EXPECT_EQ(seen.args[1], Variant(false));
+
+  EXPECT_EQ(errorOf("AttributesToFile", {&file}, {{"strNoSuch", &delim}}), hr::DISP_E_PARAMNOTFOUND);
+  EXPECT_EQ(errorOf("AttributesToFile", {&file}, {{"strFile", &delim}}), hr::DISP_E_PARAMNOTFOUND);
+  EXPECT_EQ(errorOf("AttributesToFile", {}, {{"strFile", &file}}), hr::S_OK);
+}
+
+TEST_F(Invoke, ByReferenceParametersWriteBackToTheCallersVariables) {
+  StandIn s("OneDArrayToText", writeOutputs);
+  Variant arr = Variant::unallocatedArray(), text(int16_t{5}), eor(u";");
+  Variant r = call("OneDArrayToText", {&arr, &text, &eor});
+  EXPECT_EQ(r, Variant(int16_t{7}));
+  EXPECT_EQ(text, Variant(u"out"));  // the caller's Variant now holds the new string
+  ASSERT_TRUE(arr.isArray());
+  EXPECT_EQ(arr.arrayRef().ubound(1), 1);
+  EXPECT_EQ(arr.arrayRef().at(0), Variant(u"a"));
+  EXPECT_EQ(eor, Variant(u";"));
+}
+
+TEST_F(Invoke, ByValueParametersAreNotWrittenBack) {
+  StandIn s("MultiLineTextToOneDArray", [](TALVEX&, CallArgs& args) {
+    args.str(0) = u"changed";
+    args.str(2) = u"changed";
+    return Variant(int16_t{1});
+  });
+  Variant text(u"a,b"), arr = Variant::unallocatedArray(), delim(u",");
+  call("MultiLineTextToOneDArray", {&text, &arr, &delim});
+  EXPECT_EQ(text, Variant(u"a,b"));
+  EXPECT_EQ(delim, Variant(u","));
+}
+
+TEST_F(Invoke, WriteBackHappensWhenTheMethodFails) {
+  StandIn s("OneDArrayToText", failAfterWriting);
+  Variant arr = Variant::unallocatedArray(), text(u""), eor(u"");
+  try {
+    call("OneDArrayToText", {&arr, &text, &eor});
+    FAIL() << "expected a raise";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), hr::CONTROL_ERROR);
+    EXPECT_EQ(e.description(), "Unable to do it.");
+  }
+  EXPECT_EQ(text, Variant(u"partial"));
+  EXPECT_TRUE(arr.isArray());  // the moved-in Variant came back
+}
+
+TEST_F(Invoke, TheSameVariablePassedTwiceIsNotLost) {
+  StandIn s("TwoDArrayToFlexGrid", record);
+  Variant shared(u"x");
+  // fg needs an object: the coercion fails and the variable keeps its value.
+  EXPECT_EQ(errorOf("TwoDArrayToFlexGrid", {&shared, &shared}), hr::DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(shared, Variant(u"x"));
+  StandIn t("TwoDArrayToText", record);
+  Variant v(u"x"), d(u"\t");
+  call("TwoDArrayToText", {&v, &v, &d, &d});
+  EXPECT_EQ(seen.args[0], Variant(u"x"));
+  EXPECT_EQ(seen.args[1], Variant(u"x"));
+}
+
+TEST_F(Invoke, CoercionFailuresAndArgumentCounts) {
+  StandIn s("ZoomScaled", record);
+  Variant word(u"abc"), one(1.0), arr = Variant::unallocatedArray(), nul = Variant::null(), big(1e12);
+  EXPECT_EQ(errorOf("ZoomScaled", {&word}), hr::DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(errorOf("ZoomScaled", {&arr}), hr::DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(errorOf("ZoomScaled", {&nul}), hr::DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(errorOf("ZoomScaled", {&one, &big}), hr::DISP_E_OVERFLOW);
+  EXPECT_EQ(errorOf("ZoomScaled", {&one, &one, &one}), hr::DISP_E_BADPARAMCOUNT);
+  EXPECT_EQ(errorOf("ZoomScaled", {}), hr::DISP_E_PARAMNOTOPTIONAL);
+  int before = seen.calls;
+  EXPECT_EQ(errorOf("ZoomScaled", {&one}), hr::S_OK);
+  EXPECT_EQ(seen.calls, before + 1);
+  EXPECT_EQ(seen.args[1], Variant(int32_t{0}));
+}
+
+TEST_F(Invoke, ObjectParametersTakeAnObjectOrNothing) {
+  StandIn s("TwoDArrayToDictionary", record);
+  Variant arr = Variant::unallocatedArray(), dict(newDictionary()), nothing{ObjRef()}, text(u"d");
+  EXPECT_EQ(errorOf("TwoDArrayToDictionary", {&arr, &dict}), hr::S_OK);
+  EXPECT_TRUE(seen.args[1].isObject());
+  EXPECT_EQ(errorOf("TwoDArrayToDictionary", {&arr, &nothing}), hr::S_OK);
+  EXPECT_EQ(errorOf("TwoDArrayToDictionary", {&arr, &text}), hr::DISP_E_TYPEMISMATCH);
+}
+
+TEST_F(Invoke, ResultsTakeTheDeclaredType) {
+  StandIn a("DocumentCount", returnNothing);
+  EXPECT_EQ(call("DocumentCount", {}), Variant(int32_t{0}));
+  StandIn b("GetDocumentObject", returnNothing);
+  Variant obj = call("GetDocumentObject", {});
+  EXPECT_TRUE(obj.isObject());
+  EXPECT_FALSE(obj.obj());
+  StandIn c("ZoomAll", returnNothing);
+  EXPECT_EQ(call("ZoomAll", {}), Variant(int16_t{0}));
+}
+
+TEST_F(Invoke, UnknownUnbuiltAndByIdentifier) {
+  EXPECT_EQ(errorOf("NoSuchMethod", {}), hr::DISP_E_UNKNOWNNAME);
+  StandIn unbind("DXFToExcel", nullptr);
+  Variant f(u"a.dxf");
+  try {
+    call("DXFToExcel", {&f});
+    FAIL();
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), hr::E_NOTIMPL);
+    EXPECT_EQ(e.description(), "Not implemented: DXFToExcel");
+  }
+  EXPECT_FALSE(TALVEX::isBuilt("DXFToExcel"));
+
+  DispParams none;
+  control->invoke(DISPID_ABOUTBOX, none);
+  control->invoke(findMethod("AboutBox")->dispid, none);
+  ASSERT_EQ(site.messages.size(), 2u);
+  EXPECT_NE(site.messages[0].find("TALVEX"), std::string::npos);
+  EXPECT_NE(site.messages[0].find("0.1"), std::string::npos);
+  EXPECT_THROW(control->invoke(0x6003001F, none), ComError);
+
+  Variant v(int16_t{1});
+  DispParams put{{&v}, {}};
+  try {
+    control->invoke("AboutBox", InvokeKind::PropertyPut, put);
+    FAIL();
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), hr::DISP_E_MEMBERNOTFOUND);
+  }
+}
+
+TEST_F(Invoke, TheControlStaysAliveDuringACallThatDropsTheLastOtherReference) {
+  static Ref<TALVEX>* holder;
+  holder = &control;
+  StandIn s("IsAutoCADUp", [](TALVEX& self, CallArgs&) {
+    holder->reset();  // the host lets go in the middle of the call
+    EXPECT_EQ(self.refCount(), 1);
+    return Variant(true);
+  });
+  TALVEX* raw = control.get();
+  DispParams none;
+  EXPECT_EQ(raw->invoke("IsAutoCADUp", InvokeKind::Method, none), Variant(true));
+}
+
+}  // namespace
+}  // namespace tlx

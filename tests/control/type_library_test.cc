@@ -1,0 +1,129 @@
+#include "control/type_library.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "control/bindings.h"
+#include "control/talvex.h"
+
+namespace tlx {
+namespace {
+
+TEST(TypeLibrary, HundredMethodsInTheRangeWithTheFixedGaps) {
+  const auto& lib = typeLibrary();
+  ASSERT_EQ(lib.size(), 100u);
+  std::set<int32_t> ids;
+  std::set<std::string> names;
+  int32_t previous = 0x5FFFFFFF;
+  for (auto& m : lib) {
+    EXPECT_GT(m.dispid, previous) << m.name << ": identifiers follow declaration order";
+    previous = m.dispid;
+    ids.insert(m.dispid);
+    names.insert(m.name);
+  }
+  EXPECT_EQ(names.size(), 100u);
+  std::set<int32_t> gaps;
+  for (int32_t id = 0x60030000; id <= 0x60030074; ++id)
+    if (!ids.count(id)) gaps.insert(id);
+  std::set<int32_t> expected{0x6003001F, 0x6003003A, 0x60030057};
+  for (int32_t id = 0x6003005E; id <= 0x6003006B; ++id) expected.insert(id);
+  EXPECT_EQ(gaps, expected);
+  EXPECT_EQ(lib.front().name, "Zoom");
+  EXPECT_EQ(lib.front().dispid, 0x60030000);
+  EXPECT_EQ(lib.back().name, "DXFToExcel");
+  EXPECT_EQ(lib.back().dispid, 0x60030074);
+}
+
+TEST(TypeLibrary, LookupByNameWithoutCaseAndByIdentifier) {
+  const MethodInfo* m = findMethod("texTFILEtoarray");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->name, "TextFileToArray");
+  EXPECT_EQ(findMethod(m->dispid), m);
+  EXPECT_EQ(findMethod("NoSuchMethod"), nullptr);
+  EXPECT_EQ(findMethod(0x6003001F), nullptr);  // a private procedure's identifier
+  // The standard about-box identifier reaches AboutBox.
+  ASSERT_NE(findMethod(DISPID_ABOUTBOX), nullptr);
+  EXPECT_EQ(findMethod(DISPID_ABOUTBOX)->name, "AboutBox");
+}
+
+TEST(TypeLibrary, SignaturesReadLikeTheInterface) {
+  EXPECT_EQ(findMethod("TextFileToArray")->signature(),
+            "Function TextFileToArray(strTextFile As String, varArray As Variant, "
+            "Optional ByVal strDelimiter As String = \",\", Optional blnRemoveQuotes As Boolean) As Integer");
+  EXPECT_EQ(findMethod("CloseAutoCAD")->signature(), "Sub CloseAutoCAD(Optional blnSave As Boolean = False)");
+  EXPECT_EQ(findMethod("DocumentCount")->signature(), "Function DocumentCount() As Long");
+  EXPECT_EQ(findMethod("AboutBox")->signature(), "Sub AboutBox()");
+
+  const MethodInfo* open = findMethod("OpenDocument");
+  ASSERT_EQ(open->params.size(), 6u);
+  const ParamInfo& ws = open->params[4];
+  EXPECT_EQ(ws.name, "lngWindowStateAutoCAD");
+  EXPECT_EQ(ws.typeName, "WindowStateType");
+  EXPECT_EQ(ws.type, vtI4);
+  EXPECT_TRUE(ws.byVal && ws.optional);
+  ASSERT_TRUE(ws.defaultValue.has_value());
+  EXPECT_EQ(*ws.defaultValue, Variant(int32_t{1}));
+
+  const MethodInfo* pdf = findMethod("CreatePDFFromFile");
+  ASSERT_EQ(pdf->params.size(), 12u);
+  EXPECT_EQ(pdf->params[5].type, vtR4);
+  EXPECT_EQ(*pdf->params[5].defaultValue, Variant(8.5f));
+  EXPECT_EQ(*pdf->params[2].defaultValue, Variant(u"Courier"));
+  EXPECT_FALSE(pdf->params[0].optional);
+
+  // The Word table methods share their twenty table parameters.
+  const MethodInfo* word = findMethod("RecordsetToWord");
+  ASSERT_EQ(word->params.size(), 22u);
+  EXPECT_EQ(word->params[1].name, "blnIncludeHeadings");
+  EXPECT_EQ(word->params.back().name, "lngPageOrientation");
+  EXPECT_EQ(word->params[7].name, "strFont");
+  EXPECT_EQ(*word->params[7].defaultValue, Variant(u"Times New Roman"));
+
+  const MethodInfo* flex = findMethod("FlexGridToArray");
+  EXPECT_EQ(flex->params[5].type, vtI2);  // lngEndCol is 16-bit, whatever its prefix says
+  EXPECT_EQ(findMethod("TwoDArrayToCollection")->params[1].type, vtDispatch);
+  EXPECT_EQ(findMethod("CreateMultilineTextFromTwoDArray")->resultType, vtVariant);
+  EXPECT_EQ(findMethod("CreateLine")->resultType, vtDispatch);
+  EXPECT_EQ(findMethod("SwitchToAutoCAD")->resultType, vtEmpty);
+}
+
+TEST(TypeLibrary, EveryParameterFollowsTheNamingConvention) {
+  // Prefixes give the type; a mismatch here is a typing slip in a declaration.
+  for (auto& m : typeLibrary())
+    for (auto& p : m.params) {
+      const std::string& n = p.name;
+      if (n.rfind("str", 0) == 0) EXPECT_EQ(p.type, vtString) << m.name << "." << n;
+      if (n.rfind("dbl", 0) == 0) EXPECT_EQ(p.type, vtR8) << m.name << "." << n;
+      if (n.rfind("bln", 0) == 0) EXPECT_EQ(p.type, vtBoolean) << m.name << "." << n;
+      if (n.rfind("var", 0) == 0) EXPECT_EQ(p.type, vtVariant) << m.name << "." << n;
+      if (n.rfind("int", 0) == 0) EXPECT_EQ(p.type, vtI2) << m.name << "." << n;
+      if (n.rfind("obj", 0) == 0) EXPECT_EQ(p.type, vtDispatch) << m.name << "." << n;
+      if (p.defaultValue) EXPECT_TRUE(p.optional) << m.name << "." << n;
+    }
+}
+
+TEST(TypeLibrary, Enumerations) {
+  std::map<std::string, std::map<std::string, int32_t>> all;
+  for (auto& e : enumerations())
+    for (auto& [name, value] : e.constants) all[e.name][name] = value;
+  EXPECT_EQ(all.size(), 11u);
+  EXPECT_EQ(all["TableType"].size(), 43u);
+  EXPECT_EQ(all["TableType"]["tlxTableFormatGrid1"], 16);
+  EXPECT_EQ(all["TableType"]["tlxTableFormatWeb3"], 42);
+  EXPECT_EQ(all["TableType"]["tlxTableFormat3DEffects1"], 32);
+  EXPECT_EQ(all["WindowStateType"]["tlxMaximizedWindow"], 3);
+  EXPECT_EQ(all["ComputeType"]["tlxDivide"], 3);
+  EXPECT_EQ(all["ZoomScaleType"]["tlxZoomScaleRelativePSpace"], 2);
+  EXPECT_EQ(all["TableAlignType"]["tlxTableAlignRight"], 2);
+}
+
+TEST(TypeLibrary, EveryBindingNamesAMethod) {
+  for (auto family : {controlBindings, cadBindings, attributesBindings, dxfBindings, officeBindings, dataBindings,
+                      transferBindings, arraysBindings, controlsBindings, htmlBindings, pdfBindings})
+    for (const Binding& b : family()) EXPECT_NE(findMethod(b.method), nullptr) << b.method;
+  EXPECT_TRUE(TALVEX::isBuilt("AboutBox"));
+}
+
+}  // namespace
+}  // namespace tlx
