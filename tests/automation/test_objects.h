@@ -1,7 +1,25 @@
 // Small automation objects for the runtime tests.
 #pragma once
 
+#include <ostream>
+
+#include "automation/convert.h"
 #include "automation/dispatch.h"
+#include "automation/strings.h"
+
+namespace tlx {
+
+// Readable failure messages: the type tag and the text form where there is one.
+inline void PrintTo(const Variant& v, std::ostream* os) {
+  *os << "Variant(type " << v.type();
+  try {
+    *os << ", \"" << u8(toBStr(v)) << "\"";
+  } catch (const ComError&) {
+  }
+  *os << ")";
+}
+
+}  // namespace tlx
 
 namespace tlx::testing {
 
