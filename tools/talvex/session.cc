@@ -298,19 +298,20 @@ json Session::toJson(const Variant& v, const std::string& preferredName) {
 
 // ---- requests -----------------------------------------------------------------------------
 
-Variant* Session::argument(const json& value, std::deque<Variant>& temps, std::map<std::string, Variant>& before) {
+Variant* Session::argument(const json& value, std::deque<Variant>& temps, Before& before) {
   if (value.is_object() && value.size() == 1 && value.contains("var")) {
     if (!value["var"].is_string()) malformed("\"var\" needs a variable name");
     const std::string name = value["var"].get<std::string>();
+    const bool known = vars_.count(name) > 0;
     Variant& var = vars_[name];  // a variable not yet set reads as Empty, as in Basic
-    before.try_emplace(name, var);
+    before.try_emplace(name, known ? std::optional<Variant>(var) : std::nullopt);
     return &var;
   }
   temps.push_back(fromJson(value));
   return &temps.back();
 }
 
-DispParams Session::params(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before) {
+DispParams Session::params(const json& request, std::deque<Variant>& temps, Before& before) {
   DispParams p;
   if (const json* args = member(request, "args")) {
     if (!args->is_array()) malformed("\"args\" must be an array");
@@ -323,13 +324,13 @@ DispParams Session::params(const json& request, std::deque<Variant>& temps, std:
   return p;
 }
 
-Variant Session::callControl(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before) {
+Variant Session::callControl(const json& request, std::deque<Variant>& temps, Before& before) {
   const std::string method = stringField(request, "call");
   DispParams p = params(request, temps, before);
   return control_->invoke(method, InvokeKind::Method, p);
 }
 
-Variant Session::callObject(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before) {
+Variant Session::callObject(const json& request, std::deque<Variant>& temps, Before& before) {
   const std::string target = stringField(request, "on");
   auto it = vars_.find(target);
   if (it == vars_.end() || !it->second.isObject() || !it->second.obj())
@@ -356,7 +357,7 @@ Variant Session::callObject(const json& request, std::deque<Variant>& temps, std
   malformed("\"on\" needs \"call\", \"get\" or \"put\"");
 }
 
-Answer Session::run(const json& request, std::map<std::string, Variant>& before) {
+Answer Session::run(const json& request, Before& before) {
   if (!request.is_object()) malformed("a request must be a JSON object");
   std::string as;
   if (const json* a = member(request, "as")) {
@@ -376,7 +377,7 @@ Answer Session::run(const json& request, std::map<std::string, Variant>& before)
     const std::string name = stringField(request, "let");
     if (!request.contains("value")) malformed("\"let\" needs a \"value\"");
     Variant value = fromJson(request["value"]);
-    before.try_emplace(name, vars_.count(name) ? vars_[name] : Variant::missing());
+    before.try_emplace(name, vars_.count(name) ? std::optional<Variant>(vars_[name]) : std::nullopt);
     vars_[name] = std::move(value);
     hasResult = false;
   } else if (request.contains("create")) {
@@ -403,7 +404,7 @@ Answer Session::run(const json& request, std::map<std::string, Variant>& before)
   }
   if (hasResult) {
     if (!as.empty()) {
-      before.try_emplace(as, vars_.count(as) ? vars_[as] : Variant::missing());
+      before.try_emplace(as, vars_.count(as) ? std::optional<Variant>(vars_[as]) : std::nullopt);
       vars_[as] = result;
     }
     answer["result"] = toJson(result, as);
@@ -412,7 +413,7 @@ Answer Session::run(const json& request, std::map<std::string, Variant>& before)
 }
 
 Answer Session::handle(const json& request) {
-  std::map<std::string, Variant> before;
+  Before before;
   Answer answer;
   try {
     answer = run(request, before);
@@ -432,7 +433,7 @@ Answer Session::handle(const json& request) {
     if (it == vars_.end()) continue;
     bool same = false;
     try {
-      same = old == it->second;
+      same = old && *old == it->second;
     } catch (...) {
     }
     if (!same) vars[name] = toJson(it->second, name);

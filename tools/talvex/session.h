@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -23,6 +24,9 @@ class MalformedRequest : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Session variables that a request touched, with their values before it (none: new).
+using Before = std::map<std::string, std::optional<Variant>>;
+
 class Session {
  public:
   Session();
@@ -40,13 +44,13 @@ class Session {
   CliSite& site() { return site_; }
 
  private:
-  Answer run(const json& request, std::map<std::string, Variant>& before);
-  Variant callControl(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before);
-  Variant callObject(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before);
+  Answer run(const json& request, Before& before);
+  Variant callControl(const json& request, std::deque<Variant>& temps, Before& before);
+  Variant callObject(const json& request, std::deque<Variant>& temps, Before& before);
   // Arguments: {"var": name} is the session variable itself (by reference); anything else a
   // temporary. Variables passed are remembered with their value before the call.
-  Variant* argument(const json& value, std::deque<Variant>& temps, std::map<std::string, Variant>& before);
-  DispParams params(const json& request, std::deque<Variant>& temps, std::map<std::string, Variant>& before);
+  Variant* argument(const json& value, std::deque<Variant>& temps, Before& before);
+  DispParams params(const json& request, std::deque<Variant>& temps, Before& before);
   std::string objectName(const ObjRef& obj, const std::string& preferredName);
 
   CliSite site_;
