@@ -1,0 +1,133 @@
+// The real checks through the command-line host: a drawing made by ezdxf is opened, zoomed,
+// given a named view, a viewport configuration and a grid, saved under a new name, and read
+// back by ezdxf.
+#include "e2e_support.h"
+#include "support/talvex_session.h"
+
+namespace tlxtest {
+namespace {
+
+json call(const std::string& method, json args = json::array(), std::string as = "") {
+  json r{{"call", method}, {"args", std::move(args)}};
+  if (!as.empty()) r["as"] = as;
+  return r;
+}
+
+TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
+  ScratchDir dir;
+  fs::path original = dir.path / "Office.dxf", copy = dir.path / "Office-views.dxf";
+  makeDrawing(original);
+  json before = facts(original);
+
+  auto answers = runSession(std::vector<json>{
+      call("OpenDocument", {original.string()}),                                  // 0
+      call("Zoom", {0, 0, 0, 100, 60, 0}),                                        // 1
+      call("CreateView", {"NORTH"}, "view"),                                      // 2
+      {{"on", "view"}, {"get", "Name"}},                                          // 3
+      call("ZoomCenter", {20, 10, 0, 200}),                                       // 4
+      call("CreateViewPort", {"SPLIT"}, "vp"),                                    // 5
+      call("SetGridSpacing", {2.5, 5, "", true}),                                 // 6
+      {{"let", "app"}, {"value", nullptr}},                                       // 7
+      call("GetAutoCADObject", {{{"var", "app"}}}),                               // 8
+      {{"on", "app"}, {"get", "Caption"}},                                        // 9
+      call("GetDocumentObject"),                                                  // 10
+      call("SaveDocument", {copy.string()}),                                      // 11
+      call("ActiveDocumentName"),                                                 // 12
+      call("ActiveDocumentPath"),                                                 // 13
+      call("CloseAutoCAD"),                                                       // 14
+      call("ZoomAll"),                                                            // 15
+  });
+  ASSERT_EQ(answers.size(), 16u);
+  for (size_t i = 0; i < answers.size(); ++i)
+    if (i != 7) EXPECT_TRUE(answers[i]["ok"].get<bool>()) << i << ": " << answers[i].dump();
+  EXPECT_EQ(answers[0]["result"], 1);
+  EXPECT_EQ(answers[1]["result"], 1);
+  EXPECT_EQ(answers[2]["result"], (json{{"obj", "view"}}));
+  EXPECT_EQ(answers[3]["result"], "NORTH");
+  EXPECT_EQ(answers[4]["result"], 1);
+  EXPECT_EQ(answers[5]["result"], (json{{"obj", "vp"}}));
+  EXPECT_EQ(answers[6]["result"], 1);
+  // The application reaches the host as an object it can call members on.
+  EXPECT_EQ(answers[8]["result"], 1);
+  EXPECT_TRUE(answers[8]["vars"]["app"].contains("obj")) << answers[8].dump();
+  EXPECT_TRUE(answers[9]["result"].is_string());
+  ASSERT_TRUE(answers[10]["result"].contains("obj"));
+  EXPECT_EQ(answers[11]["result"], 1);
+  EXPECT_EQ(answers[12]["result"], "Office-views.dxf");
+  EXPECT_EQ(answers[13]["result"], dir.path.string());
+  EXPECT_EQ(answers[15]["result"], -1);  // nothing runs any more
+  for (auto& a : answers) EXPECT_TRUE(a["messages"].empty());
+
+  json after = facts(copy);
+  EXPECT_TRUE(after["audit_errors"].empty()) << after["audit_errors"];
+  EXPECT_EQ(after["dxfversion"], before["dxfversion"]);
+  // Every entity, attribute value and kept datum is still there.
+  for (const char* key : {"layouts", "inserts", "layers", "xdata", "xrecord", "sat"})
+    EXPECT_EQ(after[key], before[key]) << key;
+
+  // The named view holds the window zoom; the active viewport the centre zoom and the grid.
+  ASSERT_TRUE(after["views"].contains("NORTH")) << after["views"];
+  auto& view = after["views"]["NORTH"];
+  EXPECT_NEAR(view["center"][0].get<double>(), 50, 1e-6);
+  EXPECT_NEAR(view["center"][1].get<double>(), 30, 1e-6);
+  EXPECT_GE(view["height"].get<double>(), 60 - 1e-6);
+  EXPECT_GE(view["width"].get<double>(), 100 - 1e-6);
+
+  ASSERT_TRUE(after["vports"].contains("*Active")) << after["vports"];
+  auto& active = after["vports"]["*Active"][0];
+  EXPECT_NEAR(active["center"][0].get<double>(), 20, 1e-6);
+  EXPECT_NEAR(active["center"][1].get<double>(), 10, 1e-6);
+  EXPECT_NEAR(active["height"].get<double>(), 200, 1e-6);
+  EXPECT_EQ(active["grid_on"], 1);
+  EXPECT_EQ(active["grid_spacing"], (json{2.5, 5.0}));
+  EXPECT_TRUE(after["vports"].contains("SPLIT")) << after["vports"];
+  // The original file is untouched.
+  EXPECT_EQ(facts(original), before);
+}
+
+TEST(DrawingSession, ZoomPickTakesItsCornersFromThePickRequest) {
+  ScratchDir dir;
+  fs::path drawing = dir.path / "Pick.dxf";
+  makeDrawing(drawing);
+  auto answers = runSession(std::vector<json>{
+      call("OpenDocument", {drawing.string()}),
+      {{"picks", {{5, 5}, {25, 15}}}},
+      call("ZoomPick"),
+      call("ZoomPick"),  // no picks left and no terminal: cancelled
+      call("SaveDocument"),
+      call("CloseAutoCAD"),
+  });
+  ASSERT_EQ(answers.size(), 6u);
+  EXPECT_EQ(answers[2]["result"], 1) << answers[2].dump();
+  EXPECT_EQ(answers[3]["result"], -3) << answers[3].dump();
+  EXPECT_EQ(answers[4]["result"], 1);
+  auto& active = facts(drawing)["vports"]["*Active"][0];
+  EXPECT_NEAR(active["center"][0].get<double>(), 15, 1e-6);
+  EXPECT_NEAR(active["center"][1].get<double>(), 10, 1e-6);
+}
+
+TEST(DrawingSession, GuardFailuresReachTheHostAsCodesAndRaisedErrors) {
+  auto answers = runSession(std::vector<json>{
+      call("ZoomAll"),
+      call("CreateView", {"V"}),
+      call("OpenDocument"),
+      call("CreateView", {"V"}),
+      call("CloseDocument"),
+      call("ZoomAll"),
+      call("ActiveDocumentName"),
+      call("CloseAutoCAD"),
+  });
+  ASSERT_EQ(answers.size(), 8u);
+  EXPECT_EQ(answers[0]["result"], -1);
+  EXPECT_FALSE(answers[1]["ok"].get<bool>());
+  EXPECT_EQ(answers[1]["error"], (json{{"number", -2147220270}, {"description", "AutoCAD is not active."}}));
+  EXPECT_FALSE(answers[1].contains("result"));
+  EXPECT_EQ(answers[2]["result"], 1);
+  EXPECT_TRUE(answers[3]["result"].contains("obj"));
+  EXPECT_TRUE(answers[4]["ok"].get<bool>()) << answers[4].dump();
+  EXPECT_EQ(answers[5]["result"], -2);
+  EXPECT_EQ(answers[6]["error"]["description"], "Document is not active.");
+}
+
+}  // namespace
+}  // namespace tlxtest
