@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -14,22 +15,32 @@ namespace tlx {
 
 namespace {
 constexpr size_t kBlock = size_t(1) << 20;
+
+bool isUtf8(const std::string& name) {
+  std::string n;
+  for (char c : name)
+    if (c != '-' && c != '_') n.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  return n == "UTF8";
 }
 
+}  // namespace
+
 bool codePageKeepsAscii() {
-  static const bool keeps = [] {
-    std::string bytes(128, '\0');
-    for (int i = 0; i < 128; ++i) bytes[i] = static_cast<char>(i);
-    try {
-      BStr text = decodeText(bytes);
-      if (text.size() != 128) return false;
-      for (int i = 0; i < 128; ++i)
-        if (text[i] != static_cast<char16_t>(i)) return false;
-      return true;
-    } catch (...) {
-      return false;
-    }
-  }();
+  // Answered once per code page (tests may switch it within one process).
+  static std::string checked;
+  static bool keeps = false;
+  if (!checked.empty() && checked == codePage()) return keeps;
+  std::string bytes(128, '\0');
+  for (int i = 0; i < 128; ++i) bytes[i] = static_cast<char>(i);
+  keeps = false;
+  try {
+    BStr text = decodeText(bytes);
+    keeps = text.size() == 128;
+    for (int i = 0; keeps && i < 128; ++i) keeps = text[i] == static_cast<char16_t>(i);
+  } catch (...) {
+    keeps = false;
+  }
+  checked = codePage();
   return keeps;
 }
 
@@ -97,6 +108,15 @@ bool LineFile::open(const BStr& fileName) {
   buffer_.resize(kBlock);
   begin_ = end_ = 0;
   eof_ = false;
+  // A UTF-8 byte-order mark is no part of the text.
+  if (isUtf8(codePage())) {
+    try {
+      refill();
+    } catch (...) {
+      return false;
+    }
+    if (end_ >= 3 && std::memcmp(buffer_.data(), "\xEF\xBB\xBF", 3) == 0) begin_ = 3;
+  }
   return true;
 }
 

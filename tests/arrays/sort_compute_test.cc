@@ -1,0 +1,162 @@
+// Sorting and element arithmetic, called directly.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "arrays/arrays.h"
+#include "arrays/arrays_fixture.h"
+#include "automation/collection.h"
+#include "automation/convert.h"
+#include "automation/operations.h"
+
+using namespace tlx;
+using tlxtest::mat;
+using tlxtest::str;
+using tlxtest::vec;
+
+namespace {
+
+Variant i2(int v) { return Variant(int16_t(v)); }
+
+TEST(Sort, AscendingDescendingAndOrderCodes) {
+  Variant a = vec({i2(3), i2(1), i2(2)});
+  ASSERT_EQ(SortOneDArray(a), 1);
+  EXPECT_EQ(a, vec({i2(1), i2(2), i2(3)}));
+  ASSERT_EQ(SortOneDArray(a, tlxDescending), 1);
+  EXPECT_EQ(a, vec({i2(3), i2(2), i2(1)}));
+  ASSERT_EQ(SortOneDArray(a, 7), 1);  // any other order code sorts ascending
+  EXPECT_EQ(a, vec({i2(1), i2(2), i2(3)}));
+}
+
+TEST(Sort, AutomationComparisonOfMixedElements) {
+  Variant s = vec({str("b"), str("B"), str("a")});
+  ASSERT_EQ(SortOneDArray(s), 1);
+  EXPECT_EQ(s, vec({str("B"), str("a"), str("b")}));
+  Variant mixed = vec({i2(10), str("9"), i2(2)});
+  ASSERT_EQ(SortOneDArray(mixed), 1);
+  EXPECT_EQ(mixed, vec({i2(2), i2(10), str("9")}));
+}
+
+TEST(Sort, DescendingIsTheExactReverseOfAscending) {
+  // 1 (Integer) and 1.0 (Double) compare equal but can be told apart.
+  Variant a = vec({Variant(1.0), i2(0), i2(1), Variant(1.0), i2(1)}, 1);
+  Variant d = a;
+  ASSERT_EQ(SortOneDArray(a, tlxAscending), 1);
+  ASSERT_EQ(SortOneDArray(d, tlxDescending), 1);
+  auto& up = a.arrayRef().elements();
+  auto& down = d.arrayRef().elements();
+  ASSERT_EQ(up.size(), down.size());
+  for (size_t i = 0; i < up.size(); ++i) EXPECT_EQ(up[i], down[down.size() - 1 - i]) << i;
+  EXPECT_EQ(a.arrayRef().lbound(1), 1);
+}
+
+TEST(Sort, LargeInputsOfManyShapes) {
+  std::mt19937 rng(7);
+  auto check = [](std::vector<Variant> items, int32_t lower) {
+    Variant a = vec(items, lower);
+    ASSERT_EQ(SortOneDArray(a), 1);
+    const auto& got = a.arrayRef().elements();
+    for (size_t i = 1; i < got.size(); ++i) ASSERT_NE(VarCmp(got[i - 1], got[i]), Cmp::Gt) << i;
+    // A permutation of the input: the same multiset of values.
+    auto key = [](const Variant& v) { return v.isString() ? "s" + u8(v.str()) : "n" + u8(toBStr(v)); };
+    std::vector<std::string> in, out;
+    for (auto& v : items) in.push_back(key(v));
+    for (auto& v : got) out.push_back(key(v));
+    std::sort(in.begin(), in.end());
+    std::sort(out.begin(), out.end());
+    EXPECT_EQ(in, out);
+  };
+  std::vector<Variant> random, sorted, reversed, equal, mixed;
+  for (int i = 0; i < 5000; ++i) {
+    random.emplace_back(double(rng() % 1000) / 7);
+    sorted.emplace_back(int32_t(i));
+    reversed.emplace_back(int32_t(5000 - i));
+    equal.emplace_back(2.5);
+    if (i % 3 == 0)
+      mixed.emplace_back(u16(std::to_string(rng() % 100)));
+    else
+      mixed.emplace_back(int32_t(rng() % 100));
+  }
+  check(random, 0);
+  check(sorted, -3);
+  check(reversed, 100);
+  check(equal, 0);
+  check(mixed, 1);
+  for (int n = 0; n <= 7; ++n) check(std::vector<Variant>(random.begin(), random.begin() + n), 0);
+}
+
+TEST(Sort, FailuresKeepEveryElement) {
+  Variant s = str("x");
+  EXPECT_EQ(SortOneDArray(s), -1);
+  Variant unallocated = Variant::unallocatedArray();
+  EXPECT_EQ(SortOneDArray(unallocated), -2);
+  // An object cannot be compared: the sort stops, and no element is lost or doubled.
+  std::vector<Variant> items;
+  for (int i = 0; i < 40; ++i) items.emplace_back(int32_t((i * 17) % 40));
+  items[23] = Variant(newCollection());
+  Variant a = vec(items);
+  EXPECT_EQ(SortOneDArray(a), -2);
+  int objects = 0;
+  std::vector<int32_t> numbers;
+  for (auto& v : a.arrayRef().elements()) {
+    if (v.isObject())
+      ++objects;
+    else
+      numbers.push_back(v.i4());
+  }
+  EXPECT_EQ(objects, 1);
+  std::sort(numbers.begin(), numbers.end());
+  for (size_t i = 0, expect = 0; i < numbers.size(); ++i, ++expect) {
+    if (expect == 23 * 17 % 40) ++expect;
+    EXPECT_EQ(numbers[i], int32_t(expect));
+  }
+  // A two-dimensional array is not indexed with one subscript.
+  Variant m = mat({{i2(2), i2(1)}, {i2(0), i2(3)}});
+  EXPECT_EQ(SortOneDArray(m), -2);
+}
+
+TEST(Compute, OperationsAndResultTypes) {
+  Variant a = vec({i2(1), str("2"), Variant()});
+  ASSERT_EQ(ComputeOneDArray(a, tlxAdd, 1), 1);
+  EXPECT_EQ(a, vec({Variant(2.0), Variant(3.0), Variant(1.0)}));
+  ASSERT_EQ(ComputeOneDArray(a, tlxSubtract, 0.5), 1);
+  ASSERT_EQ(ComputeOneDArray(a, tlxMultiply, 4), 1);
+  ASSERT_EQ(ComputeOneDArray(a, tlxDivide, 2), 1);
+  EXPECT_EQ(a, vec({Variant(3.0), Variant(5.0), Variant(1.0)}));
+  Variant withNull = vec({Variant::null()});
+  ASSERT_EQ(ComputeOneDArray(withNull, tlxAdd, 1), 1);
+  EXPECT_TRUE(withNull.arrayRef().at(0).isNull());
+
+  Variant m = mat({{i2(1), i2(2)}, {i2(3), i2(4)}}, 2, -1);
+  ASSERT_EQ(ComputeTwoDArray(m, tlxMultiply, 10), 1);
+  EXPECT_EQ(m, mat({{Variant(10.0), Variant(20.0)}, {Variant(30.0), Variant(40.0)}}, 2, -1));
+
+  auto cube = std::make_unique<SafeArray>(std::vector<Bound>{{1, 2}, {0, 2}, {5, 2}});
+  for (auto& e : cube->elements()) e = i2(6);
+  Variant c(std::move(cube));
+  ASSERT_EQ(ComputeThreeDArray(c, tlxDivide, 3), 1);
+  for (auto& e : c.arrayRef().elements()) EXPECT_EQ(e, Variant(2.0));
+}
+
+TEST(Compute, CodesAndPartialWork) {
+  Variant s = str("1");
+  EXPECT_EQ(ComputeOneDArray(s, tlxAdd, 1), -1);
+  Variant m = mat({{i2(1)}});
+  EXPECT_EQ(ComputeTwoDArray(m, 4, 1), -2);
+  EXPECT_EQ(ComputeTwoDArray(m, -1, 1), -2);
+  EXPECT_EQ(m, mat({{i2(1)}}));
+  Variant nums = vec({i2(1), i2(2)});
+  EXPECT_EQ(ComputeOneDArray(nums, tlxDivide, 0), -3);
+  // Elements before the failing one stay changed.
+  Variant partial = vec({i2(1), str("x"), i2(3)});
+  EXPECT_EQ(ComputeOneDArray(partial, tlxMultiply, 2), -3);
+  EXPECT_EQ(partial, vec({Variant(2.0), str("x"), i2(3)}));
+  // Fewer dimensions than the method expects, or more.
+  Variant oneD = vec({i2(1)});
+  EXPECT_EQ(ComputeTwoDArray(oneD, tlxAdd, 1), -3);
+  EXPECT_EQ(ComputeThreeDArray(m, tlxAdd, 1), -3);
+  EXPECT_EQ(ComputeOneDArray(m, tlxAdd, 1), -3);
+}
+
+}  // namespace
