@@ -1,12 +1,14 @@
 #include "platform/registry/components.h"
 
 #include "automation/collection.h"
+#include "platform/cad/drawing_application.h"
 
 namespace tlx {
 
 void registerPlatformComponents() {
   static const bool done = [] {
     registerRuntimeClasses();
+    registerDrawingApplication();
     return true;
   }();
   (void)done;

@@ -1,0 +1,464 @@
+#include <filesystem>
+
+#include "automation/convert.h"
+#include "automation/registry.h"
+#include "automation/strings.h"
+#include "platform/cad/cad_model.h"
+#include "platform/cad/drawing_application.h"
+
+namespace tlx::cad {
+
+namespace {
+
+constexpr const char* kProgId = "AutoCAD.Application";
+constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004);
+constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005);
+constexpr HRESULT FILE_MISSING = static_cast<HRESULT>(0x80070002);
+
+int windowStateArg(const Variant& v) {
+  int32_t s = toI4(v);
+  if (s < 1 || s > 3) throw ComError(hr::E_INVALIDARG, "Invalid window state: " + std::to_string(s));
+  return s;
+}
+
+// The height that shows all of `b` in a view of the given width / height.
+double fitHeight(const dxf::Box& b, double aspect) {
+  return std::max(b.maxY - b.minY, (b.maxX - b.minX) / aspect);
+}
+
+void zoomToBox(DocCore& d, const dxf::Box& b) {
+  dxf::ViewState v = d.drawing->view();
+  double h = fitHeight(b, v.aspect);
+  v.cx = (b.minX + b.maxX) / 2;
+  v.cy = (b.minY + b.maxY) / 2;
+  if (h > 0) v.height = h;
+  d.zoomTo(v);
+}
+
+dxf::Box extentsOrLimits(dxf::Document& drawing) {
+  dxf::Box b = drawing.modelExtents();
+  return b.empty() ? drawing.limits() : b;
+}
+
+dxf::P3 pick(const char* prompt) {
+  auto p = Desktop::instance().pick(u16(prompt));
+  if (!p) throw ComError(E_ABORT, "The point pick was cancelled");
+  return {(*p)[0], (*p)[1], (*p)[2]};
+}
+
+}  // namespace
+
+// ---- state ------------------------------------------------------------------------------------
+
+[[noreturn]] void disconnected(const char* what) { throw ComError(hr::RPC_E_DISCONNECTED, what); }
+
+void checkApp(const AppPtr& app) {
+  if (!app || !app->alive) disconnected("The drawing application has ended");
+}
+
+void checkDoc(const AppPtr& app, const DocPtr& doc) {
+  checkApp(app);
+  if (!doc || !doc->open) disconnected("The document has been closed");
+}
+
+void DocCore::save(const std::string& path) {
+  try {
+    drawing->save(path);
+  } catch (const std::exception& e) {
+    throw ComError(hr::E_FAIL, e.what());
+  }
+  saved = true;
+}
+
+void DocCore::zoomTo(const dxf::ViewState& v) {
+  if (!(v.height > 0) || !std::isfinite(v.height) || !std::isfinite(v.cx) || !std::isfinite(v.cy))
+    throw ComError(hr::E_INVALIDARG, "Invalid view");
+  history.push_back(drawing->view());
+  if (history.size() > 100) history.erase(history.begin());
+  drawing->setView(v);
+  saved = false;
+}
+
+std::u16string AppCore::caption() const {
+  return active ? u16("AutoCAD - [" + active->name + "]") : u"AutoCAD";
+}
+
+void AppCore::refreshCaption() {
+  if (window) Desktop::instance().setTitle(window, caption());
+}
+
+void AppCore::activate(const DocPtr& doc) {
+  active = doc;
+  refreshCaption();
+}
+
+void AppCore::close(const DocPtr& doc) {
+  std::erase(docs, doc);
+  doc->open = false;
+  doc->drawing.reset();
+  if (active == doc) active = docs.empty() ? nullptr : docs.back();
+  refreshCaption();
+}
+
+DocCore& AppCore::activeDoc() {
+  if (!active) throw ComError(hr::E_FAIL, "No document is open");
+  return *active;
+}
+
+std::shared_ptr<DocCore> AppCore::addDocument(const std::string& templatePath) {
+  auto doc = std::make_shared<DocCore>();
+  try {
+    doc->drawing = templatePath.empty() ? dxf::Document::create() : dxf::Document::load(absolutePath(templatePath));
+  } catch (const dxf::DxfError& e) {
+    throw ComError(hr::E_FAIL, "Invalid template \"" + templatePath + "\": " + e.what());
+  } catch (const std::exception& e) {
+    throw ComError(FILE_MISSING, "Template not found: \"" + templatePath + "\"");
+  }
+  doc->name = "Drawing" + std::to_string(nextNumber++) + ".dwg";
+  std::error_code ec;
+  doc->folder = std::filesystem::current_path(ec).string();
+  if (doc->folder == "/") doc->folder.clear();
+  docs.push_back(doc);
+  activate(doc);
+  return doc;
+}
+
+std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool readOnly) {
+  if (path.empty()) throw ComError(hr::E_INVALIDARG, "No file name given");
+  std::string full = absolutePath(path);
+  for (auto& d : docs)
+    if (d->fullName() == full) {
+      activate(d);
+      return d;
+    }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(full, ec))
+    throw ComError(FILE_MISSING, "File not found: \"" + path + "\"");
+  auto doc = std::make_shared<DocCore>();
+  try {
+    doc->drawing = dxf::Document::load(full);
+  } catch (const std::exception& e) {
+    throw ComError(hr::E_FAIL, "Cannot open \"" + path + "\": " + e.what());
+  }
+  std::filesystem::path p(full);
+  doc->name = p.filename().string();
+  doc->folder = p.parent_path().string();
+  if (doc->folder == "/") doc->folder.clear();
+  doc->readOnly = readOnly;
+  docs.push_back(doc);
+  activate(doc);
+  return doc;
+}
+
+std::string absolutePath(const std::string& path) {
+  std::error_code ec;
+  auto p = std::filesystem::absolute(std::filesystem::path(path), ec);
+  if (ec) throw ComError(hr::BAD_FILE_NAME, "Bad file name: \"" + path + "\"");
+  return p.lexically_normal().string();
+}
+
+// ---- objects ----------------------------------------------------------------------------------
+
+class UtilityObj : public Live<UtilityObj> {
+ public:
+  UtilityObj(AppPtr a, DocPtr d) : app(std::move(a)), doc(std::move(d)) {}
+  void check() { checkDoc(app, doc); }
+  std::string typeName() const override { return "IAcadUtility"; }
+  static const Members<UtilityObj>& members() {
+    static const Members<UtilityObj> m = [] {
+      Members<UtilityObj> t;
+      t.method("GetPoint", {"Point", "Prompt"}, [](UtilityObj&, Args& a) {
+        std::string prompt = a.has(1) ? text8(a.value(1)) : std::string();
+        return pointVariant(pick(prompt.c_str()));
+      });
+      return t;
+    }();
+    return m;
+  }
+  AppPtr app;
+  DocPtr doc;
+};
+
+class DocumentObj : public Live<DocumentObj> {
+ public:
+  DocumentObj(AppPtr a, DocPtr d) : app(std::move(a)), doc(std::move(d)) { doc->wrapper = this; }
+  ~DocumentObj() override {
+    if (doc->wrapper == this) doc->wrapper = nullptr;
+  }
+  void check() { checkDoc(app, doc); }
+  std::string typeName() const override { return "IAcadDocument"; }
+
+  void saveAs(const Variant& name) {
+    std::string full = absolutePath(text8(name));
+    if (text8(name).empty()) throw ComError(hr::E_INVALIDARG, "No file name given");
+    for (auto& d : app->docs)
+      if (d != doc && d->fullName() == full)
+        throw ComError(E_ACCESSDENIED, "\"" + full + "\" is open as another document");
+    doc->save(full);
+    std::filesystem::path p(full);
+    doc->name = p.filename().string();
+    doc->folder = p.parent_path().string();
+    if (doc->folder == "/") doc->folder.clear();
+    doc->readOnly = false;
+    app->refreshCaption();
+  }
+
+  static const Members<DocumentObj>& members() {
+    static const Members<DocumentObj> m = [] {
+      Members<DocumentObj> t;
+      t.method("Activate", {}, [](DocumentObj& s, Args&) {
+        s.app->activate(s.doc);
+        return Variant();
+      });
+      t.property("Name", [](DocumentObj& s, Args&) { return Variant(u16(s.doc->name)); });
+      t.property("Path", [](DocumentObj& s, Args&) { return Variant(u16(s.doc->folder)); });
+      t.property("FullName", [](DocumentObj& s, Args&) { return Variant(u16(s.doc->fullName())); });
+      t.property("ReadOnly", [](DocumentObj& s, Args&) { return Variant(s.doc->readOnly); });
+      t.property("Saved", [](DocumentObj& s, Args&) { return Variant(s.doc->saved); });
+      t.method("Save", {}, [](DocumentObj& s, Args&) {
+        if (s.doc->readOnly) throw ComError(E_ACCESSDENIED, "The drawing was opened read-only");
+        s.doc->save(s.doc->fullName());
+        return Variant();
+      });
+      t.method("SaveAs", {"FullFileName", "SaveAsType"}, [](DocumentObj& s, Args& a) {
+        s.saveAs(a[0]);
+        return Variant();
+      });
+      t.method("Close", {"SaveChanges", "FileName"}, [](DocumentObj& s, Args& a) {
+        // Unsaved changes are dropped unless the caller asks to keep them: no one can be asked.
+        if (a.has(0) && toBool(a.value(0))) {
+          if (a.has(1) && !text8(a.value(1)).empty()) s.saveAs(a.value(1));
+          else if (s.doc->readOnly) throw ComError(E_ACCESSDENIED, "The drawing was opened read-only");
+          else s.doc->save(s.doc->fullName());
+        }
+        AppPtr app = s.app;
+        app->close(s.doc);
+        return Variant();
+      });
+      t.property(
+          "WindowState", [](DocumentObj& s, Args&) { return Variant(int32_t(s.doc->windowState)); },
+          [](DocumentObj& s, Args&, const Variant& v) { s.doc->windowState = windowStateArg(v); });
+      t.method("Regen", {"WhichViewports"}, [](DocumentObj& s, Args& a) {
+        int32_t which = toI4(a[0]);
+        if (which != 0 && which != 1) throw ComError(hr::E_INVALIDARG, "Invalid viewport selection");
+        s.doc->drawing->updateExtents();
+        return Variant();
+      });
+      t.property("ModelSpace", [](DocumentObj& s, Args&) { return Variant(spaceObject(s.app, s.doc, false)); });
+      t.property("PaperSpace", [](DocumentObj& s, Args&) { return Variant(spaceObject(s.app, s.doc, true)); });
+      t.property("Utility", [](DocumentObj& s, Args&) { return Variant(ObjRef(makeRef<UtilityObj>(s.app, s.doc))); });
+      t.property("Views", [](DocumentObj& s, Args&) { return Variant(viewsObject(s.app, s.doc)); });
+      t.property("Viewports", [](DocumentObj& s, Args&) { return Variant(viewportsObject(s.app, s.doc)); });
+      t.property(
+          "ActiveViewport", [](DocumentObj& s, Args&) { return Variant(activeViewportObject(s.app, s.doc)); },
+          [](DocumentObj& s, Args&, const Variant& v) { setActiveViewport(s.doc, v); });
+      t.property("Application", [](DocumentObj& s, Args&) { return Variant(ObjRef(s.app->wrapper)); });
+      t.byDefault("Name");
+      return t;
+    }();
+    return m;
+  }
+  AppPtr app;
+  DocPtr doc;
+};
+
+ObjRef documentObject(const AppPtr& app, const DocPtr& doc) {
+  if (doc->wrapper) return ObjRef(doc->wrapper);
+  return ObjRef(makeRef<DocumentObj>(app, doc));
+}
+
+class DocumentsObj : public Live<DocumentsObj> {
+ public:
+  explicit DocumentsObj(AppPtr a) : app(std::move(a)) {}
+  void check() { checkApp(app); }
+  std::string typeName() const override { return "IAcadDocuments"; }
+  std::vector<Variant> enumerate() override {
+    check();
+    std::vector<Variant> out;
+    for (auto& d : app->docs) out.emplace_back(documentObject(app, d));
+    return out;
+  }
+  static const Members<DocumentsObj>& members() {
+    static const Members<DocumentsObj> m = [] {
+      Members<DocumentsObj> t;
+      t.property("Count", [](DocumentsObj& s, Args&) { return Variant(int32_t(s.app->docs.size())); });
+      t.method("Item", {"Index"}, [](DocumentsObj& s, Args& a) {
+        const Variant& key = a[0];
+        if (key.isString()) {
+          for (auto& d : s.app->docs)
+            if (equalsNoCase(u16(d->name), key.str())) return Variant(documentObject(s.app, d));
+          throw ComError(hr::DISP_E_BADINDEX, "No document is named \"" + u8(key.str()) + "\"");
+        }
+        int32_t i = toI4(key);
+        if (i < 0 || i >= static_cast<int32_t>(s.app->docs.size()))
+          throw ComError(hr::DISP_E_BADINDEX, "No document has the index " + std::to_string(i));
+        return Variant(documentObject(s.app, s.app->docs[static_cast<size_t>(i)]));
+      });
+      t.method("Add", {"TemplateName"}, [](DocumentsObj& s, Args& a) {
+        std::string tmpl = a.has(0) ? text8(a.value(0)) : std::string();
+        return Variant(documentObject(s.app, s.app->addDocument(tmpl)));
+      });
+      t.method("Open", {"Name", "ReadOnly", "Password"}, [](DocumentsObj& s, Args& a) {
+        bool ro = a.has(1) && toBool(a.value(1));
+        return Variant(documentObject(s.app, s.app->openDocument(text8(a[0]), ro)));
+      });
+      t.method("Close", {}, [](DocumentsObj& s, Args&) {
+        while (!s.app->docs.empty()) s.app->close(s.app->docs.back());
+        return Variant();
+      });
+      t.property("Application", [](DocumentsObj& s, Args&) { return Variant(ObjRef(s.app->wrapper)); });
+      t.byDefault("Item");
+      return t;
+    }();
+    return m;
+  }
+  AppPtr app;
+};
+
+class ApplicationObj : public Live<ApplicationObj> {
+ public:
+  ApplicationObj() : app(std::make_shared<AppCore>()) {
+    app->wrapper = this;
+    app->addDocument("");
+    app->window = Desktop::instance().openWindow(app->caption(), app->visible);
+  }
+  ~ApplicationObj() override {
+    if (app->alive && app->window) Desktop::instance().closeWindow(app->window);
+    app->alive = false;
+    app->wrapper = nullptr;
+  }
+  void check() { checkApp(app); }
+  std::string typeName() const override { return "IAcadApplication"; }
+
+  void quit() {
+    ObjRef keep(this);  // the running table may hold the last reference
+    for (auto& d : std::vector<DocPtr>(app->docs)) app->close(d);
+    app->alive = false;
+    revokeRunning(kProgId, this);
+    if (app->window) Desktop::instance().closeWindow(app->window);
+    app->window = 0;
+  }
+
+  static const Members<ApplicationObj>& members() {
+    static const Members<ApplicationObj> m = [] {
+      Members<ApplicationObj> t;
+      t.property("Caption", [](ApplicationObj& s, Args&) { return Variant(s.app->caption()); });
+      t.property("Name", [](ApplicationObj&, Args&) { return Variant(u"AutoCAD"); });
+      t.property("Version", [](ApplicationObj&, Args&) { return Variant(u"16.0s (LMS Tech)"); });
+      t.property(
+          "Visible", [](ApplicationObj& s, Args&) { return Variant(s.app->visible); },
+          [](ApplicationObj& s, Args&, const Variant& v) {
+            s.app->visible = toBool(v);
+            Desktop::instance().setVisible(s.app->window, s.app->visible);
+          });
+      t.property(
+          "WindowState", [](ApplicationObj& s, Args&) { return Variant(int32_t(s.app->windowState)); },
+          [](ApplicationObj& s, Args&, const Variant& v) { s.app->windowState = windowStateArg(v); });
+      t.property(
+          "ActiveDocument",
+          [](ApplicationObj& s, Args&) {
+            s.app->activeDoc();
+            return Variant(documentObject(s.app, s.app->active));
+          },
+          [](ApplicationObj& s, Args&, const Variant& v) {
+            auto d = refCast<DocumentObj>(objectOf(v));
+            if (!d || d->app != s.app) throw ComError(hr::E_INVALIDARG, "Not a document of this application");
+            d->check();
+            s.app->activate(d->doc);
+          });
+      t.property("Documents", [](ApplicationObj& s, Args&) { return Variant(ObjRef(makeRef<DocumentsObj>(s.app))); });
+      t.property("Application", [](ApplicationObj& s, Args&) { return Variant(ObjRef(&s)); });
+      t.method("Update", {}, [](ApplicationObj&, Args&) { return Variant(); });
+      t.method("ZoomWindow", {"LowerLeft", "UpperRight"}, [](ApplicationObj& s, Args& a) {
+        DocCore& d = s.app->activeDoc();
+        dxf::P3 p1 = toPoint(a[0]), p2 = toPoint(a[1]);
+        double w = std::abs(p2[0] - p1[0]), h = std::abs(p2[1] - p1[1]);
+        if (w == 0 && h == 0) throw ComError(hr::E_INVALIDARG, "The zoom window has no area");
+        dxf::ViewState v = d.drawing->view();
+        v.cx = (p1[0] + p2[0]) / 2, v.cy = (p1[1] + p2[1]) / 2;
+        v.height = std::max(h, w / v.aspect);
+        d.zoomTo(v);
+        return Variant();
+      });
+      t.method("ZoomCenter", {"Center", "Magnify"}, [](ApplicationObj& s, Args& a) {
+        DocCore& d = s.app->activeDoc();
+        dxf::P3 c = toPoint(a[0]);
+        double mag = toDouble(a[1]);
+        if (mag < 0 || !std::isfinite(mag)) throw ComError(hr::E_INVALIDARG, "Invalid view height");
+        dxf::ViewState v = d.drawing->view();
+        v.cx = c[0], v.cy = c[1];
+        if (mag > 0) v.height = mag;  // 0 keeps the current height
+        d.zoomTo(v);
+        return Variant();
+      });
+      t.method("ZoomScaled", {"Scale", "ScaleType"}, [](ApplicationObj& s, Args& a) {
+        DocCore& d = s.app->activeDoc();
+        double scale = toDouble(a[0]);
+        int32_t type = toI4(a[1]);
+        if (!(scale > 0) || !std::isfinite(scale)) throw ComError(hr::E_INVALIDARG, "Invalid zoom scale");
+        if (type < 0 || type > 2) throw ComError(hr::E_INVALIDARG, "Invalid zoom scale type");
+        dxf::ViewState v = d.drawing->view();
+        // Absolute scales are relative to the drawing limits; the model has no paper space
+        // viewport scale here, so relative-to-paper-space scales the current view.
+        v.height = type == 0 ? fitHeight(d.drawing->limits(), v.aspect) / scale : v.height / scale;
+        d.zoomTo(v);
+        return Variant();
+      });
+      t.method("ZoomPickWindow", {}, [](ApplicationObj& s, Args&) {
+        DocCore& d = s.app->activeDoc();
+        dxf::P3 p1 = pick("Specify first corner: ");
+        dxf::P3 p2 = pick("Specify opposite corner: ");
+        dxf::Box b;
+        b.add(p1[0], p1[1]);
+        b.add(p2[0], p2[1]);
+        if (b.maxX == b.minX && b.maxY == b.minY) throw ComError(hr::E_INVALIDARG, "The zoom window has no area");
+        zoomToBox(d, b);
+        return Variant();
+      });
+      t.method("ZoomAll", {}, [](ApplicationObj& s, Args&) {
+        DocCore& d = s.app->activeDoc();
+        dxf::Box b = d.drawing->limits();
+        b.add(d.drawing->modelExtents());
+        zoomToBox(d, b);
+        return Variant();
+      });
+      t.method("ZoomExtents", {}, [](ApplicationObj& s, Args&) {
+        DocCore& d = s.app->activeDoc();
+        zoomToBox(d, extentsOrLimits(*d.drawing));
+        return Variant();
+      });
+      t.method("ZoomPrevious", {}, [](ApplicationObj& s, Args&) {
+        DocCore& d = s.app->activeDoc();
+        if (d.history.empty()) throw ComError(hr::E_FAIL, "No previous view to restore");
+        d.drawing->setView(d.history.back());
+        d.history.pop_back();
+        d.saved = false;
+        return Variant();
+      });
+      t.method("Quit", {}, [](ApplicationObj& s, Args&) {
+        s.quit();
+        return Variant();
+      });
+      t.byDefault("Name");
+      return t;
+    }();
+    return m;
+  }
+  AppPtr app;
+};
+
+}  // namespace tlx::cad
+
+namespace tlx {
+
+ObjRef newDrawingApplication() { return ObjRef(makeRef<cad::ApplicationObj>()); }
+
+void registerDrawingApplication() {
+  registerClass(cad::kProgId, [] {
+    ObjRef app = newDrawingApplication();
+    registerRunning(cad::kProgId, app);
+    return app;
+  });
+}
+
+}  // namespace tlx
