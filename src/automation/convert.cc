@@ -420,8 +420,10 @@ double parseDate(std::u16string_view text) {
         hour = static_cast<int>(nums.back().value);
         nums.pop_back();
       }
-    } else if (c == u'/' || c == u'-' || c == u',' || c == u'.' || isBlank(c)) {
+    } else if (c == u'/' || c == u'-' || c == u',' || isBlank(c)) {
       ++i;
+    } else if (c == u'.' && i > 0 && isAlpha(s[i - 1])) {
+      ++i;  // "Jan. 31": en-US has no dotted dates, so "1.5" stays a number
     } else {
       typeMismatch();
     }

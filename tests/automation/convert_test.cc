@@ -199,6 +199,8 @@ TEST(ConvertToDate, BothWaysAndRange) {
     EXPECT_NEAR(toDate(asText), serial, 1.0 / 86400) << u8(asText.str());
   }
   EXPECT_EQ(toDate(Variant("45322")), 45322);
+  EXPECT_EQ(toDate(Variant("1.5")), 1.5);  // a number, not a dotted date
+  EXPECT_EQ(parseDate(u"Jan. 31, 2024"), 45322);
   EXPECT_EQ(toDate(int32_t{45322}), 45322);
   EXPECT_EQ(errorOf([] { toDate(1e7); }), hr::DISP_E_OVERFLOW);
   EXPECT_EQ(errorOf([] { toDate(Variant("not a date")); }), hr::DISP_E_TYPEMISMATCH);
