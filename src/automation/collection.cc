@@ -57,7 +57,15 @@ class Collection : public Object<Collection> {
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(entry));
   }
 
-  Variant item(const Variant& index) { return items_[positionOf(index, true)]->item; }
+  Variant item(const Variant& index) {
+    // By key straight through the map: reading by key stays constant time.
+    if (index.isString()) {
+      auto it = byKey_.find(lcase(index.str()));
+      if (it == byKey_.end()) invalidCall();
+      return it->second->item;
+    }
+    return items_[positionOf(index, true)]->item;
+  }
 
   void remove(const Variant& index) {
     const size_t at = positionOf(index, true);
