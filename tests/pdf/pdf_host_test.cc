@@ -1,0 +1,76 @@
+// CreatePDFFromFile through the real command-line host: binding, argument order, defaults.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pdf_check.h"
+#include "support/talvex_session.h"
+
+namespace {
+
+using namespace pdftest;
+using nlohmann::json;
+
+json call(const std::vector<json>& args) {
+  return json{{"call", "CreatePDFFromFile"}, {"args", args}};
+}
+
+TEST(PdfHost, ConvertsThroughTheHostWithDefaultsAndWithEveryArgument) {
+  TempDir dir;
+  const std::string txt = dir.file("in.txt"), plain = dir.file("plain.pdf"),
+                    full = dir.file("full.pdf");
+  std::string text;
+  for (int i = 1; i <= 61; ++i) text += "row " + std::to_string(i) + "\r\n";
+  writeBytes(txt, text);
+
+  auto answers = tlxtest::runSession(std::vector<json>{
+      call({txt, plain}),
+      call({txt, full, "ARIAL", 12, 90, 8.27, 11.69, "An (author)", "Cr", "kw", "Subj",
+            "Title \\ (1)"}),
+      call({dir.file("missing.txt"), dir.file("never.pdf")}),
+      call({txt, dir.file("never.pdf"), "Courier", 0}),
+  });
+  ASSERT_EQ(answers.size(), 4u);
+  for (auto& a : answers) EXPECT_TRUE(a["ok"].get<bool>()) << a.dump();
+  EXPECT_EQ(answers[0]["result"], 1);
+  EXPECT_EQ(answers[1]["result"], 1);
+  EXPECT_EQ(answers[2]["result"], -1);
+  EXPECT_EQ(answers[3]["result"], -2);
+  EXPECT_FALSE(fs::exists(dir.file("never.pdf")));
+
+  EXPECT_EQ(qpdfCheck(plain).exitCode, 0);
+  std::string bytes = readBytes(plain);
+  EXPECT_TRUE(wellFormed(bytes));
+  EXPECT_NE(bytes.find("\r/BaseFont /Courier\r"), std::string::npos);
+  EXPECT_NE(bytes.find("\r/Kids [ 7 0 R 10 0 R ]\r"), std::string::npos);
+  auto pages = pdfText(plain);
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_EQ(lines(pages[1]), (std::vector<std::string>{"row 61", "2"}));
+
+  EXPECT_EQ(qpdfCheck(full).exitCode, 0);
+  bytes = readBytes(full);
+  EXPECT_NE(bytes.find("\r/BaseFont /ARIAL\r"), std::string::npos);
+  EXPECT_NE(bytes.find("\r/MediaBox [ 0 0 595 842 ]\r"), std::string::npos);
+  EXPECT_NE(bytes.find("\r/Rotate 90\r"), std::string::npos);
+  EXPECT_NE(bytes.find("\r14.4 TL\r"), std::string::npos);
+  std::string info = run("pdfinfo " + shellQuoted(full)).out;
+  EXPECT_NE(info.find("Title:           Title \\ (1)\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Author:          An (author)\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("Keywords:        kw\n"), std::string::npos) << info;
+}
+
+TEST(PdfHost, TextInAnotherCodePageIsShownInWinAnsi) {
+  TempDir dir;
+  const std::string txt = dir.file("latin9.txt"), pdf = dir.file("out.pdf");
+  // ISO-8859-15: A4 is the euro sign, BD the oe ligature; both sit elsewhere in Windows-1252.
+  writeBytes(txt, "price \xA4" "5 \xBD\r\n");
+  tlxtest::SessionOptions options;
+  options.env["TALVEX_CODEPAGE"] = "ISO-8859-15";
+  auto answers = tlxtest::runSession(std::vector<json>{call({txt, pdf})}, options);
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(answers[0]["result"], 1) << answers[0].dump();
+  EXPECT_EQ(textItems(readBytes(pdf))[0][0], "price \x80" "5 \x9C");
+  EXPECT_EQ(lines(pdfText(pdf)[0])[0], "price \xE2\x82\xAC" "5 \xC5\x93");
+}
+
+}  // namespace
