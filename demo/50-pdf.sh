@@ -15,7 +15,8 @@ pdf="$DEMO_DIR/notes.pdf"
 } >"$text"
 echo "--- $(wc -l <"$text") lines of text in $text"
 
-echo "> \$TALVEX call CreatePDFFromFile $text $pdf Courier 10 0 8.5 11 Demo talvex '""' Notes '"Notes (Q3)"'"
+echo "> \$TALVEX call CreatePDFFromFile $text $pdf Courier 10 0 8.5 11 Demo talvex" \
+  "'\"\"' Notes '\"Notes (Q3)\"'"
 "$TALVEX" call CreatePDFFromFile "$text" "$pdf" Courier 10 0 8.5 11 Demo talvex '""' Notes '"Notes (Q3)"'
 
 echo "--- qpdf --check"
