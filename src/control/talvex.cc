@@ -128,6 +128,7 @@ Variant TALVEX::invoke(int32_t dispid, DispParams& params) {
   // Coerce into the values the family sees. A by-reference Variant is moved in and back out, so
   // big arrays are not copied; a caller variable passed twice is copied instead.
   std::vector<Variant> values(n);
+  std::vector<Variant> passedIn(n);  // typed by-reference arguments as the method received them
   std::vector<bool> moved(n, false);
   for (size_t i = 0; i < n; ++i) {
     const ParamInfo& p = m->params[i];
@@ -145,18 +146,20 @@ Variant TALVEX::invoke(int32_t dispid, DispParams& params) {
       moved[i] = true;  // taken below, once no coercion can fail any more
     else
       values[i] = coerce(p, *given);
+    if (!moved[i] && !p.byVal) passedIn[i] = values[i];
   }
   for (size_t i = 0; i < n; ++i)
     if (moved[i]) values[i] = std::move(*slots[i]);
 
   // By-reference parameters land in the caller's variables, on a failure too (what the method
-  // wrote before it failed is there, as with a variable passed by reference).
+  // wrote before it failed is there, as with a variable passed by reference). A typed one that
+  // the method left alone leaves the caller's variable as it was, not converted.
   auto writeBack = [&] {
     for (size_t i = 0; i < n; ++i) {
       if (!slots[i]) continue;
       if (moved[i])
         *slots[i] = std::move(values[i]);
-      else if (!m->params[i].byVal)
+      else if (!m->params[i].byVal && !(values[i] == passedIn[i]))
         *slots[i] = values[i];
     }
   };

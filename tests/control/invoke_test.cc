@@ -135,6 +135,16 @@ TEST_F(Invoke, ByReferenceParametersWriteBackToTheCallersVariables) {
   EXPECT_EQ(eor, Variant(u";"));
 }
 
+TEST_F(Invoke, TypedByReferenceArgumentsLeftAloneKeepTheirType) {
+  StandIn s("SetGridSpacing", record);
+  Variant x(int16_t{2}), y(u"3.5");
+  call("SetGridSpacing", {&x, &y});
+  EXPECT_EQ(seen.args[0], Variant(2.0));
+  EXPECT_EQ(seen.args[1], Variant(3.5));
+  EXPECT_EQ(x, Variant(int16_t{2}));
+  EXPECT_EQ(y, Variant(u"3.5"));
+}
+
 TEST_F(Invoke, ByValueParametersAreNotWrittenBack) {
   StandIn s("MultiLineTextToOneDArray", [](TALVEX&, CallArgs& args) {
     args.str(0) = u"changed";
