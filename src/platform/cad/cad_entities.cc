@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "automation/convert.h"
 #include "automation/strings.h"
@@ -41,33 +43,55 @@ Variant pointVariant(const dxf::P3& p, int n) {
 
 std::string text8(const Variant& v) { return u8(toBStr(v)); }
 
+namespace {
+
+// The 0x80 to 0x9F row of Windows code page 1252; the rest of its upper half is Latin-1.
+constexpr char16_t kCp1252[32] = {
+    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+
+bool unicodeFile(const dxf::Document& doc) { return doc.version() >= "AC1021"; }
+
+// Drawings before R2007 are in the code page their header names; this one is the usual one.
+bool cp1252File(const dxf::Document& doc) {
+  std::string_view cp = dxf::trim(doc.headerValue("$DWGCODEPAGE", 3));
+  return cp.empty() || dxf::equalsNoCase(cp, "ANSI_1252");
+}
+
+bool validUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+}  // namespace
+
 BStr fromDrawing(std::string_view s, const dxf::Document& doc) {
   BStr out;
-  bool utf8 = doc.version() >= "AC1021";
-  if (utf8 || s.find_first_of("\x80\xff") == std::string_view::npos) {
-    // Check that the bytes are UTF-8; old drawings in a single-byte code page read as Latin-1.
-    bool valid = true;
-    for (size_t i = 0; i < s.size() && valid;) {
-      unsigned char c = static_cast<unsigned char>(s[i]);
-      size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-      if (n == 0 || i + n > s.size()) valid = false;
-      for (size_t k = 1; valid && k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) valid = false;
-      i += n ? n : 1;
-    }
-    out = valid ? u16(s) : BStr();
-    if (!valid)
-      for (char c : s) out.push_back(static_cast<unsigned char>(c));
+  if (std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    out.assign(s.begin(), s.end());
+  } else if (unicodeFile(doc) || validUtf8(s)) {
+    out = u16(s);
   } else {
-    for (char c : s) out.push_back(static_cast<unsigned char>(c));
+    for (char ch : s) {
+      unsigned char c = static_cast<unsigned char>(ch);
+      out.push_back(c >= 0x80 && c < 0xA0 ? kCp1252[c - 0x80] : static_cast<char16_t>(c));
+    }
   }
   // \U+XXXX escapes stand for characters the file's code page cannot hold.
   BStr r;
   for (size_t i = 0; i < out.size(); ++i) {
-    if (out[i] == u'\\' && i + 6 < out.size() + 0 && (out[i + 1] == u'U' || out[i + 1] == u'u') && out[i + 2] == u'+') {
+    if (out[i] == u'\\' && i + 6 < out.size() && (out[i + 1] == u'U' || out[i + 1] == u'u') && out[i + 2] == u'+') {
       unsigned v = 0;
       size_t k = i + 3;
-      for (; k < i + 7 && k < out.size(); ++k) {
+      for (; k < i + 7; ++k) {
         char16_t c = out[k];
         int d = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'a' && c <= u'f' ? c - u'a' + 10 : c >= u'A' && c <= u'F' ? c - u'A' + 10 : -1;
         if (d < 0) break;
@@ -86,7 +110,7 @@ BStr fromDrawing(std::string_view s, const dxf::Document& doc) {
 
 std::string toDrawing(std::u16string_view s, const dxf::Document& doc) {
   std::string out;
-  bool utf8 = doc.version() >= "AC1021";
+  bool utf8 = unicodeFile(doc), cp1252 = !utf8 && cp1252File(doc);
   for (char16_t c : s) {
     if (c == u'\r' || c == u'\n') {
       out.push_back(' ');  // a line break would end the value in the file
@@ -94,10 +118,19 @@ std::string toDrawing(std::u16string_view s, const dxf::Document& doc) {
       out.push_back(static_cast<char>(c));
     } else if (utf8) {
       out += u8(std::u16string_view(&c, 1));
+    } else if (cp1252 && c >= 0xA0 && c <= 0xFF) {
+      out.push_back(static_cast<char>(c));
     } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\U+%04X", static_cast<unsigned>(c));
-      out += buf;
+      int b = -1;
+      for (int i = 0; cp1252 && i < 32; ++i)
+        if (kCp1252[i] == c && c > 0xFF) b = 0x80 + i;
+      if (b >= 0) {
+        out.push_back(static_cast<char>(b));
+      } else {
+        char buf[12];
+        std::snprintf(buf, sizeof buf, "\\U+%04X", static_cast<unsigned>(c));
+        out += buf;
+      }
     }
   }
   return out;

@@ -61,9 +61,10 @@ class Loader {
   EntityPtr record() {
     scratch_.clear();
     scratch_.push_back(cur_);
+    const int handleCode = value() == "DIMSTYLE" ? 105 : 5;  // code 5 of a dimension style is a block name
     advance();
     while (has_ && cur_.code != 0) {
-      if ((cur_.code == 5 || cur_.code == 105)) maxHandle_ = std::max(maxHandle_, toHandle(doc_.pool_.view(cur_)));
+      if (cur_.code == handleCode) maxHandle_ = std::max(maxHandle_, toHandle(doc_.pool_.view(cur_)));
       scratch_.push_back(cur_);
       advance();
     }

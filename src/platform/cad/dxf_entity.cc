@@ -244,8 +244,7 @@ void Entity::remove(int code) {
 }
 
 uint64_t Entity::handle() const {
-  int i = find(5);
-  if (i < 0) i = find(105);
+  int i = find(type() == "DIMSTYLE" ? 105 : 5);  // code 5 of a dimension style is a block name
   return i < 0 ? 0 : toHandle(pool_->view(tags[i]));
 }
 
