@@ -27,7 +27,7 @@ TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
       call("ZoomCenter", {20, 10, 0, 200}),                                       // 4
       call("CreateViewPort", {"SPLIT"}, "vp"),                                    // 5
       call("SetGridSpacing", {2.5, 5, "", true}),                                 // 6
-      {{"let", "app"}, {"value", nullptr}},                                       // 7
+      {{"let", "app"}, {"value", {{"obj", nullptr}}}},                              // 7
       call("GetAutoCADObject", {{{"var", "app"}}}),                               // 8
       {{"on", "app"}, {"get", "Caption"}},                                        // 9
       call("GetDocumentObject"),                                                  // 10
