@@ -1,5 +1,7 @@
 // Delimited text and text files: three readers, four writers.
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +64,15 @@ std::string narrowDelimiter(const BStr& d) {
     out.push_back(static_cast<char>(c));
   }
   return out;
+}
+
+// Puts a string into an element of a freshly dimensioned array. An Empty Variant holds nothing to
+// release, so the string is built in its place instead of through a temporary and an assignment.
+void putString(Variant& element, BStr text) {
+  if (element.isEmpty())
+    new (&element) Variant(std::move(text));
+  else
+    element = Variant(std::move(text));
 }
 
 void appendText(clsConcat& b, const Variant& v) {
@@ -135,7 +146,7 @@ int16_t TextFileToArray(const BStr& strTextFile, Variant& varArray, BStr strDeli
       int32_t c = 0;
       forEachField(line, wideDelim, [&](std::u16string_view f) {
         if (blnRemoveQuotes) f = removeQuotes(f);
-        slot(c++) = Variant(BStr(f));
+        putString(slot(c++), BStr(f));
       });
       ++r;
     };
@@ -144,7 +155,7 @@ int16_t TextFileToArray(const BStr& strTextFile, Variant& varArray, BStr strDeli
       int32_t c = 0;
       forEachField(line, narrowDelim, [&](std::string_view f) {
         if (blnRemoveQuotes) f = removeQuotes(f);
-        slot(c++) = Variant(widenAscii(f));
+        putString(slot(c++), widenAscii(f));
       });
       ++r;
     };
@@ -239,28 +250,46 @@ int16_t TwoDArrayToTextFile(Variant& varArray, const BStr& strTextFile, BStr str
                             bool blnQuotes) {
   if (!varArray.isArray()) return -1;
   if (strDelimiter.empty()) strDelimiter = u",";
+  // Rows are assembled in one builder and written a batch at a time: taking the builder's text
+  // releases its storage, so taking it once per row would cost a fresh buffer per row.
+  constexpr int32_t kBatch = 1 << 16;
+  std::unique_ptr<TextWriter> out;
+  clsConcat rows;
+  int32_t complete = 0;  // length of the rows assembled in full
+  auto flush = [&](int32_t upTo) {
+    BStr text = rows.GetString();
+    rows.ReInit();
+    out->write(std::u16string_view(text).substr(0, static_cast<size_t>(upTo)));
+    complete = 0;
+  };
   try {
-    TextWriter out(strTextFile);
+    out = std::make_unique<TextWriter>(strTextFile);
     const SafeArray& a = varArray.arrayRef();
-    clsConcat row;
     auto field = [&](const Variant& v) {
-      if (blnQuotes) row.SConcat(u'"');
-      appendText(row, v);
-      if (blnQuotes) row.SConcat(u'"');
+      if (blnQuotes) rows.SConcat(u'"');
+      appendText(rows, v);
+      if (blnQuotes) rows.SConcat(u'"');
     };
     for (int32_t r = a.lbound(1), rLast = a.ubound(1); r <= rLast; ++r) {
       const int32_t cLast = a.ubound(2);
       for (int32_t c = a.lbound(2); c <= cLast - 1; ++c) {
         field(a.at(r, c));
-        row.SConcat(std::u16string_view(strDelimiter));
+        rows.SConcat(std::u16string_view(strDelimiter));
       }
       field(a.at(r, cLast));
-      out.writeLine(row.GetString());
-      row.ReInit();
+      rows.SConcat(u"\r\n");
+      complete = rows.length();
+      if (complete >= kBatch) flush(complete);
     }
-    out.close();
+    flush(complete);
+    out->close();
     return 1;
   } catch (...) {
+    // The rows before the failing one stay in the file.
+    try {
+      if (out) flush(complete);
+    } catch (...) {
+    }
     return -2;
   }
 }

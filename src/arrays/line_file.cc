@@ -61,10 +61,18 @@ size_t countByte(std::string_view s, char c) {
   const char* p = s.data();
   size_t n = s.size(), i = 0, count = 0;
 #if defined(__SSE2__)
+  // Matches add up per byte lane (at most 255 rounds before a lane could wrap), then get summed.
   const __m128i needle = _mm_set1_epi8(c);
-  for (; i + 16 <= n; i += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    count += static_cast<size_t>(__builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(v, needle))));
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= n) {
+    __m128i lanes = zero;
+    for (int round = 0; round < 255 && i + 16 <= n; ++round, i += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(v, needle));
+    }
+    __m128i sums = _mm_sad_epu8(lanes, zero);
+    count += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
+             static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   }
 #endif
   for (; i < n; ++i) count += p[i] == c;
@@ -72,10 +80,8 @@ size_t countByte(std::string_view s, char c) {
 }
 
 BStr widenAscii(std::string_view s) {
-  BStr out(s.size(), u'\0');
-  char16_t* d = out.data();
-  for (size_t i = 0; i < s.size(); ++i) d[i] = static_cast<char16_t>(static_cast<unsigned char>(s[i]));
-  return out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
+  return BStr(p, p + s.size());
 }
 
 LineFile::~LineFile() { closeFile(); }
