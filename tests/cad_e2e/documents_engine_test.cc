@@ -37,7 +37,7 @@ TEST_F(DrawingEngine, OpenDocumentWithoutANameStartsTheApplicationAndHoldsItsFir
   EXPECT_TRUE(cad.call("IsAutoCADUp").boolean());
   EXPECT_EQ(lcase(cad.call("ActiveDocumentName").str()), u"drawing1.dwg");
   EXPECT_EQ(cad.code("DocumentCount"), 1);
-  Variant app;
+  Variant app{ObjRef()};  // an Object variable: Nothing
   EXPECT_EQ(cad.callRef("GetAutoCADObject", {&app}).i2(), 1);
   ASSERT_TRUE(app.isObject());
   EXPECT_EQ(toI4(getProperty(app.obj(), "WindowState")), 1);  // 9 clamped
@@ -125,7 +125,7 @@ TEST_F(DrawingEngine, CloseAutoCADClosesThreeDocumentsAndEndsTheApplication) {
   for (const char* name : {"Plan.dxf", "Site.dxf", "Roof.dxf"})
     EXPECT_EQ(cad.code("OpenDocument", {str(dir.path / name)}), 1);
   EXPECT_EQ(cad.code("Zoom", {0.0, 0.0, 0.0, 10.0, 10.0, 0.0}), 1);  // a change that is not saved
-  Variant app;
+  Variant app{ObjRef()};  // an Object variable: Nothing
   cad.callRef("GetAutoCADObject", {&app});
   Variant docs = getProperty(app.obj(), "Documents");
   int open = toI4(getProperty(docs.obj(), "Count"));

@@ -101,7 +101,8 @@ TEST(DrawingSession, ZoomPickTakesItsCornersFromThePickRequest) {
   EXPECT_EQ(answers[2]["result"], 1) << answers[2].dump();
   EXPECT_EQ(answers[3]["result"], -3) << answers[3].dump();
   EXPECT_EQ(answers[4]["result"], 1);
-  auto& active = facts(drawing)["vports"]["*Active"][0];
+  json f = facts(drawing);
+  auto& active = f["vports"]["*Active"][0];
   EXPECT_NEAR(active["center"][0].get<double>(), 15, 1e-6);
   EXPECT_NEAR(active["center"][1].get<double>(), 10, 1e-6);
 }

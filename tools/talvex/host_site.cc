@@ -9,9 +9,16 @@
 
 namespace tlx::host {
 
-CliSite::CliSite() : window_(Desktop::instance().openWindow(caption_)) {}
+// The in-process applications (the drawing application's picks) ask the desktop for points:
+// they come from this site's queue or terminal.
+CliSite::CliSite() : window_(Desktop::instance().openWindow(caption_)) {
+  Desktop::instance().setPickSource([this](const BStr& prompt) { return pickPoint(prompt); });
+}
 
-CliSite::~CliSite() { Desktop::instance().closeWindow(window_); }
+CliSite::~CliSite() {
+  Desktop::instance().setPickSource(nullptr);
+  Desktop::instance().closeWindow(window_);
+}
 
 // Queued picks first. Otherwise the user types "x,y[,z]" at the terminal: /dev/tty, because in a
 // session standard input carries the protocol. Without a terminal (or with TALVEX_NO_TTY set) an
