@@ -397,7 +397,8 @@ namespace {
 // A new empty file beside `target`, created exclusively so that no other file is touched.
 std::filesystem::path createSiblingFile(const std::filesystem::path& target) {
   std::filesystem::path dir = target.parent_path();
-  std::string base = "." + target.filename().string() + ".";
+  // Kept short enough that the suffix never pushes a long name past the file-name limit.
+  std::string base = "." + target.filename().string().substr(0, 200) + ".";
   std::random_device seed;
   std::mt19937_64 random(seed() ^ static_cast<uint64_t>(
                                      std::chrono::steady_clock::now().time_since_epoch().count()));

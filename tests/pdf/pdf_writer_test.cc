@@ -373,6 +373,14 @@ TEST_F(PdfWriterTest, AnExistingPdfIsReplaced) {
   EXPECT_EQ(bytes.find("OLDCONTENT"), std::string::npos);
   EXPECT_LT(bytes.size(), 2000u);
   EXPECT_EQ(dir.entries().size(), 2u);
+
+  // The working file beside a PDF whose name is near the length limit still fits.
+  const std::string longName = dir.file(std::string(250, 'n') + ".pdf");
+  EXPECT_EQ(CreatePDFFromFile(state, u16(txt), u16(longName), u"Courier", 10, 0, 8.5f, 11.0f, u"",
+                              u"", u"", u"", u""),
+            1);
+  EXPECT_EQ(qpdfCheck(longName).exitCode, 0);
+  EXPECT_EQ(dir.entries().size(), 3u);
 }
 
 }  // namespace
