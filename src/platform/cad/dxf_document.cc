@@ -199,6 +199,14 @@ void Document::writeEntities(TagWriter& w, const std::vector<EntityPtr>& list) c
 }
 
 std::string Document::text() {
+  std::string out;
+  out.reserve(pool_.bytes() + pool_.bytes() / 8 + 1024);
+  TagWriter w(out, crlf_);
+  write(w);
+  return out;
+}
+
+void Document::write(TagWriter& w) {
   // Values that follow from the content: the next handle and the table sizes.
   if (hasHeader_ && (modern() || !headerValue("$HANDSEED", 5).empty()))
     setHeaderValue("$HANDSEED", 5, handleText(nextHandle_));
@@ -206,9 +214,6 @@ std::string Document::text() {
     if (t.head && t.head->has(70) && t.head->integer(70) != static_cast<long>(t.entries.size()))
       t.head->setInt(70, static_cast<long>(t.entries.size()));
 
-  std::string out;
-  out.reserve(pool_.bytes() + pool_.bytes() / 8 + 1024);
-  TagWriter w(out, crlf_);
   auto begin = [&](std::string_view name) {
     w.write(0, "SECTION");
     w.write(2, name);
@@ -260,27 +265,35 @@ std::string Document::text() {
     end();
   }
   w.write(0, "EOF");
-  return out;
 }
 
 void Document::save(const std::string& path) {
-  std::string out = text();
   namespace fs = std::filesystem;
   fs::path target(path);
   fs::path tmp = target;
   tmp += ".tmp" + std::to_string(::getpid());
-  {
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot write \"" + path + "\": " + std::strerror(errno));
-    size_t n = std::fwrite(out.data(), 1, out.size(), f);
-    bool ok = n == out.size() && std::fflush(f) == 0;
-    int err = errno;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) {
-      std::remove(tmp.c_str());
-      throw std::runtime_error("cannot write \"" + path + "\": " + std::strerror(err));
-    }
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) throw std::runtime_error("cannot write \"" + path + "\": " + std::strerror(errno));
+  bool ok = false;
+  int err = 0;
+  try {
+    std::string buffer;
+    buffer.reserve(1u << 21);
+    TagWriter w(buffer, crlf_, f);
+    write(w);
+    ok = w.flush() && std::fflush(f) == 0;
+    err = errno;
+  } catch (...) {
+    std::fclose(f);
+    std::remove(tmp.c_str());
+    throw;
   }
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    std::remove(tmp.c_str());
+    throw std::runtime_error("cannot write \"" + path + "\": " + std::strerror(err ? err : EIO));
+  }
+  // The finished file replaces the old one in one step: a failed save leaves the old one intact.
   std::error_code ec;
   fs::rename(tmp, target, ec);
   if (ec) {

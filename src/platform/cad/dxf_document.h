@@ -99,6 +99,7 @@ class Document {
   friend class Loader;
   Entity& newRecord(const std::string& type, const Body& body);
   void writeEntities(TagWriter& w, const std::vector<EntityPtr>& list) const;
+  void write(TagWriter& w);
 
   Pool pool_;
   bool crlf_ = false;

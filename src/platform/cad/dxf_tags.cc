@@ -160,6 +160,14 @@ void TagWriter::write(int code, std::string_view value) {
   out_.append(eol_);
   out_.append(value);
   out_.append(eol_);
+  if (file_ && out_.size() >= (1u << 20)) flush();
+}
+
+bool TagWriter::flush() {
+  if (!file_) return true;
+  if (!failed_ && !out_.empty() && std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size()) failed_ = true;
+  out_.clear();
+  return !failed_;
 }
 
 }  // namespace tlx::dxf

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -71,7 +72,11 @@ std::string realText(double d);
 class TagWriter {
  public:
   TagWriter(std::string& out, bool crlf) : out_(out), eol_(crlf ? "\r\n" : "\n") {}
+  // Hands the text to `file` in pieces instead of keeping it all (a drawing need not be held twice).
+  TagWriter(std::string& buffer, bool crlf, std::FILE* file) : TagWriter(buffer, crlf) { file_ = file; }
   void write(int code, std::string_view value);
+  // Writes what is buffered to the file; false when the file refused it.
+  bool flush();
   void write(const Pool& pool, const Tag& t) { write(t.code, pool.view(t)); }
   void write(const Pool& pool, const std::vector<Tag>& tags) {
     for (const Tag& t : tags) write(pool, t);
@@ -80,6 +85,8 @@ class TagWriter {
  private:
   std::string& out_;
   std::string_view eol_;
+  std::FILE* file_ = nullptr;
+  bool failed_ = false;
 };
 
 }  // namespace tlx::dxf
