@@ -337,7 +337,7 @@ void PdfWritePages(PdfWriterState& st) {
       if (cut == 0) cut = escapeSafeCut(text, start, piece.size());
       writeTextLine(st, text.substr(start, cut));
       start += cut;
-      if (start == text.size()) break;
+      if (start == text.size()) break;  // a one-character width took a whole escape pair
       ++st.lineCounter;
       bool formFeedAhead = lastFormFeed != std::string_view::npos && lastFormFeed >= start;
       if (st.lineCounter >= st.linesPerPage || formFeedAhead) newPage();
