@@ -125,6 +125,14 @@ TEST_F(DrawingApp, StartsWithOneUntouchedDrawingAndRunsUntilQuit) {
   // A new instance starts its numbering again.
   app = createObject("AutoCAD.Application");
   EXPECT_EQ(str(get(active(), "Name")), "Drawing1.dwg");
+
+  // An instance that nobody registered or holds any more takes its window with it.
+  ObjRef loose = newDrawingApplication();
+  call(obj(get(loose, "Documents")), "Add");
+  BStr looseCaption = toBStr(get(loose, "Caption"));
+  EXPECT_TRUE(Desktop::instance().activate(looseCaption));
+  loose.reset();
+  EXPECT_FALSE(Desktop::instance().activate(looseCaption));
 }
 
 TEST_F(DrawingApp, ZoomViewsViewportsAndGridAreSavedForOtherReaders) {

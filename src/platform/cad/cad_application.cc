@@ -40,6 +40,12 @@ dxf::Box extentsOrLimits(dxf::Document& drawing) {
   return b.empty() ? drawing.limits() : b;
 }
 
+// At process exit the running-object table lets go of applications after the desktop is gone.
+bool desktopGone = false;
+struct DesktopWatch {
+  ~DesktopWatch() { desktopGone = true; }
+};
+
 dxf::P3 pick(const char* prompt) {
   auto p = Desktop::instance().pick(u16(prompt));
   if (!p) throw ComError(E_ABORT, "The point pick was cancelled");
@@ -318,12 +324,14 @@ class DocumentsObj : public Live<DocumentsObj> {
 class ApplicationObj : public Live<ApplicationObj> {
  public:
   ApplicationObj() : app(std::make_shared<AppCore>()) {
+    Desktop::instance();
+    static DesktopWatch watch;  // made after the desktop, so ended before it
     app->wrapper = this;
     app->addDocument("");
     app->window = Desktop::instance().openWindow(app->caption(), app->visible);
   }
   ~ApplicationObj() override {
-    if (app->alive && app->window) Desktop::instance().closeWindow(app->window);
+    if (app->alive && app->window && !desktopGone) Desktop::instance().closeWindow(app->window);
     app->alive = false;
     app->wrapper = nullptr;
   }
