@@ -152,6 +152,14 @@ TEST_F(TextFiles, OtherCodePage) {
   Variant out = mat({{str("ü"), str("€")}});
   ASSERT_EQ(TwoDArrayToTextFile(out, wpath("o.txt"), u";"), 1);
   EXPECT_EQ(read("o.txt"), std::string("\xFC;\x80\r\n"));
+  // A code page that gives some ASCII bytes other characters reads through the line reader.
+  setenv("TALVEX_CODEPAGE", "ISO646-DE", 1);
+  reloadCodePage();
+  EXPECT_EQ(rowsOf(readArray("a,b\r\nc[,d\r\n")), (Rows{{"a", "b"}, {"cÄ", "d"}}));
+  EXPECT_EQ(rowsOf(readArray("x[y", u"Ä")), (Rows{{"x", "y"}}));
+  Variant lines = vec({});
+  ASSERT_EQ(TextFileToOneDArray(wpath("in.txt"), lines), 1);
+  EXPECT_EQ(lines.arrayRef().ubound(1), 0);
   unsetenv("TALVEX_CODEPAGE");
   reloadCodePage();
 }
