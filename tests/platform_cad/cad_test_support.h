@@ -102,9 +102,8 @@ if doc.dxfversion > 'AC1009':
 print(json.dumps(out))
 )PY";
 
-inline nlohmann::json inspect(const std::string& dir, const std::string& file) {
-  std::string out = runPython(dir, kInspect, "'" + file + "'");
-  // The report is the last line; warnings may come before it.
+// A script's report: its last line of output (warnings may come before it).
+inline nlohmann::json lastJson(const std::string& out) {
   std::string line = out;
   while (!line.empty() && line.back() == '\n') line.pop_back();
   if (auto nl = line.rfind('\n'); nl != std::string::npos) line = line.substr(nl + 1);
@@ -114,6 +113,10 @@ inline nlohmann::json inspect(const std::string& dir, const std::string& file) {
     ADD_FAILURE() << "reader output: " << out;
     return nlohmann::json::object();
   }
+}
+
+inline nlohmann::json inspect(const std::string& dir, const std::string& file) {
+  return lastJson(runPython(dir, kInspect, "'" + file + "'"));
 }
 
 class ScratchDir {

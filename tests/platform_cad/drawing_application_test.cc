@@ -323,7 +323,7 @@ print(json.dumps({'errors': len(doc.audit().errors), 'num': ins.get_attrib_text(
   'desc': ins.get_attrib_text('DESC'), 'line': list(msp.query('LINE')[-1].dxf.end)}))
 )PY";
   std::string report = cadtest::runPython(dir.path(), check, out);
-  auto j = nlohmann::json::parse(report.substr(report.rfind('{')));
+  auto j = cadtest::lastJson(report);
   EXPECT_EQ(j["errors"], 0);
   EXPECT_EQ(j["num"], "42 \u00e9");
   EXPECT_EQ(j["desc"], "\\U+4E2D \u20ac");
@@ -439,4 +439,55 @@ TEST_F(DrawingApp, R12DrawingsStayR12) {
   EXPECT_EQ(r["vports"]["*Active"]["center"], nlohmann::json::array({1, 2}));
   EXPECT_TRUE(r["vports"].contains("Saved"));
   EXPECT_TRUE(r["handles_unique"].get<bool>());
+}
+
+TEST_F(DrawingApp, SolidsAreBodiesOtherReadersUnderstand) {
+  ScratchDir dir;
+  ObjRef doc = active();
+  ObjRef ms = obj(get(doc, "ModelSpace"));
+  ObjRef box = obj(call(ms, "AddBox", {pt(10, 20, 30), Variant(4.0), Variant(6.0), Variant(8.0)}));
+  EXPECT_EQ(toI4(get(box, "EntityType")), 3);
+  call(ms, "AddCone", {pt(-100, 0, 0), Variant(5.0), Variant(10.0)});
+  EXPECT_NE(failure([&] { call(ms, "AddBox", {pt(0, 0), Variant(0.0), Variant(1.0), Variant(1.0)}); }), 0);
+  EXPECT_NE(failure([&] { call(ms, "AddCone", {pt(0, 0), Variant(1.0), Variant(-1.0)}); }), 0);
+
+  // Extents read the solids' vertices: the cone's base reaches x -105, the box x 12 and y 23.
+  call(app, "ZoomExtents");
+  std::vector<double> c = viewCenter();
+  EXPECT_NEAR(c[0], (-105 + 12) / 2.0, 1e-9);
+  EXPECT_NEAR(c[1], (-5 + 23) / 2.0, 1e-9);
+
+  std::string out = dir.file("solids.dxf");
+  call(doc, "SaveAs", {Variant(u16(out))});
+  std::string check = R"PY(
+import ezdxf, sys, json
+from ezdxf.acis import api as acis
+doc = ezdxf.readfile(sys.argv[1])
+res = {'errors': len(doc.audit().errors), 'solids': []}
+for solid in doc.modelspace().query('3DSOLID'):
+    body = acis.load_dxf(solid)[0]
+    mesh = acis.mesh_from_body(body)[0]
+    xs = [v[0] for v in mesh.vertices]; ys = [v[1] for v in mesh.vertices]; zs = [v[2] for v in mesh.vertices]
+    res['solids'].append({'faces': len(mesh.faces), 'vertices': len(mesh.vertices),
+                          'box': [min(xs), max(xs), min(ys), max(ys), min(zs), max(zs)]})
+print(json.dumps(res))
+)PY";
+  std::string report = cadtest::runPython(dir.path(), check, out);
+  auto j = cadtest::lastJson(report);
+  EXPECT_EQ(j["errors"], 0);
+  ASSERT_EQ(j["solids"].size(), 2u) << report;
+  EXPECT_EQ(j["solids"][0]["faces"], 6);
+  EXPECT_EQ(j["solids"][0]["vertices"], 8);
+  EXPECT_EQ(j["solids"][0]["box"], nlohmann::json::array({8, 12, 17, 23, 26, 34}));
+  EXPECT_EQ(j["solids"][1]["faces"], 65);
+  auto cone = j["solids"][1]["box"];
+  EXPECT_NEAR(cone[0].get<double>(), -105, 1e-9);
+  EXPECT_NEAR(cone[1].get<double>(), -95, 1e-9);
+  EXPECT_NEAR(cone[4].get<double>(), -5, 1e-9);
+  EXPECT_NEAR(cone[5].get<double>(), 5, 1e-9);
+
+  // Drawings that keep solids elsewhere refuse new ones instead of writing what they cannot read.
+  std::string r2018 = sample(dir, "R2018");
+  ObjRef newer = open(r2018);
+  EXPECT_NE(failure([&] { call(obj(get(newer, "ModelSpace")), "AddBox", {pt(0, 0), Variant(1.0), Variant(1.0), Variant(1.0)}); }), 0);
 }

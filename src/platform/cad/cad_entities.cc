@@ -5,6 +5,7 @@
 #include "automation/convert.h"
 #include "automation/strings.h"
 #include "platform/cad/cad_model.h"
+#include "platform/cad/dxf_solid.h"
 
 namespace tlx::cad {
 
@@ -537,9 +538,27 @@ class SpaceObj : public Live<SpaceObj> {
         refCast<EntityObj>(obj.obj())->setMtext(a[2]);
         return obj;
       });
+      // Solids are polyhedral bodies (the cone's round base in 64 facets), centred on the given
+      // point as the middle of their bounding box.
+      t.method("AddBox", {"Origin", "Length", "Width", "Height"}, [](S& s, Args& a) {
+        dxf::P3 o = toPoint(a[0]);
+        double l = positive(a[1], "length"), w = positive(a[2], "width"), h = positive(a[3], "height");
+        s.needSolids();
+        return s.add("3DSOLID", dxf::solidBody(dxf::boxMesh(o, l, w, h), s.d().version()));
+      });
+      t.method("AddCone", {"Center", "BaseRadius", "Height"}, [](S& s, Args& a) {
+        dxf::P3 c = toPoint(a[0]);
+        double r = positive(a[1], "base radius"), h = positive(a[2], "height");
+        s.needSolids();
+        return s.add("3DSOLID", dxf::solidBody(dxf::coneMesh(c, r, h), s.d().version()));
+      });
       return t;
     }();
     return m;
+  }
+  void needSolids() {
+    if (!dxf::satVersion(d().version()))
+      throw ComError(hr::E_FAIL, "Solids can be added to drawings of R2000 to R2010 only, not " + d().version());
   }
   AppPtr app;
   DocPtr doc;

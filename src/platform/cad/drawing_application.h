@@ -13,7 +13,8 @@
 // ModelSpace / PaperSpace: Count, Item(index), Name, enumeration, AddLine(start, end),
 //   AddArc(center, radius, startAngle, endAngle), AddCircle(center, radius),
 //   AddEllipse(center, majorAxis, radiusRatio), AddText(text, insertionPoint, height),
-//   AddMText(insertionPoint, width, text).
+//   AddMText(insertionPoint, width, text), AddBox(origin, length, width, height),
+//   AddCone(center, baseRadius, height) (solids centred on the point given; R2000 to R2010).
 // Views / Viewports: Count, Item(name | index), Add(name), enumeration;
 //   Viewports.DeleteConfiguration(name); View: Name, Center, Height, Width, Delete();
 //   Viewport: Name, Center, Height, Width, GridOn (r/w), SnapOn (r/w), SetGridSpacing(x, y),

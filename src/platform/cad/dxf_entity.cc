@@ -146,6 +146,52 @@ class InsertEntity : public Entity {
   }
 };
 
+// A solid's vertices, read from the ACIS text that drawings before R2013 keep in the entity.
+class SolidEntity : public Entity {
+ public:
+  using Entity::Entity;
+  void extents(const Document&, Box& box, int) const override {
+    std::string line;
+    auto flush = [&] {
+      if (line.rfind("point ", 0) == 0) {
+        // "point $-1 -1 $-1 x y z #": the three numbers before the end mark.
+        double v[3];
+        int n = 0;
+        size_t end = line.rfind('#');
+        std::string_view body(line.data(), end == std::string::npos ? line.size() : end);
+        while (n < 3) {
+          body = trim(body);
+          size_t sp = body.rfind(' ');
+          std::string_view tok = sp == std::string_view::npos ? body : body.substr(sp + 1);
+          if (tok.empty() || tok[0] == '$') break;
+          v[2 - n++] = toReal(tok, NAN);
+          body = sp == std::string_view::npos ? std::string_view() : body.substr(0, sp);
+        }
+        if (n == 3) box.add(v[0], v[1]);
+      }
+      line.clear();
+    };
+    for (size_t i = 1; i < tags.size(); ++i) {
+      const Tag& t = tags[i];
+      if (t.code == 1001) break;
+      if (t.code != 1 && t.code != 3) continue;
+      if (t.code == 1) flush();
+      std::string_view v = pool_->view(t);
+      for (size_t k = 0; k < v.size(); ++k) {
+        unsigned char c = static_cast<unsigned char>(v[k]);
+        if (c == ' ') line += ' ';
+        else if (c == 0x40) line += '_';
+        else if (c == 0x5F) line += '@';
+        else if (c >= 0x41 && c <= 0x5E) {
+          line += static_cast<char>(0x9F - c);
+          if (c == 0x5E && k + 1 < v.size() && v[k + 1] == ' ') ++k;
+        } else line += static_cast<char>(c ^ 0x5F);
+      }
+    }
+    flush();
+  }
+};
+
 // Every point of the given codes (LWPOLYLINE vertices, SOLID corners, POINT, ...).
 class PointsEntity : public Entity {
  public:
@@ -288,6 +334,7 @@ EntityPtr makeEntity(Pool& pool, std::vector<Tag> tags) {
     case Kind::Text:
     case Kind::Attrib: return std::make_unique<TextEntity>(pool, std::move(tags), k);
     case Kind::MText: return std::make_unique<MTextEntity>(pool, std::move(tags), k);
+    case Kind::Solid3d: return std::make_unique<SolidEntity>(pool, std::move(tags), k);
     case Kind::Insert: return std::make_unique<InsertEntity>(pool, std::move(tags), k);
     case Kind::Point:
     case Kind::LwPolyline:
