@@ -111,6 +111,8 @@ BStr fromDrawing(std::string_view s, const dxf::Document& doc) {
 
 std::string toDrawing(std::u16string_view s, const dxf::Document& doc) {
   std::string out;
+  if (std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80 && c != u'\r' && c != u'\n'; }))
+    return std::string(s.begin(), s.end());
   bool utf8 = unicodeFile(doc), cp1252 = !utf8 && cp1252File(doc);
   for (char16_t c : s) {
     if (c == u'\r' || c == u'\n') {

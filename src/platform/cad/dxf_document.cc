@@ -302,9 +302,12 @@ void Document::save(const std::string& path) {
   }
 }
 
-std::string Document::version() const {
-  std::string_view v = trim(headerValue("$ACADVER", 1));
-  return v.empty() ? std::string("AC1009") : upper(v);
+const std::string& Document::version() const {
+  if (version_.empty()) {
+    std::string_view v = trim(headerValue("$ACADVER", 1));
+    version_ = v.empty() ? std::string("AC1009") : upper(v);
+  }
+  return version_;
 }
 
 bool Document::modern() const { return version() >= "AC1012"; }
@@ -328,6 +331,7 @@ P3 Document::headerPoint(std::string_view name, P3 fallback) const {
 
 void Document::setHeaderValue(std::string_view name, int code, std::string_view value) {
   hasHeader_ = true;
+  version_.clear();
   for (size_t i = 0; i < header_.size(); ++i) {
     if (header_[i].code != 9 || !equalsNoCase(trim(pool_.view(header_[i])), name)) continue;
     size_t j = i + 1;

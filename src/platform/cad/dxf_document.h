@@ -53,7 +53,7 @@ class Document {
   std::string text();
 
   Pool& pool() { return pool_; }
-  std::string version() const;  // $ACADVER ("AC1009" when the header names none)
+  const std::string& version() const;  // $ACADVER ("AC1009" when the header names none)
   bool modern() const;          // R13 and later: subclass markers, owners, objects
   uint64_t newHandle() { return nextHandle_++; }
   uint64_t handleSeed() const { return nextHandle_; }
@@ -119,6 +119,7 @@ class Document {
   uint64_t nextHandle_ = 1;
   bool usesHandles_ = true;  // R12 drawings may do without
   EntityPtr pending_;  // the record newRecord() made, until its owner takes it
+  mutable std::string version_;  // cached: asked for every text value converted
   mutable std::unordered_map<std::string, size_t> blockIndex_;
   mutable std::unordered_map<std::string, Box> blockBoxes_;
 };
