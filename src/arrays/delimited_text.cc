@@ -98,11 +98,12 @@ std::string narrowDelimiter(const BStr& d) {
 
 // Puts a string into an element of a freshly dimensioned array. An Empty Variant holds nothing to
 // release, so the string is built in its place instead of through a temporary and an assignment.
-void putString(Variant& element, BStr text) {
+template <class MakeText>
+void putString(Variant& element, MakeText&& make) {
   if (element.isEmpty())
-    new (&element) Variant(std::move(text));
+    new (&element) Variant(make());
   else
-    element = Variant(std::move(text));
+    element = Variant(make());
 }
 
 void appendText(clsConcat& b, const Variant& v) {
@@ -176,7 +177,7 @@ int16_t TextFileToArray(const BStr& strTextFile, Variant& varArray, BStr strDeli
       int32_t c = 0;
       forEachField(line, wideDelim, [&](std::u16string_view f) {
         if (blnRemoveQuotes) f = removeQuotes(f);
-        putString(slot(c++), BStr(f));
+        putString(slot(c++), [&] { return BStr(f); });
       });
       ++r;
     };
@@ -185,7 +186,7 @@ int16_t TextFileToArray(const BStr& strTextFile, Variant& varArray, BStr strDeli
       int32_t c = 0;
       auto store = [&](std::string_view f) {
         if (blnRemoveQuotes) f = removeQuotes(f);
-        putString(slot(c++), widenAscii(f));
+        putString(slot(c++), [&] { return widenAscii(f); });
       };
       if (narrow.size() == 1)
         forEachField(line, narrow[0], store);
