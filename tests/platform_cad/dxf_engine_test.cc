@@ -72,7 +72,7 @@ TEST(DxfTags, NumbersAndHandles) {
 
 TEST(DxfDocument, UnmodelledContentIsWrittenBackAsRead) {
   std::string text =
-      "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n"
+      "999\nwritten by hand\n  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n"
       "  0\nSECTION\n  2\nENTITIES\n"
       "  0\nMYSTERY\n  8\n0\n 10\n1.50000\n1001\nAPP\n1000\nx y\n"
       "  0\nINSERT\n  8\n0\n 66\n1\n  2\nB\n 10\n0\n 20\n0\n"

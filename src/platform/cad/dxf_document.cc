@@ -26,6 +26,11 @@ class Loader {
 
   void run() {
     while (has_) {
+      if (cur_.code == 999) {  // a comment between sections, as some writers put at the top
+        doc_.comments_.push_back(cur_);
+        advance();
+        continue;
+      }
       if (cur_.code != 0) fail("expected a section");
       std::string_view t = value();
       if (t == "EOF") break;
@@ -214,6 +219,7 @@ void Document::write(TagWriter& w) {
     if (t.head && t.head->has(70) && t.head->integer(70) != static_cast<long>(t.entries.size()))
       t.head->setInt(70, static_cast<long>(t.entries.size()));
 
+  w.write(pool_, comments_);
   auto begin = [&](std::string_view name) {
     w.write(0, "SECTION");
     w.write(2, name);

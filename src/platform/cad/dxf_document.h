@@ -105,6 +105,7 @@ class Document {
   bool crlf_ = false;
   bool hasHeader_ = false, hasClasses_ = false, hasTables_ = false, hasBlocks_ = false,
        hasEntities_ = false, hasObjects_ = false;
+  std::vector<Tag> comments_;  // 999 tags outside the sections, written first
   std::vector<Tag> header_;
   std::vector<EntityPtr> classes_;
   std::vector<Table> tables_;
