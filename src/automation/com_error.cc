@@ -2,6 +2,7 @@
 
 namespace tlx {
 
+// The texts Basic shows in Err.Description for these numbers.
 std::string standardDescription(HRESULT number) {
   switch (number) {
     case hr::E_NOTIMPL: return "Not implemented";
@@ -10,13 +11,13 @@ std::string standardDescription(HRESULT number) {
     case hr::E_OUTOFMEMORY: return "Out of memory";
     case hr::DISP_E_MEMBERNOTFOUND: return "Member not found.";
     case hr::DISP_E_PARAMNOTFOUND: return "Parameter not found.";
-    case hr::DISP_E_TYPEMISMATCH: return "Type mismatch.";
+    case hr::DISP_E_TYPEMISMATCH: return "Type mismatch";
     case hr::DISP_E_UNKNOWNNAME: return "Unknown name.";
     case hr::DISP_E_BADPARAMCOUNT: return "Invalid number of parameters.";
     case hr::DISP_E_PARAMNOTOPTIONAL: return "Parameter not optional.";
-    case hr::DISP_E_OVERFLOW: return "Out of present range.";
-    case hr::DISP_E_BADINDEX: return "Invalid index.";
-    case hr::DISP_E_DIVBYZERO: return "Division by zero.";
+    case hr::DISP_E_OVERFLOW: return "Overflow";
+    case hr::DISP_E_BADINDEX: return "Subscript out of range";
+    case hr::DISP_E_DIVBYZERO: return "Division by zero";
     case hr::CO_E_CLASSSTRING: return "Invalid class string";
     case hr::MK_E_UNAVAILABLE: return "Operation unavailable";
     case hr::RPC_E_DISCONNECTED: return "The object invoked has disconnected from its clients.";

@@ -19,7 +19,7 @@ namespace tlx {
 
 namespace {
 
-[[noreturn]] void typeMismatch() { throw ComError(hr::DISP_E_TYPEMISMATCH, "Type mismatch"); }
+[[noreturn]] void typeMismatch() { throw ComError(hr::DISP_E_TYPEMISMATCH); }
 [[noreturn]] void overflow() { throw ComError(hr::DISP_E_OVERFLOW, "Overflow"); }
 
 // OLE dates run from 1 Jan 100 to 31 Dec 9999.

@@ -12,7 +12,7 @@ namespace tlx {
 
 namespace {
 
-[[noreturn]] void typeMismatch() { throw ComError(hr::DISP_E_TYPEMISMATCH, "Type mismatch"); }
+[[noreturn]] void typeMismatch() { throw ComError(hr::DISP_E_TYPEMISMATCH); }
 [[noreturn]] void overflow() { throw ComError(hr::DISP_E_OVERFLOW, "Overflow"); }
 [[noreturn]] void divByZero() { throw ComError(hr::DISP_E_DIVBYZERO, "Division by zero"); }
 
