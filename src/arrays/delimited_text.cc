@@ -1,9 +1,16 @@
 // Delimited text and text files: three readers, four writers.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -126,6 +133,192 @@ BStr printForm(const Variant& v) {
   return toBStr(v);
 }
 
+// ---- TextFileToArray in two halves ----
+
+// Below this size a second thread gains nothing worth its start.
+constexpr uint64_t kSplitBytes = uint64_t(1) << 20;
+
+// The delimiter of one call, and what becomes of the fields.
+struct LineSplitter {
+  LineSplitter(const BStr& delimiter, bool removeQuotes)
+      : wide(delimiter), narrow(narrowDelimiter(delimiter)), removeQuotes(removeQuotes) {}
+
+  size_t count(std::string_view line) const {
+    return narrow.empty() ? 0 : countDelimiters(line, std::string_view(narrow));
+  }
+  size_t count(std::u16string_view line) const { return countDelimiters(line, std::u16string_view(wide)); }
+
+  const BStr wide;
+  const std::string narrow;  // empty when the delimiter is not all ASCII
+  const bool removeQuotes;
+};
+
+struct PartCount {
+  int64_t rows = 0;
+  size_t maxDelims = 0;
+};
+
+struct LineCount {
+  PartCount first, second;
+};
+
+PartCount countLines(LineFile& file, const LineSplitter& split) {
+  PartCount out;
+  auto tally = [&](size_t delims) {
+    if (delims > 32767) throw ComError(kOverflow, "Overflow");
+    out.maxDelims = std::max(out.maxDelims, delims);
+    if (++out.rows > INT32_MAX) throw ComError(kOverflow, "Overflow");
+  };
+  file.forEachLine([&](std::string_view line) { tally(split.count(line)); },
+                   [&](std::u16string_view line) { tally(split.count(line)); });
+  return out;
+}
+
+// The elements of the array being filled. Element (r, c) sits at r + c * rows.
+struct RowStore {
+  std::vector<Variant>& elements;
+  int32_t nRows;
+  int32_t nCols;
+};
+
+// Stores the fields of the file's lines as rows `row`, `row` + 1, ... and returns the row after
+// the last line. A line past `endRow` or a field past the last column raises: the file grew
+// since the first pass (and the rows past `endRow` belong to the other half).
+int32_t fillLines(LineFile& file, const LineSplitter& split, RowStore& store, int32_t row, int32_t endRow) {
+  int32_t r = row;
+  auto slot = [&](int32_t c) -> Variant& {
+    if (r >= endRow || c >= store.nCols) throw ComError(kSubscriptOutOfRange, "Subscript out of range");
+    return store.elements[static_cast<size_t>(r) + static_cast<size_t>(c) * static_cast<size_t>(store.nRows)];
+  };
+  const std::u16string_view wideDelim(split.wide);
+  auto wideLine = [&](std::u16string_view line) {
+    int32_t c = 0;
+    forEachField(line, wideDelim, [&](std::u16string_view f) {
+      if (split.removeQuotes) f = removeQuotes(f);
+      putString(slot(c++), [&] { return BStr(f); });
+    });
+    ++r;
+  };
+  auto asciiLine = [&](std::string_view line) {
+    if (split.narrow.empty()) return wideLine(widenAscii(line));
+    int32_t c = 0;
+    auto field = [&](std::string_view f) {
+      if (split.removeQuotes) f = removeQuotes(f);
+      putString(slot(c++), [&] { return widenAscii(f); });
+    };
+    if (split.narrow.size() == 1)
+      forEachField(line, split.narrow[0], field);
+    else
+      forEachField(line, std::string_view(split.narrow), field);
+    ++r;
+  };
+  file.forEachLine(asciiLine, wideLine);
+  return r;
+}
+
+// Runs `a` on this thread and `b` on another at once (one after the other when no thread can be
+// started). Their failures are handed back, not raised, and only once both have ended.
+void runBoth(const std::function<void()>& a, const std::function<void()>& b, std::exception_ptr& aFailed,
+             std::exception_ptr& bFailed) {
+  auto guarded = [](const std::function<void()>& f, std::exception_ptr& failed) {
+    try {
+      f();
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  };
+  std::thread other;
+  try {
+    other = std::thread([&] { guarded(b, bFailed); });
+  } catch (...) {
+    guarded(a, aFailed);
+    guarded(b, bFailed);
+    return;
+  }
+  guarded(a, aFailed);
+  other.join();
+}
+
+// Asks the kernel for the pages of a large buffer in one request: on first touch, page faults
+// one page at a time cost several times the stores that cause them. Only a hint; failure is fine.
+void populate(void* p, size_t bytes) {
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
+// `n` Empty elements, their pages requested ahead (by two threads when `twoThreads`).
+std::vector<Variant> emptyElements(size_t n, bool twoThreads) {
+  std::vector<Variant> v;
+  v.reserve(n);
+  char* p = reinterpret_cast<char*>(v.data());
+  const size_t bytes = n * sizeof(Variant), half = bytes / 2;
+  if (twoThreads) {
+    std::exception_ptr ignored[2];
+    runBoth([&] { populate(p, half); }, [&] { populate(p + half, bytes - half); }, ignored[0], ignored[1]);
+  } else if (bytes >= kSplitBytes) {
+    populate(p, bytes);
+  }
+  v.resize(n);
+  return v;
+}
+
+// A large file whose lines come as bytes is read as two halves, split where a line starts, each
+// by its own reader on its own thread. Otherwise there is one part, the whole file.
+class Halves {
+ public:
+  Halves(LineFile& whole, const BStr& fileName) : first_(whole) {
+    const uint64_t start = whole.textStart(), size = whole.sizeAtOpen();
+    if (!whole.bytewise() || size < start + kSplitBytes || std::thread::hardware_concurrency() < 2) return;
+    at_ = whole.lineStartFrom(start + (size - start) / 2);
+    if (at_ >= size) return;
+    auto second = std::make_unique<LineFile>();
+    if (!second->open(fileName)) return;
+    second_ = std::move(second);
+    restart();
+  }
+
+  bool split() const { return second_ != nullptr; }
+  LineFile& first() { return first_; }
+  LineFile& second() { return *second_; }
+
+  // The file still looks as both readers found it; each starts again at its half.
+  bool unchanged() {
+    if (!first_.unchangedSinceOpen() || !second_->unchangedSinceOpen()) return false;
+    restart();
+    return true;
+  }
+
+  // work(part) for each half at once; a failure of either raises (the first's before the second's).
+  template <class Work>
+  LineCount both(Work&& work) {
+    LineCount out;
+    if (!split()) {
+      out.first = work(first_);
+      return out;
+    }
+    std::exception_ptr firstFailed, secondFailed;
+    runBoth([&] { out.first = work(first_); }, [&] { out.second = work(*second_); }, firstFailed, secondFailed);
+    if (firstFailed) std::rethrow_exception(firstFailed);
+    if (secondFailed) std::rethrow_exception(secondFailed);
+    return out;
+  }
+
+ private:
+  void restart() {
+    first_.limitTo(first_.textStart(), at_);
+    second_->limitTo(at_, UINT64_MAX);
+  }
+
+  LineFile& first_;
+  std::unique_ptr<LineFile> second_;
+  uint64_t at_ = 0;
+};
+
 }  // namespace
 
 BStr trimSpaces(std::u16string_view s) {
@@ -142,59 +335,42 @@ int16_t TextFileToArray(const BStr& strTextFile, Variant& varArray, BStr strDeli
   if (!file.open(strTextFile)) return -1;
   if (!varArray.isArray()) return -2;
   try {
-    const std::u16string_view wideDelim(strDelimiter);
-    const std::string narrow = narrowDelimiter(strDelimiter);
-    const std::string_view narrowDelim(narrow);
+    const LineSplitter split(strDelimiter, blnRemoveQuotes);
+    Halves halves(file, strTextFile);
 
     // First pass: the number of lines and the most delimiters in one line (a 16-bit count).
-    int64_t rows = 0;
-    size_t maxDelims = 0;
-    auto tally = [&](size_t delims) {
-      if (delims > 32767) throw ComError(kOverflow, "Overflow");
-      maxDelims = std::max(maxDelims, delims);
-      if (++rows > INT32_MAX) throw ComError(kOverflow, "Overflow");
-    };
-    file.forEachLine(
-        [&](std::string_view line) { tally(narrow.empty() ? 0 : countDelimiters(line, narrowDelim)); },
-        [&](std::u16string_view line) { tally(countDelimiters(line, wideDelim)); });
+    const LineCount count = halves.both([&](LineFile& part) { return countLines(part, split); });
+    const int64_t rows = count.first.rows + count.second.rows;
+    if (rows > INT32_MAX) throw ComError(kOverflow, "Overflow");
     // An empty file would need an upper bound of -1.
     if (rows == 0) throw ComError(kSubscriptOutOfRange, "Subscript out of range");
 
     const int32_t nRows = static_cast<int32_t>(rows);
-    const int32_t nCols = static_cast<int32_t>(maxDelims) + 1;
-    SafeArray& array = redimVariant(varArray, {Bound{0, nRows}, Bound{0, nCols}});
-    std::vector<Variant>& elements = array.elements();
+    const int32_t nCols = static_cast<int32_t>(std::max(count.first.maxDelims, count.second.maxDelims)) + 1;
+    const size_t n = static_cast<size_t>(nRows) * static_cast<size_t>(nCols);
+    // Built before the caller's array is replaced, so a failure leaves that array as it was.
+    varArray = Variant(std::make_unique<SafeArray>(std::vector<Bound>{Bound{0, nRows}, Bound{0, nCols}},
+                                                   emptyElements(n, halves.split())));
+    RowStore store{varArray.arrayRef().elements(), nRows, nCols};
 
-    // Second pass: the fields, stored as strings. Element (r, c) sits at r + c * rows.
+    // Second pass: the fields, stored as strings. The halves fill their own rows at once; when
+    // the file changed between the passes, the lines are read again in order from the start, so
+    // that the result is what one reader going through the file would have made of it.
+    if (halves.split() && halves.unchanged()) {
+      const int32_t firstRows = static_cast<int32_t>(count.first.rows);
+      std::exception_ptr firstFailed, secondFailed;
+      int32_t firstEnd = 0;
+      runBoth([&] { firstEnd = fillLines(halves.first(), split, store, 0, firstRows); },
+              [&] { fillLines(halves.second(), split, store, firstRows, nRows); }, firstFailed, secondFailed);
+      if (!firstFailed && firstEnd == firstRows) {
+        // The first half is complete, as one reader would have left it before the second began.
+        if (secondFailed) std::rethrow_exception(secondFailed);
+        return 1;
+      }
+      for (Variant& e : store.elements) e = Variant();
+    }
     file.rewind();
-    int32_t r = 0;
-    auto slot = [&](int32_t c) -> Variant& {
-      // The file may have grown since the first pass.
-      if (r >= nRows || c >= nCols) throw ComError(kSubscriptOutOfRange, "Subscript out of range");
-      return elements[static_cast<size_t>(r) + static_cast<size_t>(c) * static_cast<size_t>(nRows)];
-    };
-    auto wideLine = [&](std::u16string_view line) {
-      int32_t c = 0;
-      forEachField(line, wideDelim, [&](std::u16string_view f) {
-        if (blnRemoveQuotes) f = removeQuotes(f);
-        putString(slot(c++), [&] { return BStr(f); });
-      });
-      ++r;
-    };
-    auto asciiLine = [&](std::string_view line) {
-      if (narrow.empty()) return wideLine(widenAscii(line));
-      int32_t c = 0;
-      auto store = [&](std::string_view f) {
-        if (blnRemoveQuotes) f = removeQuotes(f);
-        putString(slot(c++), [&] { return widenAscii(f); });
-      };
-      if (narrow.size() == 1)
-        forEachField(line, narrow[0], store);
-      else
-        forEachField(line, narrowDelim, store);
-      ++r;
-    };
-    file.forEachLine(asciiLine, wideLine);
+    fillLines(file, split, store, 0, nRows);
     return 1;
   } catch (...) {
     return -3;

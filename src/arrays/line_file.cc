@@ -1,11 +1,14 @@
 #include "arrays/line_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <algorithm>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -87,10 +90,14 @@ BStr widenAscii(std::string_view s) {
 LineFile::~LineFile() { closeFile(); }
 
 void LineFile::closeFile() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
   reader_.reset();
 }
+
+namespace {
+int64_t mtimeNs(const struct stat& st) { return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec; }
+}  // namespace
 
 bool LineFile::open(const BStr& fileName) {
   closeFile();
@@ -103,31 +110,77 @@ bool LineFile::open(const BStr& fileName) {
       return false;
     }
   }
-  std::FILE* f = std::fopen(toPath(fileName).c_str(), "rb");
-  if (!f) return false;
+  int fd = ::open(toPath(fileName).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
   struct stat st;
-  if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
-    std::fclose(f);
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
     return false;
   }
-  file_ = f;
+  fd_ = fd;
+  size_ = static_cast<uint64_t>(st.st_size);
+  mtimeNs_ = mtimeNs(st);
   buffer_.resize(kBlock);
   begin_ = end_ = 0;
   eof_ = false;
+  textStart_ = next_ = 0;
+  stop_ = UINT64_MAX;
   // A UTF-8 byte-order mark is no part of the text.
   if (isUtf8(codePage())) {
+    char head[3];
     try {
-      refill();
+      if (readAt(0, head, 3) == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0) textStart_ = next_ = 3;
     } catch (...) {
       return false;
     }
-    if (end_ >= 3 && std::memcmp(buffer_.data(), "\xEF\xBB\xBF", 3) == 0) begin_ = 3;
   }
   return true;
 }
 
 void LineFile::rewind() {
   if (!open(name_)) throw ComError(hr::FILE_NOT_FOUND, "File not found");
+}
+
+bool LineFile::unchangedSinceOpen() const {
+  struct stat st;
+  if (::stat(toPath(name_).c_str(), &st) != 0 || fd_ < 0) return false;
+  struct stat mine;
+  if (fstat(fd_, &mine) != 0 || mine.st_ino != st.st_ino || mine.st_dev != st.st_dev) return false;
+  return static_cast<uint64_t>(st.st_size) == size_ && mtimeNs(st) == mtimeNs_;
+}
+
+size_t LineFile::readAt(uint64_t offset, char* to, size_t want) const {
+  size_t got = 0;
+  while (got < want) {
+    ssize_t n = ::pread(fd_, to + got, want - got, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw ComError(hr::basicError(57), "Device I/O error");
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return got;
+}
+
+uint64_t LineFile::lineStartFrom(uint64_t from) const {
+  std::vector<char> block(64 << 10);
+  for (uint64_t at = from;; at += block.size()) {
+    size_t got = readAt(at, block.data(), block.size());
+    const void* cr = std::memchr(block.data(), '\r', got);
+    if (cr) {
+      uint64_t p = at + static_cast<uint64_t>(static_cast<const char*>(cr) - block.data()) + 1;
+      char next;
+      if (readAt(p, &next, 1) == 1 && next == '\n') ++p;
+      return p;
+    }
+    if (got < block.size()) return at + got;
+  }
+}
+
+void LineFile::limitTo(uint64_t begin, uint64_t end) {
+  begin_ = end_ = 0;
+  eof_ = false;
+  next_ = begin;
+  stop_ = end;
 }
 
 void LineFile::refill() {
@@ -139,11 +192,13 @@ void LineFile::refill() {
   // A line longer than the buffer: make room for more of it.
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
   size_t want = buffer_.size() - end_;
-  size_t got = std::fread(buffer_.data() + end_, 1, want, file_);
-  if (got < want) {
-    if (std::ferror(file_)) throw ComError(hr::basicError(57), "Device I/O error");
-    eof_ = true;
-  }
+  if (next_ >= stop_)
+    want = 0;
+  else
+    want = static_cast<size_t>(std::min<uint64_t>(want, stop_ - next_));
+  size_t got = readAt(next_, buffer_.data() + end_, want);
+  if (got < want || next_ + got >= stop_) eof_ = true;
+  next_ += got;
   end_ += got;
 }
 

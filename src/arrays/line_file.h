@@ -7,7 +7,7 @@
 // a last line without an end still counts.
 #pragma once
 
-#include <cstdio>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -36,6 +36,19 @@ class LineFile {
   // Starts again at the first line (a fresh open, as a second pass over the file).
   void rewind();
 
+  // Reading a file in parts, for lines that come as bytes only (see bytewise()). Offsets are
+  // file positions; `textStart` skips a byte-order mark.
+  bool bytewise() const { return !reader_; }
+  uint64_t textStart() const { return textStart_; }
+  uint64_t sizeAtOpen() const { return size_; }
+  // Whether the file at the name still looks as it did when this reader opened it.
+  bool unchangedSinceOpen() const;
+  // The first position at or after `from` where a line starts (just past a CR or CR LF), or the
+  // end of the file when no line starts there. A read error raises.
+  uint64_t lineStartFrom(uint64_t from) const;
+  // The following lines are read from the bytes [begin, end) only.
+  void limitTo(uint64_t begin, uint64_t end);
+
   // Calls ascii(std::string_view) for a line of ASCII bytes, wide(std::u16string_view) for any
   // other line. A read error raises.
   template <class Ascii, class Wide>
@@ -45,9 +58,15 @@ class LineFile {
   bool nextBytes(std::string_view& line);
   void refill();
   void closeFile();
+  size_t readAt(uint64_t offset, char* to, size_t want) const;
 
   BStr name_;
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  uint64_t size_ = 0;
+  int64_t mtimeNs_ = 0;
+  uint64_t textStart_ = 0;
+  uint64_t next_ = 0;              // file position of the next read
+  uint64_t stop_ = UINT64_MAX;     // no reads at or past this position
   std::unique_ptr<TextReader> reader_;
   std::vector<char> buffer_;
   size_t begin_ = 0;

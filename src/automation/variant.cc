@@ -160,6 +160,18 @@ SafeArray::SafeArray(std::vector<Bound> bounds, VarType elementType)
   elements_.resize(n);
 }
 
+SafeArray::SafeArray(std::vector<Bound> bounds, std::vector<Variant> elements)
+    : bounds_(std::move(bounds)), elementType_(vtVariant) {
+  size_t n = 1;
+  for (const Bound& b : bounds_) {
+    if (b.count < 0) subscriptOutOfRange();
+    n *= static_cast<size_t>(b.count);
+  }
+  if (bounds_.empty()) n = 0;
+  if (elements.size() != n) subscriptOutOfRange();
+  elements_ = std::move(elements);
+}
+
 std::unique_ptr<SafeArray> SafeArray::vector(int32_t count, int32_t lower) {
   return std::make_unique<SafeArray>(std::vector<Bound>{{lower, count}});
 }

@@ -151,6 +151,10 @@ class SafeArray {
   // Bounds are listed dimension 1 first. `elementType` is vtVariant for the control's arrays;
   // other types are kept so that a typed array reports its type.
   SafeArray(std::vector<Bound> bounds, VarType elementType = vtVariant);
+  // An array of Variants that takes over elements already built, in storage order (leftmost
+  // subscript fastest); their number must match the bounds. Lets a caller prepare the storage of
+  // a large array (e.g. have its pages mapped ahead) before the array exists.
+  SafeArray(std::vector<Bound> bounds, std::vector<Variant> elements);
 
   static std::unique_ptr<SafeArray> vector(int32_t count, int32_t lower = 0);  // 1-D
   static std::unique_ptr<SafeArray> matrix(int32_t rows, int32_t cols);        // 2-D, 0-based
