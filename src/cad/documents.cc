@@ -169,7 +169,7 @@ int16_t GetDocumentNames(const AcadContext& ctx, Variant& varArray) {
   if (f.pending()) return -2;
   try {
     int32_t i = 0;
-    for (const Variant& doc : objectProperty(acad, "Documents")->enumerate()) {
+    for (const Variant& doc : required(objectProperty(acad, "Documents"))->enumerate()) {
       redimPreserveVariant(varArray, {{0, i + 1}});
       varArray.arrayRef().at(i) = getProperty(objectOf(doc), "Name");
       ++i;

@@ -212,6 +212,14 @@ TEST_F(CadTest, GetDocumentNamesAttachesOnItsOwn) {
   EXPECT_FALSE(objAcadDoc);
 }
 
+TEST_F(CadTest, GetDocumentNamesWithoutADocumentsCollectionGivesMinusThree) {
+  acad->run();
+  acad->addDoc(u"A.dwg", u"/w");
+  acad->app->on("Documents", [](auto&) { return Variant(ObjRef()); });  // Nothing
+  Variant names;
+  EXPECT_EQ(GetDocumentNames(ctx, names), -3);
+}
+
 TEST_F(CadTest, SaveDocumentSavesOrSavesUnderANewNameAndHoldsTheActiveDocument) {
   FakeDoc& plan = runningWithHeldDoc();
   EXPECT_EQ(SaveDocument(ctx, u""), 1);
