@@ -71,6 +71,22 @@ bool equalsAsciiNoCase(std::u16string_view a, std::string_view b) {
   return true;
 }
 
+// numerator / denominator (denominator above 0) rounded half to even, computed exactly: a
+// quotient like 57.5 must not turn into 57.4999... on its way through a double.
+int32_t roundRatio(int64_t numerator, int64_t denominator) {
+  int64_t quotient = numerator / denominator, remainder = numerator % denominator;
+  if (remainder < 0) {
+    --quotient;
+    remainder += denominator;
+  }
+  const int64_t twice = 2 * remainder;
+  if (twice > denominator || (twice == denominator && quotient % 2 != 0)) ++quotient;
+  if (quotient < std::numeric_limits<int32_t>::min() ||
+      quotient > std::numeric_limits<int32_t>::max())
+    fail(hr::DISP_E_OVERFLOW, "Overflow");
+  return static_cast<int32_t>(quotient);
+}
+
 std::string num(int64_t n) { return std::to_string(n); }
 
 // Assigns the next object number and records where its first line starts.
@@ -170,11 +186,12 @@ void PdfSetup(PdfWriterState& st, const BStr& fontName, int16_t fontSize, int16_
   st.fontName = fontName;
   st.fontSize = int64_t{fontSize} * 10000;
   st.leading = int64_t{fontSize} * 12000;
-  st.linesPerPage = roundLong((st.pageHeight - 72.0) / (static_cast<double>(st.leading) / 10000));
-  double factor = equalsAsciiNoCase(fontName, "courier") ? 1.5
-                  : equalsAsciiNoCase(fontName, "arial") ? 2.0
-                                                         : 2.2;
-  st.charsPerLine = roundLong(st.pageWidth * factor / fontSize);
+  st.linesPerPage = roundRatio((int64_t{st.pageHeight} - 72) * 10000, st.leading);
+  // Wrap factors 1.5, 2 and 2.2 as tenths.
+  const int64_t factorTenths = equalsAsciiNoCase(fontName, "courier") ? 15
+                               : equalsAsciiNoCase(fontName, "arial") ? 20
+                                                                      : 22;
+  st.charsPerLine = roundRatio(int64_t{st.pageWidth} * factorTenths, int64_t{fontSize} * 10);
   if (st.linesPerPage < 1 || st.charsPerLine < 1)
     fail(hr::INVALID_PROCEDURE_CALL, "The page is too small for one line of text");
   st.rotation = rotation;

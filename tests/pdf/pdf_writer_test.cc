@@ -260,6 +260,26 @@ TEST_F(PdfWriterTest, PageSizeFontSizeAndRotationShapeEveryPage) {
   EXPECT_EQ(run("pdfinfo " + shellQuoted(pdf) + " | grep -c 'Page rot: *90'").out, "1\n");
 }
 
+TEST_F(PdfWriterTest, HalfwayLineCountsAndWidthsRoundToEven) {
+  // (693 - 72) / 10.8 is 57.5 exactly: 58 lines a page, though a double division says 57.49...
+  Options nine;
+  nine.size = 9;
+  nine.height = 9.625f;
+  auto items = textItems(good(numberedLines(1, 59), nine));
+  EXPECT_EQ(state.linesPerPage, 58);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].size(), 58u);
+
+  // 450 * 2.2 / 12 is 82.5 exactly: 82 characters, though a double product says 82.50...01.
+  Options narrow;
+  narrow.font = u"Helvetica";
+  narrow.size = 12;
+  narrow.width = 6.25f;
+  items = textItems(good(std::string(100, 'h'), narrow));
+  EXPECT_EQ(state.charsPerLine, 82);
+  EXPECT_EQ(items[0][0], std::string(82, 'h'));
+}
+
 TEST_F(PdfWriterTest, InformationStringsAreEscapedAndReadBack) {
   Options o;
   o.title = u"Report (draft) \\ v2";
