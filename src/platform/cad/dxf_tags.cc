@@ -144,10 +144,11 @@ std::string realText(double d) {
 }
 
 void TagWriter::write(int code, std::string_view value) {
-  char buf[8];
+  // Room for any int: a damaged file may carry an absurd group code that is written back as read.
+  char buf[16];
   int n = 0;
   unsigned c = code < 0 ? static_cast<unsigned>(-code) : static_cast<unsigned>(code);
-  char digits[8];
+  char digits[16];
   int nd = 0;
   do {
     digits[nd++] = static_cast<char>('0' + c % 10);
