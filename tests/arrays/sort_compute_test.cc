@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "arrays/arrays.h"
@@ -84,6 +85,90 @@ TEST(Sort, LargeInputsOfManyShapes) {
   check(equal, 0);
   check(mixed, 1);
   for (int n = 0; n <= 7; ++n) check(std::vector<Variant>(random.begin(), random.begin() + n), 0);
+}
+
+// The arrangement of equal elements is fixed by the sort's steps, not only the order of values:
+// a plain recursive transcription of those steps must give the very same array. Integers and
+// Doubles of equal value, Empty beside 0 and "", and Null make equal elements distinguishable.
+class DescribedSort {
+ public:
+  DescribedSort(std::vector<Variant>& a, int64_t lower) : a_(a), lower_(lower) {}
+  void run() {
+    int64_t lo = lower_, hi = lower_ + int64_t(a_.size()) - 1;
+    quick(lo, hi);
+    insertion(lo, hi);
+  }
+
+ private:
+  Variant& at(int64_t i) { return a_.at(size_t(i - lower_)); }
+  static bool gt(const Variant& x, const Variant& y) { return VarCmp(x, y) == Cmp::Gt; }
+  static bool lt(const Variant& x, const Variant& y) { return VarCmp(x, y) == Cmp::Lt; }
+  void swap(int64_t i, int64_t j) { std::swap(at(i), at(j)); }
+  void quick(int64_t lo, int64_t hi) {
+    if (hi - lo <= 4) return;
+    int64_t mid = int64_t(std::nearbyint(double(lo + hi) / 2));  // ties to even
+    if (gt(at(lo), at(mid))) swap(lo, mid);
+    if (gt(at(lo), at(hi))) swap(lo, hi);
+    if (gt(at(mid), at(hi))) swap(mid, hi);
+    swap(mid, hi - 1);
+    const Variant pivot = at(hi - 1);
+    int64_t i = lo, j = hi - 1;
+    for (;;) {
+      do ++i;
+      while (lt(at(i), pivot));
+      do --j;
+      while (gt(at(j), pivot));
+      if (j < i) break;
+      swap(i, j);
+    }
+    swap(i, hi - 1);
+    quick(lo, j);
+    quick(i + 1, hi);
+  }
+  void insertion(int64_t lo, int64_t hi) {
+    for (int64_t i = lo + 1; i <= hi; ++i) {
+      Variant t = at(i);
+      int64_t j = i;
+      while (j > lo && gt(at(j - 1), t)) {
+        at(j) = at(j - 1);
+        --j;
+      }
+      at(j) = t;
+    }
+  }
+  std::vector<Variant>& a_;
+  int64_t lower_;
+};
+
+TEST(Sort, EqualElementsEndWhereTheDescribedStepsPutThem) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    const size_t n = rng() % 60;
+    const int32_t lower = int32_t(rng() % 7) - 3;
+    std::vector<Variant> items;
+    for (size_t k = 0; k < n; ++k) {
+      int v = int(rng() % 4);
+      switch (rng() % 8) {
+        case 0: items.push_back(i2(v)); break;
+        case 1: items.push_back(Variant(double(v))); break;
+        case 2: items.push_back(Variant(int32_t(v))); break;
+        case 3: items.push_back(Variant()); break;
+        case 4: items.push_back(str(v % 2 ? "a" : "")); break;
+        case 5: items.push_back(Variant(float(v))); break;
+        case 6: items.push_back(round % 3 == 0 ? Variant::null() : i2(v)); break;
+        default: items.push_back(Variant(v % 2 == 1)); break;
+      }
+    }
+    std::vector<Variant> want = items;
+    DescribedSort(want, lower).run();
+    Variant a = vec(items, lower);
+    ASSERT_EQ(SortOneDArray(a), 1) << "round " << round;
+    ASSERT_EQ(a, vec(want, lower)) << "round " << round << ", " << n << " elements";
+    std::reverse(want.begin(), want.end());
+    Variant d = vec(items, lower);
+    ASSERT_EQ(SortOneDArray(d, tlxDescending), 1);
+    ASSERT_EQ(d, vec(want, lower)) << "round " << round;
+  }
 }
 
 TEST(Sort, FailuresKeepEveryElement) {
