@@ -103,6 +103,10 @@ bool LineFile::open(const BStr& fileName) {
   closeFile();
   name_ = fileName;
   if (!codePageKeepsAscii()) {
+    // A pipe is no file to read (twice); opening one could wait for a writer for good.
+    struct stat st;
+    if (::stat(toPath(fileName).c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+      return false;
     try {
       reader_ = std::make_unique<TextReader>(fileName);
       return true;
@@ -110,10 +114,13 @@ bool LineFile::open(const BStr& fileName) {
       return false;
     }
   }
-  int fd = ::open(toPath(fileName).c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a pipe with no writer would block the open for good. A pipe or a
+  // socket cannot be read by position (nor twice), so it counts as a file that cannot be read.
+  int fd = ::open(toPath(fileName).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     ::close(fd);
     return false;
   }

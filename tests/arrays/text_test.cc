@@ -1,6 +1,10 @@
 // Delimited text and text files, called directly.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -202,6 +206,38 @@ TEST_F(TextFiles, ReaderFailuresInTheirOrder) {
   write("wide.txt", std::string(32767, ','));
   EXPECT_EQ(TextFileToArray(wpath("wide.txt"), keep), 1);
   EXPECT_EQ(keep.arrayRef().ubound(2), 32767);
+}
+
+// A named pipe that nobody writes to cannot be read as a text file: both readers answer -1 at
+// once instead of waiting for a writer. Run in a child process, so that a wait fails the test
+// instead of hanging it.
+TEST_F(TextFiles, NamedPipeIsNoReadableFile) {
+  ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+  const BStr name = wpath("pipe");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Variant a = vec({str("k")}), b = vec({str("k")});
+    int16_t r1 = TextFileToArray(name, a), r2 = TextFileToOneDArray(name, b);
+    // The same through the line reader, under a code page that remaps ASCII.
+    setenv("TALVEX_CODEPAGE", "ISO646-DE", 1);
+    reloadCodePage();
+    int16_t r3 = TextFileToArray(name, a), r4 = TextFileToOneDArray(name, b);
+    _exit(r1 == -1 && r2 == -1 && r3 == -1 && r4 == -1 && a == vec({str("k")}) && b == vec({str("k")}) ? 0 : 1);
+  }
+  int status = 0;
+  pid_t done = 0;
+  for (int waited = 0; waited < 200 && done == 0; ++waited) {
+    done = waitpid(child, &status, WNOHANG);
+    if (done == 0) usleep(50000);
+  }
+  if (done == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "reading a named pipe waited for a writer";
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(TextFiles, OneDReaderGrowsTheCallersArray) {
