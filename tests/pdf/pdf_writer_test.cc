@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,35 @@ TEST_F(PdfWriterTest, EmptyFileGivesOnePageWithItsFooter) {
   EXPECT_EQ(state.pageCount, 1);
   EXPECT_EQ(state.objectCounter, 9);
   EXPECT_EQ(state.bytePosition, static_cast<int64_t>(bytes.size()));
+}
+
+TEST_F(PdfWriterTest, CreationDateIsTheLocalTimeOfTheCall) {
+  // A zone far from UTC, spelled out so that no zone database is needed.
+  const char* oldZone = std::getenv("TZ");
+  const std::string savedZone = oldZone ? oldZone : "";
+  setenv("TZ", "TLX-5:45", 1);
+  tzset();
+  auto stamp = [](std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "D:%Y%m%d%H%M%S", &local);
+    return std::string(text);
+  };
+  const std::time_t before = std::time(nullptr);
+  std::string bytes = good("x");
+  const std::time_t after = std::time(nullptr);
+  std::vector<std::string> expected;
+  for (std::time_t t = before; t <= after; ++t) expected.push_back(stamp(t));
+  if (oldZone) setenv("TZ", savedZone.c_str(), 1); else unsetenv("TZ");
+  tzset();
+
+  size_t at = bytes.find("\r/CreationDate (");
+  ASSERT_NE(at, std::string::npos);
+  const std::string written = bytes.substr(at + 16, 16);
+  EXPECT_NE(std::find(expected.begin(), expected.end(), written), expected.end())
+      << written << " is not the local time " << expected.front();
+  EXPECT_EQ(bytes.compare(at + 32, 2, ")\r"), 0);
 }
 
 TEST_F(PdfWriterTest, SixtyLinesFillAPageAndTheSixtyFirstOpensTheNext) {
