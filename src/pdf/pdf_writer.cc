@@ -163,6 +163,8 @@ size_t escapeSafeCut(std::string_view line, size_t start, size_t length) {
 }  // namespace
 
 bool PdfFileExists(const BStr& path) {
+  // The system would read a name only up to a NUL, which would be another file.
+  if (path.find(u'\0') != BStr::npos) return false;
   std::error_code ec;
   (void)std::filesystem::file_size(toPath(path), ec);
   return !ec;
@@ -454,7 +456,8 @@ int16_t CreatePDFFromFile(PdfWriterState& st, const BStr& strTextFile, const BSt
     st.title = strTitle;
     st.textFile = strTextFile;
     st.pdfFile = strPDFFile;
-    if (strPDFFile.empty()) fail(hr::BAD_FILE_NAME, "Bad file name or number");
+    if (strPDFFile.empty() || strPDFFile.find(u'\0') != BStr::npos)
+      fail(hr::BAD_FILE_NAME, "Bad file name or number");
     const std::filesystem::path target = toPath(strPDFFile);
     // The document is assembled in a fresh file and replaces the old PDF only when complete.
     st.outputPath = createSiblingFile(target);

@@ -368,6 +368,10 @@ TEST_F(PdfWriterTest, AMissingTextFileGivesMinusOneAndTouchesNothing) {
   EXPECT_EQ(convertFile(dir.file("absent.txt")), -1);
   EXPECT_EQ(convertFile(dir.path().string()), -1);  // a folder has no length
   EXPECT_EQ(output(), "previous");
+  // A name cut short at a NUL would be another, existing file.
+  writeBytes(txt, "text");
+  EXPECT_EQ(convertFile(txt + std::string(1, '\0') + "more"), -1);
+  EXPECT_EQ(output(), "previous");
 }
 
 TEST_F(PdfWriterTest, SetupFailuresGiveMinusTwoAndLeaveNoFileBehind) {
@@ -399,6 +403,8 @@ TEST_F(PdfWriterTest, AnUnwritablePdfGivesMinusTwo) {
   };
   EXPECT_EQ(call(dir.file("no/such/folder/out.pdf")), -2);
   EXPECT_EQ(call(""), -2);
+  EXPECT_EQ(call(dir.file("cut.pdf") + std::string(1, '\0') + "x"), -2);
+  EXPECT_FALSE(fs::exists(dir.file("cut.pdf")));
   fs::create_directory(dir.file("taken"));
   writeBytes(dir.file("taken/inside"), "kept");
   EXPECT_EQ(call(dir.file("taken")), -2);
