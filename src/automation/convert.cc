@@ -117,27 +117,6 @@ int64_t roundCurrencyToInteger(int64_t scaled) {
 // An integer from any value, checked against [lo, hi].
 int64_t toInteger(const Variant& v, int64_t lo, int64_t hi);
 
-// The value behind an object: its default member, followed through a few objects at most.
-Variant defaultValue(const Variant& v) {
-  Variant cur = v;
-  for (int depth = 0; depth < 8 && cur.isObject(); ++depth) {
-    const ObjRef& o = cur.obj();
-    if (!o) typeMismatch();
-    DispParams none;
-    Variant next;
-    try {
-      next = o->invoke("", InvokeKind::PropertyGet, none);
-    } catch (const ComError& e) {
-      if (e.number() == hr::DISP_E_UNKNOWNNAME || e.number() == hr::DISP_E_MEMBERNOTFOUND ||
-          e.number() == hr::DISP_E_BADPARAMCOUNT || e.number() == hr::DISP_E_PARAMNOTOPTIONAL)
-        typeMismatch();
-      throw;
-    }
-    cur = std::move(next);
-  }
-  if (cur.isObject()) typeMismatch();
-  return cur;
-}
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == 0xA0; }
 
@@ -499,7 +478,6 @@ BStr toBStr(const Variant& v) {
     case vtDate: return formatDate(v.date());
     case vtString: return v.str();
     case vtBoolean: return v.boolean() ? u"True" : u"False";
-    case vtDispatch: return toBStr(defaultValue(v));
     default: typeMismatch();
   }
 }
@@ -516,7 +494,6 @@ double toDouble(const Variant& v) {
     case vtDate: return v.date();
     case vtBoolean: return v.boolean() ? -1 : 0;
     case vtString: return parseNumber(v.str());
-    case vtDispatch: return toDouble(defaultValue(v));
     default: typeMismatch();
   }
 }
@@ -539,7 +516,6 @@ int64_t toInteger(const Variant& v, int64_t lo, int64_t hi) {
     case vtUI1: r = v.ui1(); break;
     case vtBoolean: r = v.boolean() ? -1 : 0; break;
     case vtCurrency: r = roundCurrencyToInteger(v.currency()); break;
-    case vtDispatch: return toInteger(defaultValue(v), lo, hi);
     default: {
       double d = toDouble(v);
       if (!std::isfinite(d)) overflow();
@@ -571,7 +547,6 @@ bool toBool(const Variant& v) {
       if (parseBool(v.str(), b)) return b;
       return parseNumber(v.str()) != 0;
     }
-    case vtDispatch: return toBool(defaultValue(v));
     default: return toDouble(v) != 0;
   }
 }
@@ -584,7 +559,6 @@ int64_t toCurrency(const Variant& v) {
     case vtUI1: return int64_t{v.ui1()} * 10000;
     case vtBoolean: return v.boolean() ? -10000 : 0;
     case vtEmpty: return 0;
-    case vtDispatch: return toCurrency(defaultValue(v));
     default: {
       double d = toDouble(v) * 10000.0;
       if (!std::isfinite(d)) overflow();
@@ -601,7 +575,6 @@ double toDate(const Variant& v) {
   switch (v.type()) {
     case vtDate: return v.date();
     case vtString: return dateFromString(v.str());
-    case vtDispatch: return toDate(defaultValue(v));
     default: d = toDouble(v);
   }
   if (!(d >= kMinDate && d <= kMaxDate)) overflow();
@@ -619,7 +592,7 @@ Variant changeType(const Variant& v, VarType to) {
     if (v.type() == vtError) return v;
     typeMismatch();
   }
-  if (v.isObject()) return changeType(defaultValue(v), to);
+  if (v.isObject()) typeMismatch();  // objects hold no value of their own to convert
   if (to == v.type()) return v;
   if (to == vtEmpty) return Variant();
   if (to == vtNull) {

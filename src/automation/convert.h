@@ -25,7 +25,7 @@ int64_t toCurrency(const Variant& v);  // scaled by 10,000
 double toDate(const Variant& v);       // OLE date serial
 
 // VariantChangeType to one of the scalar types (vtEmpty, vtNull, vtI2 ... vtUI1) or vtVariant
-// (a copy). An object converts through its default member first.
+// (a copy).
 Variant changeType(const Variant& v, VarType to);
 
 // Text forms without a Variant.

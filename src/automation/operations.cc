@@ -18,23 +18,9 @@ namespace {
 
 enum class Op { Add, Sub, Mul, Div };
 
-// Objects take part through their default value; arrays and Error values cannot.
+// Arrays, objects and Error values take no part in arithmetic.
 Variant operand(const Variant& v) {
-  if (v.isArray() || v.type() == vtError) typeMismatch();
-  if (v.isObject()) {
-    Variant r;
-    DispParams none;
-    const ObjRef& o = v.obj();
-    if (!o) typeMismatch();
-    try {
-      r = o->invoke("", InvokeKind::PropertyGet, none);
-    } catch (const ComError& e) {
-      if (e.number() == hr::DISP_E_UNKNOWNNAME || e.number() == hr::DISP_E_MEMBERNOTFOUND) typeMismatch();
-      throw;
-    }
-    if (r.isObject() || r.isArray() || r.type() == vtError) typeMismatch();
-    return r;
-  }
+  if (v.isArray() || v.isObject() || v.type() == vtError) typeMismatch();
   return v;
 }
 

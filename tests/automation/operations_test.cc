@@ -120,8 +120,8 @@ TEST(VarAdd, ArrayElementStepsOfTheComputeMethods) {
   EXPECT_EQ(errorOf([] { VarDiv(i2(3), 0.0); }), hr::DISP_E_DIVBYZERO);
 }
 
-TEST(VarAdd, ObjectsTakePartThroughTheirDefaultValue) {
-  EXPECT_EQ(VarAdd(testing::boxed(i2(2)), i2(3)), i2(5));
+TEST(VarAdd, ObjectsTakeNoPart) {
+  EXPECT_EQ(errorOf([] { VarAdd(testing::boxed(i2(2)), i2(3)); }), hr::DISP_E_TYPEMISMATCH);
   EXPECT_EQ(errorOf([] { VarAdd(testing::plain(), i2(3)); }), hr::DISP_E_TYPEMISMATCH);
 }
 
