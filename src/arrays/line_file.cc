@@ -102,6 +102,7 @@ int64_t mtimeNs(const struct stat& st) { return int64_t(st.st_mtim.tv_sec) * 100
 bool LineFile::open(const BStr& fileName) {
   closeFile();
   name_ = fileName;
+  if (fileName.find(u'\0') != BStr::npos) return false;  // no file has such a name
   if (!codePageKeepsAscii()) {
     // A pipe is no file to read (twice); opening one could wait for a writer for good.
     struct stat st;

@@ -401,7 +401,11 @@ BStr decodeText(std::string_view bytes) {
   return out;
 }
 
-std::filesystem::path toPath(std::u16string_view name) { return std::filesystem::path(u8(name)); }
+std::filesystem::path toPath(std::u16string_view name) {
+  // The system would read the name only up to a NUL: another file than the one asked for.
+  if (name.find(u'\0') != std::u16string_view::npos) throw ComError(hr::BAD_FILE_NAME);
+  return std::filesystem::path(u8(name));
+}
 
 // ---------------------------------------------------------------------------------------------
 // TextReader

@@ -18,6 +18,7 @@ void reloadCodePage();
 std::string encodeText(std::u16string_view text);  // to the code page
 BStr decodeText(std::string_view bytes);           // from the code page
 
+// A file name as a path; a name with a NUL in it raises "Bad file name or number".
 std::filesystem::path toPath(std::u16string_view name);
 
 // Reads lines: CR or CR LF ends a line (neither belongs to it); a lone LF is an ordinary

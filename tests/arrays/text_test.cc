@@ -192,6 +192,8 @@ TEST_F(TextFiles, ReaderFailuresInTheirOrder) {
   write("f.txt", "a");
   EXPECT_EQ(TextFileToArray(wpath("f.txt"), notArray), -2);
   EXPECT_EQ(notArray, Variant(int16_t(5)));
+  // A name cut at a NUL would be another, existing file.
+  EXPECT_EQ(TextFileToArray(wpath("f.txt") + u'\0' + u"x", notArray), -1);
   EXPECT_EQ(TextFileToOneDArray(wpath("missing.txt"), notArray), -1);
   EXPECT_EQ(TextFileToOneDArray(wpath("f.txt"), notArray), -2);
   // An empty file cannot be an array; the caller's array stays.

@@ -127,6 +127,9 @@ TEST_F(TextFiles, OpenFailuresCarryBasicErrorNumbers) {
   EXPECT_EQ(errorOf([&] { TextWriter w(name("no/such/out.txt")); }), hr::PATH_NOT_FOUND);
   EXPECT_EQ(errorOf([&] { TextWriter w(u16(dir_.string())); }), hr::basicError(75));
   EXPECT_EQ(errorOf([&] { TextReader r(u""); }), hr::BAD_FILE_NAME);
+  // The system reads a name only up to a NUL: such a name would reach another file.
+  EXPECT_EQ(errorOf([&] { TextWriter w(name("out.txt") + u'\0' + u"x"); }), hr::BAD_FILE_NAME);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.txt"));
   try {
     TextReader r(name("missing.txt"));
   } catch (const ComError& e) {

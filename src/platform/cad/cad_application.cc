@@ -157,6 +157,8 @@ std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool rea
 }
 
 std::string absolutePath(const std::string& path) {
+  // The system would read the name only up to a NUL: another file than the one asked for.
+  if (path.find('\0') != std::string::npos) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
   std::error_code ec;
   auto p = std::filesystem::absolute(std::filesystem::path(path), ec);
   if (ec) throw ComError(hr::BAD_FILE_NAME, "Bad file name: \"" + path + "\"");
