@@ -499,6 +499,10 @@ TextWriter::TextWriter(std::u16string_view fileName) {
   usablePage(page());
   if (fileName.empty()) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
   const std::filesystem::path path = toPath(fileName);
+  // Text files are files: opening a pipe that has no reader would wait for one for good.
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+    throw ComError(hr::basicError(75));
   file_ = std::fopen(path.c_str(), "wb");
   if (!file_) openFailure(path, errno, false);
 }

@@ -1,6 +1,7 @@
 #include "automation/text_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -130,6 +131,9 @@ TEST_F(TextFiles, OpenFailuresCarryBasicErrorNumbers) {
   // The system reads a name only up to a NUL: such a name would reach another file.
   EXPECT_EQ(errorOf([&] { TextWriter w(name("out.txt") + u'\0' + u"x"); }), hr::BAD_FILE_NAME);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "out.txt"));
+  // A pipe with no reader is refused at once rather than waited on.
+  ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  EXPECT_EQ(errorOf([&] { TextWriter w(name("pipe")); }), hr::basicError(75));
   try {
     TextReader r(name("missing.txt"));
   } catch (const ComError& e) {
