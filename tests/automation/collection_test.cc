@@ -8,15 +8,6 @@
 namespace tlx {
 namespace {
 
-HRESULT errorOf(auto&& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return hr::S_OK;
-}
-
 // A late-bound call with named arguments, the way a script writes `c.Add "x", Key:="k"`.
 Variant callNamed(const ObjRef& obj, std::string_view member, std::vector<Variant> positional,
                   std::vector<std::pair<std::string, Variant>> named) {

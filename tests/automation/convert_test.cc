@@ -13,15 +13,6 @@ namespace {
 using testing::boxed;
 using testing::plain;
 
-HRESULT errorOf(auto&& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return hr::S_OK;
-}
-
 std::string text(const Variant& v) { return u8(toBStr(v)); }
 
 TEST(ConvertToString, DoublesUseFifteenDigitsAndExponentOnlyAtTheExtremes) {

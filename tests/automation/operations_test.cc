@@ -9,15 +9,6 @@
 namespace tlx {
 namespace {
 
-HRESULT errorOf(auto&& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return hr::S_OK;
-}
-
 const Variant kEmpty;
 const Variant kNull = Variant::null();
 Variant i2(int v) { return Variant(static_cast<int16_t>(v)); }

@@ -6,15 +6,6 @@
 namespace tlx {
 namespace {
 
-HRESULT errorOf(auto&& f) {
-  try {
-    f();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return hr::S_OK;
-}
-
 TEST(SafeArray, NonZeroLowerBounds) {
   SafeArray a({{1, 3}, {-2, 2}});  // (1 To 3, -2 To -1)
   EXPECT_EQ(a.dims(), 2);

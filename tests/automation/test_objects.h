@@ -9,6 +9,16 @@
 
 namespace tlx {
 
+// The error number a call fails with; S_OK when it does not fail.
+inline HRESULT errorOf(auto&& f) {
+  try {
+    f();
+  } catch (const ComError& e) {
+    return e.number();
+  }
+  return hr::S_OK;
+}
+
 // Readable failure messages: the type tag and the text form where there is one.
 inline void PrintTo(const Variant& v, std::ostream* os) {
   *os << "Variant(type " << v.type();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "automation/strings.h"
+#include "automation/test_objects.h"
 
 namespace tlx {
 namespace {
@@ -50,15 +51,6 @@ class TextFiles : public ::testing::Test {
     ::setenv("TALVEX_CODEPAGE", cp, 1);
     reloadCodePage();
   }
-  static HRESULT errorOf(auto&& f) {
-    try {
-      f();
-    } catch (const ComError& e) {
-      return e.number();
-    }
-    return hr::S_OK;
-  }
-
   fs::path dir_;
 };
 
