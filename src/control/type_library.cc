@@ -179,33 +179,17 @@ const char* const kDeclarations[] = {
     "Function TwoDArrayToTreeView(varArray As Variant, tv As Object, Optional blnExpandAll As Boolean) As Integer",
     // HTML export.
     "Function OneDArrayToHTMLTable(varArray As Variant, strTable As String, "
-    "Optional lngTableAlign As TableAlignType = 1, Optional strBackground As String, "
-    "Optional strBackgroundColor As String, Optional intBorder As Integer, Optional strBorderColor As String, "
-    "Optional intCellSpacing As Integer, Optional intCellPadding As Integer, Optional intWidthPct As Integer = 100, "
-    "Optional lngTableCellAlign As TableAlignType = 2, Optional blnWrapCellData As Boolean, "
-    "Optional blnBoldFirstRow As Boolean) As Integer",
+    "@HtmlTable) As Integer",
     "Function TwoDArrayToHTMLTable(varArray As Variant, strTable As String, "
-    "Optional lngTableAlign As TableAlignType = 1, Optional strBackground As String, "
-    "Optional strBackgroundColor As String, Optional intBorder As Integer, Optional strBorderColor As String, "
-    "Optional intCellSpacing As Integer, Optional intCellPadding As Integer, Optional intWidthPct As Integer = 100, "
-    "Optional lngTableCellAlign As TableAlignType = 2, Optional blnWrapCellData As Boolean, "
-    "Optional blnBoldFirstRow As Boolean, Optional blnBoldFirstColumn As Boolean) As Integer",
+    "@HtmlTable, Optional blnBoldFirstColumn As Boolean) As Integer",
     "Function OneDArrayToHTMLFile(varArray As Variant, strHTMLFile As String, Optional strPageHeading As String, "
     "Optional strPageTitle As String, Optional strPageBackground As String, "
     "Optional strPageBackgroundColor As String, "
-    "Optional lngTableAlign As TableAlignType = 1, Optional strBackground As String, "
-    "Optional strBackgroundColor As String, Optional intBorder As Integer, Optional strBorderColor As String, "
-    "Optional intCellSpacing As Integer, Optional intCellPadding As Integer, Optional intWidthPct As Integer = 100, "
-    "Optional lngTableCellAlign As TableAlignType = 2, Optional blnWrapCellData As Boolean, "
-    "Optional blnBoldFirstRow As Boolean) As Integer",
+    "@HtmlTable) As Integer",
     "Function TwoDArrayToHTMLFile(varArray As Variant, strHTMLFile As String, Optional strPageHeading As String, "
     "Optional strPageTitle As String, Optional strPageBackground As String, "
     "Optional strPageBackgroundColor As String, "
-    "Optional lngTableAlign As TableAlignType = 1, Optional strBackground As String, "
-    "Optional strBackgroundColor As String, Optional intBorder As Integer, Optional strBorderColor As String, "
-    "Optional intCellSpacing As Integer, Optional intCellPadding As Integer, Optional intWidthPct As Integer = 100, "
-    "Optional lngTableCellAlign As TableAlignType = 2, Optional blnWrapCellData As Boolean, "
-    "Optional blnBoldFirstRow As Boolean, Optional blnBoldFirstColumn As Boolean) As Integer",
+    "@HtmlTable, Optional blnBoldFirstColumn As Boolean) As Integer",
     // XML files (the tree-view one sits with the host controls).
     "Function XMLFileToArray(strXMLFile As String, varArray As Variant, Optional blnIncludeHeadings As Boolean) As Integer",
     "Function XMLFileToRecordset(strXMLFile As String, objRecd As Object) As Integer",
@@ -259,6 +243,14 @@ const char* const kDeclarations[] = {
     // DXF to Excel.
     "Function DXFToExcel(strDXFfile As String, Optional strWorkbook As String) As Integer",
 };
+
+// The table parameters shared by the four HTML methods.
+constexpr std::string_view kHtmlTable =
+    "Optional lngTableAlign As TableAlignType = 1, Optional strBackground As String, "
+    "Optional strBackgroundColor As String, Optional intBorder As Integer, Optional strBorderColor As String, "
+    "Optional intCellSpacing As Integer, Optional intCellPadding As Integer, Optional intWidthPct As Integer = 100, "
+    "Optional lngTableCellAlign As TableAlignType = 2, Optional blnWrapCellData As Boolean, "
+    "Optional blnBoldFirstRow As Boolean";
 
 // The table parameters shared by the three Word table methods.
 constexpr std::string_view kWordTable =
@@ -389,8 +381,9 @@ class Reader {
 };
 
 MethodInfo parseDeclaration(std::string text, int32_t dispid) {
-  if (auto at = text.find("@WordTable"); at != std::string::npos)
-    text.replace(at, std::string_view("@WordTable").size(), kWordTable);
+  for (auto [mark, params] : {std::pair{std::string_view("@WordTable"), kWordTable},
+                               std::pair{std::string_view("@HtmlTable"), kHtmlTable}})
+    if (auto at = text.find(mark); at != std::string::npos) text.replace(at, mark.size(), params);
   Reader r(text);
   MethodInfo m;
   m.dispid = dispid;
