@@ -124,55 +124,45 @@ int16_t SortOneDArray(Variant& varArray, int32_t lngSortOrder) {
   }
 }
 
-int16_t ComputeOneDArray(Variant& varArray, int32_t lngCompute, double dblNumber) {
+namespace {
+
+// The frame the three Compute methods share: their checks, then `walk` visits the elements in
+// the method's own order and each visited element gets the operation applied in place.
+template <class Walk>
+int16_t computeEach(Variant& varArray, int32_t lngCompute, double dblNumber, Walk&& walk) {
   if (!varArray.isArray()) return -1;
   if (!validCompute(lngCompute)) return -2;
   try {
     SafeArray& a = varArray.arrayRef();
     const Variant number(dblNumber);
-    for (int32_t i = a.lbound(1), iLast = a.ubound(1); i <= iLast; ++i) {
-      Variant& e = a.at(i);
-      e = apply(lngCompute, e, number);
-    }
+    walk(a, [&](Variant& e) { e = apply(lngCompute, e, number); });
     return 1;
   } catch (...) {
     return -3;
   }
+}
+
+}  // namespace
+
+int16_t ComputeOneDArray(Variant& varArray, int32_t lngCompute, double dblNumber) {
+  return computeEach(varArray, lngCompute, dblNumber, [](SafeArray& a, auto&& update) {
+    for (int32_t i = a.lbound(1), iLast = a.ubound(1); i <= iLast; ++i) update(a.at(i));
+  });
 }
 
 int16_t ComputeTwoDArray(Variant& varArray, int32_t lngCompute, double dblNumber) {
-  if (!varArray.isArray()) return -1;
-  if (!validCompute(lngCompute)) return -2;
-  try {
-    SafeArray& a = varArray.arrayRef();
-    const Variant number(dblNumber);
+  return computeEach(varArray, lngCompute, dblNumber, [](SafeArray& a, auto&& update) {
     for (int32_t i = a.lbound(1), iLast = a.ubound(1); i <= iLast; ++i)
-      for (int32_t j = a.lbound(2), jLast = a.ubound(2); j <= jLast; ++j) {
-        Variant& e = a.at(i, j);
-        e = apply(lngCompute, e, number);
-      }
-    return 1;
-  } catch (...) {
-    return -3;
-  }
+      for (int32_t j = a.lbound(2), jLast = a.ubound(2); j <= jLast; ++j) update(a.at(i, j));
+  });
 }
 
 int16_t ComputeThreeDArray(Variant& varArray, int32_t lngCompute, double dblNumber) {
-  if (!varArray.isArray()) return -1;
-  if (!validCompute(lngCompute)) return -2;
-  try {
-    SafeArray& a = varArray.arrayRef();
-    const Variant number(dblNumber);
+  return computeEach(varArray, lngCompute, dblNumber, [](SafeArray& a, auto&& update) {
     for (int32_t i = a.lbound(1), iLast = a.ubound(1); i <= iLast; ++i)
       for (int32_t j = a.lbound(2), jLast = a.ubound(2); j <= jLast; ++j)
-        for (int32_t k = a.lbound(3), kLast = a.ubound(3); k <= kLast; ++k) {
-          Variant& e = a.at(i, j, k);
-          e = apply(lngCompute, e, number);
-        }
-    return 1;
-  } catch (...) {
-    return -3;
-  }
+        for (int32_t k = a.lbound(3), kLast = a.ubound(3); k <= kLast; ++k) update(a.at(i, j, k));
+  });
 }
 
 }  // namespace tlx
