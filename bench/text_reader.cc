@@ -30,7 +30,7 @@ void readAllLines(benchmark::State& state, const char* codePage) {
   const auto bytes = std::filesystem::file_size(sampleFile());
   for (auto _ : state) {
     tlx::TextReader r(name);
-    tlx::BStr line;
+    std::u16string line;
     size_t lines = 0;
     while (r.readLine(line)) ++lines;
     benchmark::DoNotOptimize(lines);

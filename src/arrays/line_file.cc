@@ -83,8 +83,10 @@ size_t countByte(std::string_view s, char c) {
 }
 
 BStr widenAscii(std::string_view s) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
-  return BStr(p, p + s.size());
+  BStr out = BStr::ofLength(s.size());
+  char16_t* w = out.mutableData();
+  for (unsigned char c : s) *w++ = c;
+  return out;
 }
 
 LineFile::~LineFile() { closeFile(); }

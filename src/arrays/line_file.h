@@ -77,7 +77,7 @@ class LineFile {
 template <class Ascii, class Wide>
 void LineFile::forEachLine(Ascii&& ascii, Wide&& wide) {
   if (reader_) {
-    BStr line;
+    std::u16string line;
     while (reader_->readLine(line)) wide(std::u16string_view(line));
     return;
   }

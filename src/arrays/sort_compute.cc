@@ -23,7 +23,7 @@ class Elements {
     if (i < first_ || i > last_ || a_.dims() != 1) throw ComError(kSubscriptOutOfRange, "Subscript out of range");
     return a_.elements()[static_cast<size_t>(i - first_)];
   }
-  void swap(int64_t i, int64_t j) { std::swap((*this)(i), (*this)(j)); }
+  void swap(int64_t i, int64_t j) { tlx::swap((*this)(i), (*this)(j)); }
 
  private:
   SafeArray& a_;

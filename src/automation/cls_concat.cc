@@ -20,18 +20,16 @@ void clsConcat::ReInit() {
 }
 
 BStr clsConcat::GetString() {
-  // In the taken state the buffer is already released, so this yields "".
-  BStr content = buffer_.substr(0, std::min<size_t>(static_cast<size_t>(used_), buffer_.size()));
-  BStr().swap(buffer_);
-  return content;
+  // In the taken state the buffer is already released, so this yields "". The buffer itself
+  // becomes the content: cut to its length, not copied.
+  buffer_.resize(std::min<size_t>(static_cast<size_t>(used_), buffer_.size()));
+  return std::move(buffer_);
 }
 
 void clsConcat::SetString(const BStr& Source) {
   if (static_cast<int64_t>(Source.size()) > kMaxContent) overflow();
-  BStr next;
-  next.reserve(Source.size() + kGrowth);
-  next = Source;
-  next.resize(Source.size() + kGrowth);
+  BStr next = BStr::ofLength(Source.size() + kGrowth);
+  std::copy(Source.begin(), Source.end(), next.mutableData());
   buffer_.swap(next);
   used_ = static_cast<int32_t>(Source.size());
 }
@@ -51,7 +49,7 @@ void clsConcat::SConcat(std::u16string_view Source) {
     grown = std::max(grown, std::min<int64_t>(capacity * 2, kMaxContent + 1));
     buffer_.resize(static_cast<size_t>(grown));
   }
-  std::copy(Source.begin(), Source.end(), buffer_.begin() + used_);
+  std::copy(Source.begin(), Source.end(), buffer_.mutableData() + used_);
   used_ = static_cast<int32_t>(need);
 }
 
@@ -62,7 +60,7 @@ void clsConcat::SConcat(char16_t c) {
     SConcat(std::u16string_view(&c, 1));
     return;
   }
-  buffer_[static_cast<size_t>(used_)] = c;
+  buffer_.mutableData()[used_] = c;
   ++used_;
 }
 

@@ -70,7 +70,7 @@ void splitSerial(double serial, int64_t& days, int64_t& seconds) {
 }
 
 BStr ascii(const char* s) {
-  BStr out;
+  std::u16string out;
   while (*s) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*s++)));
   return out;
 }

@@ -3,7 +3,7 @@
 namespace tlx {
 
 BStr u16(std::string_view s) {
-  BStr out;
+  std::u16string out;
   out.reserve(s.size());
   size_t i = 0;
   const size_t n = s.size();
@@ -83,13 +83,13 @@ char16_t upperChar(char16_t c) {
 }
 
 BStr lcase(std::u16string_view s) {
-  BStr out(s);
+  std::u16string out(s);
   for (char16_t& c : out) c = lowerChar(c);
   return out;
 }
 
 BStr ucase(std::u16string_view s) {
-  BStr out(s);
+  std::u16string out(s);
   for (char16_t& c : out) c = upperChar(c);
   return out;
 }

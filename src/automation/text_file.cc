@@ -141,7 +141,7 @@ void widenAscii(const char* p, size_t n, char16_t* out) {
 }
 
 // UTF-8 to 16-bit; each byte of an invalid sequence becomes U+FFFD.
-void decodeUtf8(std::string_view bytes, BStr& out) {
+void decodeUtf8(std::string_view bytes, std::u16string& out) {
   const size_t n = bytes.size();
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes.data());
   out.resize(n);
@@ -228,7 +228,7 @@ char16_t loadLE(const char* p) {
   return static_cast<char16_t>(static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8));
 }
 
-void decodeMulti(const CodePageInfo& cp, std::string_view bytes, BStr& out) {
+void decodeMulti(const CodePageInfo& cp, std::string_view bytes, std::u16string& out) {
   Iconv cd("UTF-16LE", cp.name.c_str());
   std::string buf(bytes.size() * 4 + 16, '\0');
   char* ip = const_cast<char*>(bytes.data());
@@ -296,7 +296,7 @@ void encodeMulti(const CodePageInfo& cp, std::u16string_view text, std::string& 
 }
 
 // Decodes into `out`, reusing its storage.
-void decodeInto(const CodePageInfo& cp, std::string_view bytes, BStr& out) {
+void decodeInto(const CodePageInfo& cp, std::string_view bytes, std::u16string& out) {
   const size_t n = bytes.size();
   if (cp.kind == CodePageInfo::SingleByte) {
     out.resize(n);
@@ -396,7 +396,7 @@ std::string encodeText(std::u16string_view text) {
 
 BStr decodeText(std::string_view bytes) {
   auto p = page();
-  BStr out;
+  std::u16string out;
   decodeInto(usablePage(p), bytes, out);
   return out;
 }
@@ -445,7 +445,7 @@ bool TextReader::fill() {
   return true;
 }
 
-bool TextReader::readLine(BStr& line) {
+bool TextReader::readLine(std::u16string& line) {
   auto p = page();
   const CodePageInfo& cp = usablePage(p);
   if (pos_ >= buffer_.size() && !fill()) return false;
@@ -486,7 +486,7 @@ BStr TextReader::readAll() {
   }
   while (fill()) {
   }
-  BStr out;
+  std::u16string out;
   decodeInto(cp, std::string_view(buffer_.data() + pos_, buffer_.size() - pos_), out);
   pos_ = buffer_.size();
   return out;

@@ -30,7 +30,7 @@ class TextReader {
   TextReader(const TextReader&) = delete;
   TextReader& operator=(const TextReader&) = delete;
 
-  bool readLine(BStr& line);  // false at end of file
+  bool readLine(std::u16string& line);  // false at end of file
   BStr readAll();             // the rest of the file, decoded, line ends kept
 
  private:

@@ -1,6 +1,7 @@
 #include "automation/variant.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "automation/dispatch.h"
@@ -91,6 +92,13 @@ void Variant::reset() noexcept {
   }
   type_ = vtEmpty;
   i8_ = 0;
+}
+
+void swap(Variant& a, Variant& b) noexcept {
+  alignas(Variant) unsigned char t[sizeof(Variant)];
+  std::memcpy(t, static_cast<void*>(&a), sizeof(Variant));
+  std::memcpy(static_cast<void*>(&a), &b, sizeof(Variant));
+  std::memcpy(static_cast<void*>(&b), t, sizeof(Variant));
 }
 
 bool Variant::isNumeric() const {

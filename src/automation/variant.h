@@ -8,13 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/bstr.h"
 #include "automation/com_error.h"
 #include "automation/ref.h"
 
 namespace tlx {
-
-// Automation strings are 16-bit; lengths and positions count 16-bit units.
-using BStr = std::u16string;
 
 // COM type tags (the values of VARTYPE).
 enum VarType : uint16_t {
@@ -65,6 +63,7 @@ class Variant {
   Variant(BStr s) : type_(vtString) { new (&str_) BStr(std::move(s)); }
   Variant(const char16_t* s) : Variant(BStr(s)) {}
   Variant(std::u16string_view s) : Variant(BStr(s)) {}
+  Variant(const std::u16string& s) : Variant(BStr(s)) {}
   Variant(const char* utf8);  // convenience: UTF-8 text becomes a 16-bit string
   Variant(ObjRef obj) noexcept;  // an empty reference gives a Dispatch Variant holding Nothing
   Variant(std::nullptr_t) = delete;  // say Variant::null() or Variant(ObjRef()) (Nothing)
@@ -114,6 +113,8 @@ class Variant {
 
   // Strict equality: same type and same value (arrays compared element by element).
   friend bool operator==(const Variant& a, const Variant& b);
+  // Exchanges the two values as they are: nothing a Variant holds depends on its own address.
+  friend void swap(Variant& a, Variant& b) noexcept;
 
  private:
   void reset() noexcept;
@@ -134,6 +135,10 @@ class Variant {
     SafeArray* arr_;
   };
 };
+void swap(Variant& a, Variant& b) noexcept;
+
+// The type tag and an 8-byte value, as the platform's VARIANT on 32-bit machines.
+static_assert(sizeof(Variant) == 16);
 
 // One dimension of a SafeArray.
 struct Bound {

@@ -13,7 +13,7 @@ ObjRef viewports(const AcadContext& ctx) { return objectProperty(ctx.objAcadDoc,
 ObjRef activeViewport(const AcadContext& ctx) { return objectProperty(ctx.objAcadDoc, "ActiveViewport"); }
 
 // Basic's Trim: leading and trailing spaces only.
-bool blank(const BStr& s) { return s.find_first_not_of(u' ') == BStr::npos; }
+bool blank(std::u16string_view s) { return s.find_first_not_of(u' ') == s.npos; }
 
 }  // namespace
 

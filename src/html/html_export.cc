@@ -24,8 +24,8 @@ std::u16string_view alignWord(int32_t code, std::u16string_view fallback) {
 }
 
 BStr number(int16_t n) {
-  std::string s = std::to_string(n);
-  return BStr(s.begin(), s.end());
+  const std::string s = std::to_string(n);
+  return std::u16string(s.begin(), s.end());
 }
 
 bool present(const BStr& s) { return !trimSpaces(s).empty(); }

@@ -322,7 +322,7 @@ void PdfWritePages(PdfWriterState& st) {
   };
   const auto perLine = static_cast<size_t>(st.charsPerLine);
 
-  BStr line;
+  std::u16string line;
   std::string encoded, escaped;
   while (reader.readLine(line)) {
     encoded.clear();

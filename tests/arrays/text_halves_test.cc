@@ -22,7 +22,7 @@ class TextFileHalves : public tlxtest::ScratchDir {
     std::vector<std::vector<BStr>> rows;
     size_t width = 0;
     TextReader reader(wpath(name));
-    BStr line;
+    std::u16string line;
     while (reader.readLine(line)) {
       std::vector<BStr> fields;
       size_t delimiters = 0, start = 0;

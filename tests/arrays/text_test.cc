@@ -111,13 +111,13 @@ TEST_F(TextFiles, AgreesWithTheLineReaderOnRandomFiles) {
     bytes += pieces[(seed >> 16) % pieces.size()];
   }
   write("random.txt", bytes);
-  std::vector<std::vector<BStr>> expected;
+  std::vector<std::vector<std::u16string>> expected;
   size_t width = 0;
   {
     TextReader reader(wpath("random.txt"));
-    BStr line;
+    std::u16string line;
     while (reader.readLine(line)) {
-      std::vector<BStr> fields{BStr()};
+      std::vector<std::u16string> fields{std::u16string()};
       for (char16_t ch : line) {
         if (ch == u',')
           fields.emplace_back();
@@ -193,7 +193,7 @@ TEST_F(TextFiles, ReaderFailuresInTheirOrder) {
   EXPECT_EQ(TextFileToArray(wpath("f.txt"), notArray), -2);
   EXPECT_EQ(notArray, Variant(int16_t(5)));
   // A name cut at a NUL would be another, existing file.
-  EXPECT_EQ(TextFileToArray(wpath("f.txt") + u'\0' + u"x", notArray), -1);
+  EXPECT_EQ(TextFileToArray(wpath("f.txt") + std::u16string(u"\0x", 2), notArray), -1);
   EXPECT_EQ(TextFileToOneDArray(wpath("missing.txt"), notArray), -1);
   EXPECT_EQ(TextFileToOneDArray(wpath("f.txt"), notArray), -2);
   // An empty file cannot be an array; the caller's array stays.

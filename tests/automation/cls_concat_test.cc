@@ -20,7 +20,7 @@ TEST(StringBuilder, NewAndEmptyAppends) {
 }
 
 TEST(StringBuilder, PiecesAroundTheGrowthQuantum) {
-  const BStr big(20000, u'x');
+  const std::u16string big(20000, u'x');
   clsConcat b;
   b.SConcat(big);
   b.SConcat(u"y");
@@ -28,7 +28,7 @@ TEST(StringBuilder, PiecesAroundTheGrowthQuantum) {
 
   // Exactly filling the capacity still extends it: the content never gains NULs.
   clsConcat c;
-  c.SConcat(BStr(clsConcat::kGrowth - 1, u'a'));
+  c.SConcat(std::u16string(clsConcat::kGrowth - 1, u'a'));
   c.SConcat(u"b");
   c.SConcat(u"c");
   BStr out = c.GetString();
@@ -38,7 +38,7 @@ TEST(StringBuilder, PiecesAroundTheGrowthQuantum) {
 
 TEST(StringBuilder, CharacterAppendsKeepOrderWithoutNuls) {
   clsConcat b;
-  BStr expected;
+  std::u16string expected;
   for (int i = 0; i < 40000; ++i) {
     const char16_t ch = static_cast<char16_t>(u'a' + i % 26);
     b.SConcat(ch);

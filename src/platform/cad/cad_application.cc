@@ -86,7 +86,7 @@ void DocCore::zoomTo(const dxf::ViewState& v) {
 }
 
 std::u16string AppCore::caption() const {
-  return active ? u16("AutoCAD - [" + active->name + "]") : u"AutoCAD";
+  return std::u16string(active ? u16("AutoCAD - [" + active->name + "]") : BStr(u"AutoCAD"));
 }
 
 void AppCore::refreshCaption() {

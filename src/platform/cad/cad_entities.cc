@@ -75,7 +75,7 @@ bool validUtf8(std::string_view s) {
 }  // namespace
 
 BStr fromDrawing(std::string_view s, const dxf::Document& doc) {
-  BStr out;
+  std::u16string out;
   if (std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
     out.assign(s.begin(), s.end());
   } else if (unicodeFile(doc) || validUtf8(s)) {
@@ -87,7 +87,7 @@ BStr fromDrawing(std::string_view s, const dxf::Document& doc) {
     }
   }
   // \U+XXXX escapes stand for characters the file's code page cannot hold.
-  BStr r;
+  std::u16string r;
   for (size_t i = 0; i < out.size(); ++i) {
     if (out[i] == u'\\' && i + 6 < out.size() && (out[i + 1] == u'U' || out[i + 1] == u'u') && out[i + 2] == u'+') {
       unsigned v = 0;
