@@ -185,6 +185,7 @@ struct RowStore {
 // the last line. A line past `endRow` or a field past the last column raises: the file grew
 // since the first pass (and the rows past `endRow` belong to the other half).
 int32_t fillLines(LineFile& file, const LineSplitter& split, RowStore& store, int32_t row, int32_t endRow) {
+  StringArena strings;
   int32_t r = row;
   auto slot = [&](int32_t c) -> Variant& {
     if (r >= endRow || c >= store.nCols) throw ComError(kSubscriptOutOfRange, "Subscript out of range");
@@ -195,7 +196,7 @@ int32_t fillLines(LineFile& file, const LineSplitter& split, RowStore& store, in
     int32_t c = 0;
     forEachField(line, wideDelim, [&](std::u16string_view f) {
       if (split.removeQuotes) f = removeQuotes(f);
-      putString(slot(c++), [&] { return BStr(f); });
+      putString(slot(c++), [&] { return strings.copy(f); });
     });
     ++r;
   };
@@ -204,7 +205,7 @@ int32_t fillLines(LineFile& file, const LineSplitter& split, RowStore& store, in
     int32_t c = 0;
     auto field = [&](std::string_view f) {
       if (split.removeQuotes) f = removeQuotes(f);
-      putString(slot(c++), [&] { return widenAscii(f); });
+      putString(slot(c++), [&] { return strings.widen(f); });
     };
     if (split.narrow.size() == 1)
       forEachField(line, split.narrow[0], field);
@@ -239,16 +240,23 @@ void runBoth(const std::function<void()>& a, const std::function<void()>& b, std
   other.join();
 }
 
-// Asks the kernel for the pages of a large buffer in one request: on first touch, page faults
-// one page at a time cost several times the stores that cause them. Only a hint; failure is fine.
+// Advice to the kernel on the whole pages inside a buffer. Only a hint; failure is fine.
+void advise(void* p, size_t bytes, uintptr_t page, int advice) {
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, advice);
+}
+
+// Asks the kernel for the pages of a large buffer in one request, as huge pages where it has
+// them: first touches of fresh small pages cost many times the stores that cause them.
 void populate(void* p, size_t bytes) {
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23
 #endif
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + bytes) & ~(page - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#ifdef MADV_HUGEPAGE
+  advise(p, bytes, uintptr_t(2) << 20, MADV_HUGEPAGE);
+#endif
+  advise(p, bytes, static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)), MADV_POPULATE_WRITE);
 }
 
 // `n` Empty elements, their pages requested ahead (by two threads when `twoThreads`).
@@ -385,6 +393,7 @@ int16_t TextFileToOneDArray(const BStr& strTextFile, Variant& varArray) {
   // (and fails on one that cannot be re-dimensioned so); the later lines are gathered and put in
   // place together, which ends in the same array without re-dimensioning once per line.
   std::vector<Variant> later;
+  StringArena strings;
   bool first = true;
   auto store = [&](BStr line) {
     if (first) {
@@ -401,8 +410,8 @@ int16_t TextFileToOneDArray(const BStr& strTextFile, Variant& varArray) {
     later.clear();
   };
   try {
-    file.forEachLine([&](std::string_view line) { store(widenAscii(line)); },
-                     [&](std::u16string_view line) { store(BStr(line)); });
+    file.forEachLine([&](std::string_view line) { store(strings.widen(line)); },
+                     [&](std::u16string_view line) { store(strings.copy(line)); });
     if (later.size() + 1 > static_cast<size_t>(INT32_MAX)) throw ComError(kOverflow, "Overflow");
     settle();
     return 1;
@@ -425,8 +434,9 @@ int16_t MultiLineTextToOneDArray(BStr strText, Variant& varArray, BStr strDelimi
     forEachField(text, d, [&](std::u16string_view) { ++n; });
     if (n > static_cast<size_t>(INT32_MAX)) throw ComError(kOverflow, "Overflow");
     SafeArray& a = redimVariant(varArray, {Bound{0, static_cast<int32_t>(n)}});
+    StringArena strings;
     size_t i = 0;
-    forEachField(text, d, [&](std::u16string_view f) { a.elements()[i++] = Variant(BStr(f)); });
+    forEachField(text, d, [&](std::u16string_view f) { a.elements()[i++] = Variant(strings.copy(f)); });
     return 1;
   } catch (...) {
     return -2;

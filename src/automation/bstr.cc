@@ -48,26 +48,26 @@ BStr::Shared* BStr::newShared(size_t n) {
 BStr::BStr(std::u16string_view s) {
   if (s.empty()) return;
   Shared* h = newShared(s.size());
-  p_ = charsOf(h);
-  std::memcpy(p_, s.data(), s.size() * sizeof(char16_t));
+  bits_ = reinterpret_cast<uintptr_t>(charsOf(h));
+  std::memcpy(chars(), s.data(), s.size() * sizeof(char16_t));
 }
 
 BStr BStr::ofLength(size_t n) {
   BStr out;
   if (n == 0) return out;
   Shared* h = newShared(n);
-  out.p_ = charsOf(h);
-  std::memset(out.p_, 0, n * sizeof(char16_t));
+  out.bits_ = reinterpret_cast<uintptr_t>(charsOf(h));
+  std::memset(out.chars(), 0, n * sizeof(char16_t));
   return out;
 }
 
 bool BStr::ownedAlone() const noexcept {
-  return !inArena() && sharedOf(p_)->holders.load(std::memory_order_acquire) == 1;
+  return !inArena() && sharedOf(data())->holders.load(std::memory_order_acquire) == 1;
 }
 
 char16_t* BStr::mutableData() {
-  if (p_ && !ownedAlone()) BStr(view()).swap(*this);
-  return p_;
+  if (bits_ && !ownedAlone()) BStr(view()).swap(*this);
+  return chars();
 }
 
 void BStr::resize(size_t n) {
@@ -80,20 +80,21 @@ void BStr::resize(size_t n) {
     BStr().swap(*this);
     return;
   }
-  if (p_ && ownedAlone()) {
+  if (bits_ && ownedAlone()) {
     if (n > kMaxLength) throw std::bad_alloc();
-    void* m = std::realloc(sharedOf(p_), bytesWith<Shared>(n));
+    void* m = std::realloc(sharedOf(data()), bytesWith<Shared>(n));
     if (!m) throw std::bad_alloc();
     auto* h = static_cast<Shared*>(m);
     h->length = static_cast<uint32_t>(n);
-    p_ = charsOf(h);
+    bits_ = reinterpret_cast<uintptr_t>(charsOf(h));
   } else {
     BStr grown = ofLength(n);
-    std::memcpy(grown.p_, p_, std::min(old, n) * sizeof(char16_t));
+    // Never with a null source, even for no characters: the compiler may take it as non-null after.
+    if (old) std::memcpy(grown.chars(), data(), std::min(old, n) * sizeof(char16_t));
     grown.swap(*this);
     return;
   }
-  if (n > old) std::memset(p_ + old, 0, (n - old) * sizeof(char16_t));
+  if (n > old) std::memset(chars() + old, 0, (n - old) * sizeof(char16_t));
 }
 
 // ---- StringArena ----
@@ -164,22 +165,43 @@ void dropHolders(ArenaBlock* b, uint64_t n) noexcept {
 }  // namespace
 
 void BStr::retain() const noexcept {
-  if (!p_) return;
+  if (!bits_) return;
   if (inArena())
-    blockOf(p_)->holders.fetch_add(1, std::memory_order_relaxed);
+    blockOf(data())->holders.fetch_add(1, std::memory_order_relaxed);
   else
-    sharedOf(p_)->holders.fetch_add(1, std::memory_order_relaxed);
+    sharedOf(data())->holders.fetch_add(1, std::memory_order_relaxed);
 }
 
 void BStr::release() noexcept {
-  if (!p_) return;
+  if (!bits_) return;
   if (inArena()) {
-    dropHolders(blockOf(p_), 1);
+    dropHolders(blockOf(data()), 1);
   } else {
-    Shared* h = sharedOf(p_);
+    Shared* h = sharedOf(data());
     if (h->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) std::free(h);
   }
-  p_ = nullptr;
+  bits_ = 0;
+}
+
+void BStrBatchRelease::add(BStr& s) noexcept {
+  if (!s.bits_) return;
+  if (!s.inArena()) {
+    s.release();
+    return;
+  }
+  ArenaBlock* b = blockOf(s.data());
+  if (b != block_) {
+    flush();
+    block_ = b;
+  }
+  ++count_;
+  s.bits_ = 0;
+}
+
+void BStrBatchRelease::flush() noexcept {
+  if (block_) dropHolders(block_, count_);
+  block_ = nullptr;
+  count_ = 0;
 }
 
 char16_t* StringArena::allocate(size_t n, BStr& out) {
@@ -187,7 +209,7 @@ char16_t* StringArena::allocate(size_t n, BStr& out) {
   const size_t bytes = (sizeof(uint32_t) + n * sizeof(char16_t) + 3) & ~size_t(3);
   if (bytes > kLargestInBlock) {
     out = BStr::ofLength(n);
-    return out.p_;
+    return out.chars();
   }
   if (!block_ || static_cast<size_t>(end_ - next_) < bytes) {
     handOver();
@@ -196,12 +218,12 @@ char16_t* StringArena::allocate(size_t n, BStr& out) {
     end_ = reinterpret_cast<char*>(block_) + kBlockBytes;
   }
   auto* length = reinterpret_cast<uint32_t*>(next_);
-  *length = static_cast<uint32_t>(n) | BStr::kArenaFlag;
+  *length = static_cast<uint32_t>(n);
   next_ += bytes;
   ++made_;
   out = BStr();
-  out.p_ = reinterpret_cast<char16_t*>(length + 1);
-  return out.p_;
+  out.bits_ = reinterpret_cast<uintptr_t>(length + 1) | BStr::kInArena;
+  return out.chars();
 }
 
 void StringArena::handOver() noexcept {

@@ -29,8 +29,8 @@ class BStr {
   BStr(std::u16string_view s);
   BStr(const char16_t* s) : BStr(std::u16string_view(s)) {}
   BStr(const std::u16string& s) : BStr(std::u16string_view(s)) {}
-  BStr(const BStr& o) noexcept : p_(o.p_) { retain(); }
-  BStr(BStr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  BStr(const BStr& o) noexcept : bits_(o.bits_) { retain(); }
+  BStr(BStr&& o) noexcept : bits_(std::exchange(o.bits_, 0)) {}
   BStr& operator=(const BStr& o) noexcept {
     BStr(o).swap(*this);
     return *this;
@@ -44,17 +44,17 @@ class BStr {
   // `n` NUL characters held by this string alone: room to fill through mutableData().
   static BStr ofLength(size_t n);
 
-  size_t size() const noexcept { return p_ ? lengthWord() & kLengthMask : 0; }
+  size_t size() const noexcept { return bits_ ? reinterpret_cast<const uint32_t*>(data())[-1] : 0; }
   size_t length() const noexcept { return size(); }
-  bool empty() const noexcept { return p_ == nullptr; }
-  const char16_t* data() const noexcept { return p_; }
-  const char16_t* begin() const noexcept { return p_; }
-  const char16_t* end() const noexcept { return p_ + size(); }
-  char16_t operator[](size_t i) const noexcept { return p_[i]; }
-  char16_t front() const noexcept { return p_[0]; }
-  char16_t back() const noexcept { return p_[size() - 1]; }
+  bool empty() const noexcept { return bits_ == 0; }
+  const char16_t* data() const noexcept { return reinterpret_cast<const char16_t*>(bits_ & ~kInArena); }
+  const char16_t* begin() const noexcept { return data(); }
+  const char16_t* end() const noexcept { return data() + size(); }
+  char16_t operator[](size_t i) const noexcept { return data()[i]; }
+  char16_t front() const noexcept { return data()[0]; }
+  char16_t back() const noexcept { return data()[size() - 1]; }
 
-  std::u16string_view view() const noexcept { return {p_, size()}; }
+  std::u16string_view view() const noexcept { return {data(), size()}; }
   operator std::u16string_view() const noexcept { return view(); }
 
   size_t find(std::u16string_view s, size_t pos = 0) const noexcept { return view().find(s, pos); }
@@ -68,7 +68,7 @@ class BStr {
   // Cuts or extends the text (new characters NUL), keeping it this string's own.
   void resize(size_t n);
 
-  void swap(BStr& o) noexcept { std::swap(p_, o.p_); }
+  void swap(BStr& o) noexcept { std::swap(bits_, o.bits_); }
 
   friend bool operator==(const BStr& a, std::u16string_view b) noexcept { return a.view() == b; }
   friend auto operator<=>(const BStr& a, std::u16string_view b) noexcept { return a.view() <=> b; }
@@ -77,20 +77,38 @@ class BStr {
 
  private:
   friend class StringArena;
-  static constexpr uint32_t kArenaFlag = 0x80000000u;  // in the length word: text in an arena block
-  static constexpr uint32_t kLengthMask = ~kArenaFlag;
+  friend class BStrBatchRelease;
+  // The low bit of the pointer marks text in an arena block (text is at least 4-byte aligned),
+  // so that releasing it reads nothing of the string itself.
+  static constexpr uintptr_t kInArena = 1;
 
   struct Shared;  // the header of a string of its own
   static Shared* sharedOf(const char16_t* p) noexcept;
   static Shared* newShared(size_t n);
-
-  uint32_t lengthWord() const noexcept { return reinterpret_cast<const uint32_t*>(p_)[-1]; }
-  bool inArena() const noexcept { return (lengthWord() & kArenaFlag) != 0; }
+  bool inArena() const noexcept { return (bits_ & kInArena) != 0; }
   bool ownedAlone() const noexcept;
+  char16_t* chars() const noexcept { return const_cast<char16_t*>(data()); }
   void retain() const noexcept;
   void release() noexcept;
 
-  char16_t* p_ = nullptr;
+  uintptr_t bits_ = 0;
+};
+
+// Releases many strings at once: consecutive strings from one arena block drop one count
+// together, so an array of millions of fields is freed at the cost of its blocks.
+class BStrBatchRelease {
+ public:
+  BStrBatchRelease() = default;
+  BStrBatchRelease(const BStrBatchRelease&) = delete;
+  BStrBatchRelease& operator=(const BStrBatchRelease&) = delete;
+  ~BStrBatchRelease() { flush(); }
+
+  void add(BStr& s) noexcept;  // `s` is left empty
+
+ private:
+  void flush() noexcept;
+  ArenaBlock* block_ = nullptr;
+  uint64_t count_ = 0;
 };
 
 // Strings for a bulk reader (a text file's fields, a result set's values) laid one after another

@@ -231,7 +231,18 @@ Variant& SafeArray::at(std::initializer_list<int32_t> subscripts) {
   return elements_[offset(subscripts.begin(), subscripts.size())];
 }
 
-void SafeArray::redim(std::vector<Bound> bounds) { *this = SafeArray(std::move(bounds), elementType_); }
+void SafeArray::clear() noexcept {
+  BStrBatchRelease strings;
+  for (Variant& e : elements_)
+    if (e.isString()) strings.add(e.str());
+  elements_.clear();
+}
+
+void SafeArray::redim(std::vector<Bound> bounds) {
+  SafeArray fresh(std::move(bounds), elementType_);
+  clear();
+  *this = std::move(fresh);
+}
 
 void SafeArray::redimPreserve(std::vector<Bound> bounds) {
   if (bounds.size() != bounds_.size()) subscriptOutOfRange();

@@ -161,6 +161,12 @@ class SafeArray {
   // a large array (e.g. have its pages mapped ahead) before the array exists.
   SafeArray(std::vector<Bound> bounds, std::vector<Variant> elements);
 
+  SafeArray(const SafeArray&) = default;
+  SafeArray(SafeArray&&) noexcept = default;
+  SafeArray& operator=(const SafeArray&) = default;
+  SafeArray& operator=(SafeArray&&) noexcept = default;
+  ~SafeArray() { clear(); }
+
   static std::unique_ptr<SafeArray> vector(int32_t count, int32_t lower = 0);  // 1-D
   static std::unique_ptr<SafeArray> matrix(int32_t rows, int32_t cols);        // 2-D, 0-based
 
@@ -198,6 +204,7 @@ class SafeArray {
 
  private:
   size_t offset(const int32_t* subscripts, size_t n) const;
+  void clear() noexcept;  // drops every element, the strings a block at a time
 
   std::vector<Bound> bounds_;
   VarType elementType_;
