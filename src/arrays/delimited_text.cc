@@ -113,11 +113,12 @@ void putString(Variant& element, MakeText&& make) {
     element = Variant(make());
 }
 
+// Strings and numbers, the bulk of most arrays, go in without a string built for them.
 void appendText(clsConcat& b, const Variant& v) {
-  if (v.isString())
-    b.SConcat(std::u16string_view(v.str()));
-  else
-    b.SConcat(std::u16string_view(toBStr(v)));
+  if (v.isString()) return b.SConcat(std::u16string_view(v.str()));
+  char16_t number[kNumberChars];
+  if (size_t n = formatNumber(v, number)) return b.SConcat(std::u16string_view(number, n));
+  b.SConcat(std::u16string_view(toBStr(v)));
 }
 
 // How a line of the text file shows an element written without quotes, the way Basic's

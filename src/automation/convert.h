@@ -15,6 +15,10 @@
 namespace tlx {
 
 BStr toBStr(const Variant& v);
+// The text toBStr gives an I2, I4, UI1, R4 or R8, written into `out` without building a string:
+// its length, or 0 for any other type.
+constexpr size_t kNumberChars = 32;
+size_t formatNumber(const Variant& v, char16_t (&out)[kNumberChars]);
 double toDouble(const Variant& v);
 float toSingle(const Variant& v);
 int16_t toI2(const Variant& v);
