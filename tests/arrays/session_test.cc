@@ -85,6 +85,27 @@ TEST_F(HostRoundTrip, ByReferenceDefaultsReachTheCallersVariables) {
   EXPECT_EQ(answers[7]["vars"]["n"], json({"x", "y"}));
 }
 
+// Arrays read from files hold their strings in shared blocks; the host keeps, answers with and
+// passes back such arrays while they are replaced underneath.
+TEST_F(HostRoundTrip, ArraysReadFromFilesPassThroughTheHost) {
+  write("one.csv", "a,b\r\nc,d\r\n");
+  write("two.csv", "x\r\n");
+  auto answers = tlxtest::runSession(std::vector<json>{
+      json{{"let", "b"}, {"value", json::array()}},
+      json{{"call", "TextFileToArray"}, {"args", {path("one.csv"), {{"var", "b"}}}}},
+      json{{"let", "t"}, {"value", ""}},
+      json{{"call", "TwoDArrayToText"}, {"args", {{{"var", "b"}}, {{"var", "t"}}, ",", ";"}}},
+      json{{"call", "TextFileToArray"}, {"args", {path("two.csv"), {{"var", "b"}}}}},
+      json{{"call", "MultiLineTextToOneDArray"}, {"args", {{{"var", "t"}}, {{"var", "b"}}, ";"}}},
+  });
+  ASSERT_EQ(answers.size(), 6u);
+  for (const json& a : answers) ASSERT_TRUE(a["ok"].get<bool>()) << a.dump();
+  EXPECT_EQ(answers[1]["vars"]["b"], json::parse(R"({"array2d": [["a", "b"], ["c", "d"]]})"));
+  EXPECT_EQ(answers[3]["vars"]["t"], "a,b;c,d;");
+  EXPECT_EQ(answers[4]["vars"]["b"], json::parse(R"({"array2d": [["x"]]})"));
+  EXPECT_EQ(answers[5]["vars"]["b"], json({"a,b", "c,d"}));
+}
+
 TEST(HostMethods, AllNineteenAreBuilt) {
   auto r = tlxtest::runHost({"methods"}, "");
   ASSERT_EQ(r.exitCode, 0) << r.err;
