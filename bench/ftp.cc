@@ -3,6 +3,7 @@
 // ratio to curl, and the CPU the waiting caller's thread used (the worker moves the data).
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -92,12 +93,20 @@ int main() {
   QuietSite site;
   tlx::TALVEX control(site);
 
-  Timing up = timeMethod(control, "UploadFile", server.hostPort(), source, "ours.bin");
-  double curlUp = timeCurl("-T " + source.string() + " " + url + "curl.bin");
-  Timing down = timeMethod(control, "DownloadFile", server.hostPort(), work / "ours.bin", "ours.bin");
-  double curlDown = timeCurl("-o " + (work / "curl.bin").string() + " " + url + "curl.bin");
+  // Best of two rounds, the two clients taking turns, so that a busy moment on a shared
+  // machine does not decide the ratio.
+  Timing up{1e9, 0}, down{1e9, 0};
+  double curlUp = 1e9, curlDown = 1e9;
+  for (int round = 0; round < 2; ++round) {
+    Timing u = timeMethod(control, "UploadFile", server.hostPort(), source, "ours.bin");
+    if (u.seconds < up.seconds) up = u;
+    curlUp = std::min(curlUp, timeCurl("-T " + source.string() + " " + url + "curl.bin"));
+    Timing d = timeMethod(control, "DownloadFile", server.hostPort(), work / "ours.bin", "ours.bin");
+    if (d.seconds < down.seconds) down = d;
+    curlDown = std::min(curlDown, timeCurl("-o " + (work / "curl.bin").string() + " " + url + "curl.bin"));
+  }
 
-  std::printf("500 MB over loopback to a local FTP server (ratio = curl time / our time)\n");
+  std::printf("500 MB over loopback to a local FTP server, best of 2 (ratio = curl time / our time)\n");
   report("upload", up, curlUp);
   report("download", down, curlDown);
   fs::remove_all(work);

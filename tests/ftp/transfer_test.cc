@@ -47,10 +47,7 @@ class Recorder : public Dispatch {
 class Transfer : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(server.root() / "sub");
-    writeFile(server.root() / "a.txt", "top\n");
-    writeFile(server.root() / "sub" / "a.txt", "in sub\n");
-    writeFile(server.root() / "a b.txt", "blanks\n");
+    server.addSampleFiles();
     writeFile(server.root() / "victim.txt", "keep me\n");
   }
   void TearDown() override { fs::remove_all(local); }

@@ -69,10 +69,7 @@ std::set<std::string> filesIn(const fs::path& dir) {
 class InetControl : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directories(server.root() / "sub");
-    writeFile(server.root() / "a.txt", "top\n");
-    writeFile(server.root() / "sub" / "a.txt", "in sub\n");
-    writeFile(server.root() / "a b.txt", "blanks\n");
+    server.addSampleFiles();
   }
   void TearDown() override { fs::remove_all(local); }
 
@@ -131,7 +128,10 @@ TEST_F(InetControl, RefusedLoginAndMissingFilesAreTheControlsState) {
   EXPECT_EQ(wrong.info().find("not-the-password"), std::string::npos);
 
   Inet inet(userUrl(server));
-  EXPECT_EQ(inet.run("GET nothing.txt " + (local / "n.txt").string()), kRemoteFileNotFound);
+  writeFile(local / "keep.txt", "older copy\n");
+  EXPECT_EQ(inet.run("GET nothing.txt " + (local / "keep.txt").string()), kRemoteFileNotFound);
+  EXPECT_EQ(readFile(local / "keep.txt"), "older copy\n");
+  fs::remove(local / "keep.txt");
   EXPECT_EQ(inet.run("CD nowhere"), kNoSuchDirectory);
   EXPECT_EQ(inet.run("PWD"), 0);
   EXPECT_EQ(inet.chunks(), "/");

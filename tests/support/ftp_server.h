@@ -101,6 +101,14 @@ class FtpServer {
     fs::remove_all(dir_, ec);
   }
 
+  // a.txt "top\n", sub/a.txt "in sub\n", "a b.txt" "blanks\n".
+  void addSampleFiles() const {
+    fs::create_directories(root() / "sub");
+    writeFile(root() / "a.txt", "top\n");
+    writeFile(root() / "sub" / "a.txt", "in sub\n");
+    writeFile(root() / "a b.txt", "blanks\n");
+  }
+
   int port() const { return port_; }
   std::string hostPort() const { return "127.0.0.1:" + std::to_string(port_); }
   fs::path root() const { return dir_ / "root"; }
