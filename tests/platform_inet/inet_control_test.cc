@@ -116,6 +116,9 @@ TEST_F(InetControl, FileCommandsAndQuotedNames) {
   EXPECT_EQ(inet.run("RMDIR \"new dir\""), kQuoteError);
   EXPECT_NE(inet.info().find("550"), std::string::npos) << inet.info();
   EXPECT_EQ(inet.state(), 11);
+  writeFile(server.root() / "caf\xC3\xA9.txt", "accent\n");
+  EXPECT_EQ(inet.run("GET caf\xC3\xA9.txt " + (local / "\xC3\xA9.txt").string()), 0) << inet.info();
+  EXPECT_EQ(readFile(local / "\xC3\xA9.txt"), "accent\n");
   EXPECT_EQ(inet.run("CLOSE"), 0);
   EXPECT_EQ(inet.run("GET \"a b.txt\" \"" + (local / "x y.txt").string() + "\""), 0);
   EXPECT_EQ(readFile(local / "x y.txt"), "blanks\n");

@@ -142,7 +142,12 @@ class InetControl : public Object<InetControl> {
   }
 
   void runCommand(const FtpEndpoint& endpoint, const FtpCommand& command) {
-    FtpOutcome outcome = client_.run(endpoint, command, cancelled_);
+    FtpOutcome outcome;
+    try {
+      outcome = client_.run(endpoint, command, cancelled_);
+    } catch (const std::exception& e) {  // nothing may escape a worker thread
+      outcome = FtpOutcome{CURLE_OUT_OF_MEMORY, e.what(), {}};
+    }
     std::lock_guard lock(mutex_);
     responseCode_ = outcome.code;
     responseInfo_ = u16(outcome.info);
