@@ -52,6 +52,20 @@ std::string urlPath(const std::string& cwd, std::string_view name) {
   return "%2F" + dir + encodePath(name);
 }
 
+// LS answers one name a line, with the line ends DIR gives (libcurl may drop the CRs).
+std::string crlfLines(std::string_view text) {
+  std::string out;
+  for (std::string_view line : splitLines(text))
+    if (!line.empty()) out.append(line).append("\r\n");
+  return out;
+}
+
+// A directory's URL path ends in "/", so that libcurl does not take its last part for a file.
+std::string directoryPath(std::string path) {
+  if (!path.empty() && path.back() != '/') path += '/';
+  return path;
+}
+
 std::string errnoText(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
@@ -183,57 +197,85 @@ FtpOutcome FtpClient::run(const FtpEndpoint& endpoint, const FtpCommand& command
 }
 
 bool FtpClient::prepare(Job& job, const FtpEndpoint& ep, const FtpCommand& cmd, FtpOutcome& outcome) {
-  CURL* h = easy_;
-  curl_easy_reset(h);  // options only: the cached connection stays
+  curl_easy_reset(easy_);  // options only: the cached connection stays
+  const auto& a = cmd.args;
+  std::string path;
+  switch (cmd.verb) {
+    case FtpVerb::Get:
+      if (!openDownload(job, a[1], outcome)) return false;
+      path = urlPath(cwd_, a[0]);
+      break;
+    case FtpVerb::Put:
+      if (!openUpload(job, a[0], outcome)) return false;
+      path = urlPath(cwd_, a[1]);
+      break;
+    case FtpVerb::Dir:
+    case FtpVerb::Ls: path = listing(job, cmd); break;
+    default: path = serverCommands(job, cmd); break;
+  }
+  setCommonOptions(job, ep, path);
+  return true;
+}
+
+bool FtpClient::openDownload(Job& job, const std::string& localFile, FtpOutcome& outcome) {
+  int fd = -1;
+  std::string temp = createTempBeside(localFile, fd);
+  if (fd < 0) {
+    outcome.code = CURLE_WRITE_ERROR;
+    outcome.info = errnoText("Cannot create the local file", localFile);
+    return false;
+  }
+  job.tempPath = temp;
+  job.finalPath = localFile;
+  job.file = ::fdopen(fd, "wb");
+  if (!job.file) {
+    ::close(fd);
+    outcome.code = CURLE_WRITE_ERROR;
+    outcome.info = errnoText("Cannot write the local file", localFile);
+    return false;
+  }
+  std::setvbuf(job.file, nullptr, _IOFBF, kFileBuffer);
+  curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, writeToFile);
+  curl_easy_setopt(easy_, CURLOPT_WRITEDATA, job.file);
+  return true;
+}
+
+bool FtpClient::openUpload(Job& job, const std::string& localFile, FtpOutcome& outcome) {
+  struct stat st {};
+  job.file = std::fopen(localFile.c_str(), "rb");
+  if (!job.file || ::fstat(fileno(job.file), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (job.file) errno = EISDIR;
+    outcome.code = CURLE_READ_ERROR;
+    outcome.info = errnoText("Cannot read the local file", localFile);
+    return false;
+  }
+  std::setvbuf(job.file, nullptr, _IOFBF, kFileBuffer);
+  curl_easy_setopt(easy_, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(easy_, CURLOPT_READFUNCTION, readFromFile);
+  curl_easy_setopt(easy_, CURLOPT_READDATA, job.file);
+  curl_easy_setopt(easy_, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
+  return true;
+}
+
+// DIR and LS of the current directory, or of the name given.
+std::string FtpClient::listing(Job& job, const FtpCommand& cmd) {
+  if (cmd.verb == FtpVerb::Ls) curl_easy_setopt(easy_, CURLOPT_DIRLISTONLY, 1L);
+  curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, writeToString);
+  curl_easy_setopt(easy_, CURLOPT_WRITEDATA, &job.body);
+  if (!cmd.args.empty()) {
+    std::string request = (cmd.verb == FtpVerb::Ls ? "NLST " : "LIST ") + cmd.args[0];
+    curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, request.c_str());  // libcurl keeps a copy
+  }
+  return directoryPath(urlPath(cwd_, ""));
+}
+
+// The commands that transfer nothing: run on the directory's URL, after libcurl's own CWD,
+// with no transfer. CD and CDUP let libcurl change directory itself, so that the server is
+// always where libcurl believes it is; PWD then tells the absolute path.
+std::string FtpClient::serverCommands(Job& job, const FtpCommand& cmd) {
   const auto& a = cmd.args;
   std::string path = urlPath(cwd_, "");
   switch (cmd.verb) {
-    case FtpVerb::Get: {
-      path = urlPath(cwd_, a[0]);
-      job.finalPath = a[1];
-      int fd = -1;
-      job.tempPath = createTempBeside(a[1], fd);
-      if (fd < 0) {
-        outcome.code = CURLE_WRITE_ERROR;
-        outcome.info = errnoText("Cannot create the local file", a[1]);
-        job.tempPath.clear();
-        return false;
-      }
-      job.file = ::fdopen(fd, "wb");
-      std::setvbuf(job.file, nullptr, _IOFBF, kFileBuffer);
-      curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToFile);
-      curl_easy_setopt(h, CURLOPT_WRITEDATA, job.file);
-      break;
-    }
-    case FtpVerb::Put: {
-      path = urlPath(cwd_, a[1]);
-      struct stat st {};
-      job.file = std::fopen(a[0].c_str(), "rb");
-      if (!job.file || ::fstat(fileno(job.file), &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (job.file) errno = EISDIR;
-        outcome.code = CURLE_READ_ERROR;
-        outcome.info = errnoText("Cannot read the local file", a[0]);
-        return false;
-      }
-      std::setvbuf(job.file, nullptr, _IOFBF, kFileBuffer);
-      curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-      curl_easy_setopt(h, CURLOPT_READFUNCTION, readFromFile);
-      curl_easy_setopt(h, CURLOPT_READDATA, job.file);
-      curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
-      break;
-    }
-    case FtpVerb::Dir:
-    case FtpVerb::Ls:
-      if (cmd.verb == FtpVerb::Ls) curl_easy_setopt(h, CURLOPT_DIRLISTONLY, 1L);
-      if (!a.empty()) {
-        job.body = (cmd.verb == FtpVerb::Ls ? "NLST " : "LIST ") + a[0];
-        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, job.body.c_str());
-      }
-      curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToString);
-      curl_easy_setopt(h, CURLOPT_WRITEDATA, &job.body);
-      break;
-    // libcurl itself changes directory, so that the server is always where libcurl believes it
-    // is; PWD then tells the absolute path.
     case FtpVerb::Cd: path = urlPath(cwd_, a[0]), job.command("PWD"); break;
     case FtpVerb::Cdup: path = urlPath(cwd_, ".."), job.command("PWD"); break;
     case FtpVerb::Pwd: job.command("PWD"); break;
@@ -242,17 +284,15 @@ bool FtpClient::prepare(Job& job, const FtpEndpoint& ep, const FtpCommand& cmd, 
     case FtpVerb::Delete: job.command("DELE " + a[0]); break;
     case FtpVerb::Rename: job.command("RNFR " + a[0]), job.command("RNTO " + a[1]); break;
     case FtpVerb::Size: job.command("SIZE " + a[0]); break;
-    case FtpVerb::Quit:
-    case FtpVerb::Close: break;
+    default: break;
   }
-  if (job.commands) {
-    // Run in the current directory, after libcurl's own CWD, with no transfer.
-    curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(h, CURLOPT_POSTQUOTE, job.commands);
-  }
-  if (cmd.verb == FtpVerb::Dir || cmd.verb == FtpVerb::Ls || job.commands)
-    if (!path.empty() && path.back() != '/') path += '/';
+  curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(easy_, CURLOPT_POSTQUOTE, job.commands);
+  return directoryPath(path);
+}
 
+void FtpClient::setCommonOptions(Job& job, const FtpEndpoint& ep, const std::string& path) {
+  CURL* h = easy_;
   std::string host = ep.host.find(':') != std::string::npos ? "[" + ep.host + "]" : ep.host;
   std::string url = "ftp://" + host + ":" + std::to_string(ep.port) + "/" + path;
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
@@ -283,7 +323,6 @@ bool FtpClient::prepare(Job& job, const FtpEndpoint& ep, const FtpCommand& cmd, 
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, ep.verifyCertificate ? 2L : 0L);
     if (!ep.caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, ep.caFile.c_str());
   }
-  return true;
 }
 
 CURLcode FtpClient::perform(const std::atomic<bool>& cancelled) {
@@ -340,7 +379,7 @@ void FtpClient::finish(Job& job, CURLcode result, FtpOutcome& outcome) {
       outcome.data = size.size() > 4 ? size.substr(4) : "";
     }
     if (job.verb == FtpVerb::Dir) outcome.data = formatDirResult(parseFtpListing(job.body));
-    if (job.verb == FtpVerb::Ls) outcome.data = job.body;
+    if (job.verb == FtpVerb::Ls) outcome.data = crlfLines(job.body);
     return;
   }
   outcome.info = job.error[0] ? job.error : curl_easy_strerror(result);

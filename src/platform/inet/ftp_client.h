@@ -49,7 +49,13 @@ class FtpClient {
  private:
   struct Job;
   static size_t collectReply(char* data, size_t size, size_t n, void* job);
+  // Sets the options of one command; false (with the outcome filled) when a local file fails.
   bool prepare(Job& job, const FtpEndpoint& endpoint, const FtpCommand& command, FtpOutcome& outcome);
+  bool openDownload(Job& job, const std::string& localFile, FtpOutcome& outcome);
+  bool openUpload(Job& job, const std::string& localFile, FtpOutcome& outcome);
+  std::string listing(Job& job, const FtpCommand& command);
+  std::string serverCommands(Job& job, const FtpCommand& command);
+  void setCommonOptions(Job& job, const FtpEndpoint& endpoint, const std::string& urlPath);
   CURLcode perform(const std::atomic<bool>& cancelled);
   void finish(Job& job, CURLcode result, FtpOutcome& outcome);
   void closeSession();

@@ -111,13 +111,21 @@ std::optional<FtpListEntry> parseDosLine(std::string_view line) {
 
 }  // namespace
 
-std::vector<FtpListEntry> parseFtpListing(std::string_view text) {
-  std::vector<FtpListEntry> entries;
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
   while (!text.empty()) {
     size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<FtpListEntry> parseFtpListing(std::string_view text) {
+  std::vector<FtpListEntry> entries;
+  for (std::string_view line : splitLines(text)) {
     std::optional<FtpListEntry> e = parseUnixLine(line);
     if (!e) e = parseDosLine(line);
     if (e && e->name != "." && e->name != "..") entries.push_back(std::move(*e));

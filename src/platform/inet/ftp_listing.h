@@ -20,6 +20,9 @@ struct FtpListEntry {
 // Entries in the order listed, without "." and "..".
 std::vector<FtpListEntry> parseFtpListing(std::string_view text);
 
+// The lines of a server's answer, split at LF with a CR before it dropped.
+std::vector<std::string_view> splitLines(std::string_view text);
+
 // The control's DIR result: one name per line, directories ending in "/", each line ending CR LF.
 std::string formatDirResult(const std::vector<FtpListEntry>& entries);
 
