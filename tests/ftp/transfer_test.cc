@@ -91,9 +91,16 @@ TEST_F(Transfer, TheThreeUrlFormsWithTrimmedParts) {
   EXPECT_EQ(calls().back(), "Execute|ftp://anonymous@" + hp + "|GET a.txt " + got);
   EXPECT_EQ(readFile(got), "top\n");
 
+  // The same control after a login: a user alone brings no password of the earlier call, and
+  // neither user nor password logs in anonymously.
+  EXPECT_EQ(call("DownloadFile", {host(), Variant(u""), path(got), Variant(u"a.txt"), Variant(u"user")}), 1);
+  EXPECT_EQ(calls().back(), "Execute|ftp://user@" + hp + "|GET a.txt " + got);
+  EXPECT_EQ(responseCode(), 67);
   EXPECT_EQ(call("UploadFile", {host(), Variant(u""), path(got), Variant(u"up.txt"), Variant(u""), Variant(u" ")}), 1);
   EXPECT_EQ(calls().back(), "Execute|ftp://" + hp + "|PUT " + got + " up.txt");
   EXPECT_NE(responseCode(), 0);  // anonymous may not write
+  std::string log = server.log();
+  EXPECT_EQ(log.substr(log.rfind("<- USER ") + 8, 9), "anonymous");
   EXPECT_FALSE(fs::exists(server.root() / "up.txt"));
 }
 

@@ -229,9 +229,12 @@ TEST(InetControlProperties, UrlSetsHostPortAndCredentials) {
   EXPECT_EQ(toI4(getProperty(inet.obj, "RemotePort")), 2121);
   EXPECT_EQ(toBStr(getProperty(inet.obj, "UserName")), u"ann");
   EXPECT_EQ(toBStr(getProperty(inet.obj, "Password")), u"p@ss");
-  inet.put("URL", Variant(u"other.example"));  // no user part: the login stays
+  inet.put("URL", Variant(u"ftp://bob@other.example"));  // a user without a password
   EXPECT_EQ(toI4(getProperty(inet.obj, "RemotePort")), 21);
-  EXPECT_EQ(toBStr(getProperty(inet.obj, "UserName")), u"ann");
+  EXPECT_EQ(toBStr(getProperty(inet.obj, "UserName")), u"bob");
+  EXPECT_EQ(toBStr(getProperty(inet.obj, "Password")), u"");
+  inet.put("URL", Variant(u"other.example"));  // no user: anonymous
+  EXPECT_EQ(toBStr(getProperty(inet.obj, "UserName")), u"");
   EXPECT_EQ(toI4(getProperty(inet.obj, "RequestTimeout")), 60);
   EXPECT_THROW(inet.put("Protocol", Variant(int16_t{4})), ComError);
   EXPECT_THROW(inet.put("RemotePort", Variant(int32_t{0})), ComError);

@@ -35,6 +35,8 @@ class InetControl : public Object<InetControl> {
     if (worker_.joinable()) worker_.join();
   }
 
+  // The URL says who logs in: a URL without a user means anonymous, so that a login set for
+  // one server is never offered to the next.
   void setUrl(const BStr& text) {
     if (!text.empty()) {
       InetUrl url = parseInetUrl(text);
@@ -42,8 +44,8 @@ class InetControl : public Object<InetControl> {
       urlTls_ = url.explicitTls;
       host_ = url.host;
       port_ = url.port.value_or(defaultPort(url.protocol));
-      if (url.user) user_ = *url.user;
-      if (url.password) password_ = *url.password;
+      user_ = url.user.value_or(std::u16string());
+      password_ = url.password.value_or(std::u16string());
     }
     url_ = text;
   }
