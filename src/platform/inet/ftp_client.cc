@@ -76,7 +76,8 @@ std::string createTempBeside(const std::string& target, int& fd) {
   fs::path p(target);
   std::random_device rd;
   for (int attempt = 0; attempt < 16; ++attempt) {
-    std::string name = "." + p.filename().string() + "." + std::to_string(rd() % 1000000) + ".part";
+    std::string name(".");
+    name.append(p.filename().string()).append(".").append(std::to_string(rd() % 1000000)).append(".part");
     std::string temp = (p.parent_path() / name).string();
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return temp;
@@ -191,6 +192,7 @@ FtpOutcome FtpClient::run(const FtpEndpoint& endpoint, const FtpCommand& command
   job.verb = command.verb;
   if (!prepare(job, endpoint, command, outcome)) return outcome;
   CURLcode result = perform(cancelled);
+  curl_easy_reset(easy_);  // no option may point into the finished job
   finish(job, result, outcome);
   scrub(outcome.info, endpoint.password);
   return outcome;

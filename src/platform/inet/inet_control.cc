@@ -149,6 +149,8 @@ class InetControl : public Object<InetControl> {
       outcome = client_.run(endpoint, command, cancelled_);
     } catch (const std::exception& e) {  // nothing may escape a worker thread
       outcome = FtpOutcome{CURLE_OUT_OF_MEMORY, e.what(), {}};
+    } catch (...) {
+      outcome = FtpOutcome{CURLE_OUT_OF_MEMORY, "The transfer failed", {}};
     }
     std::lock_guard lock(mutex_);
     responseCode_ = outcome.code;
