@@ -1,0 +1,4 @@
+// Data grid (being written).
+namespace tlx::forms {
+void registerDataGrid() {}
+}  // namespace tlx::forms
