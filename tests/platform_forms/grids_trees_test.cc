@@ -1,5 +1,5 @@
 // Flex grid, list view and tree view as a form's code uses them.
-#include "forms_test_support.h"
+#include "support/form_controls.h"
 
 namespace tlxtest {
 namespace {

@@ -1,14 +1,8 @@
 // List and combo boxes as a form's code uses them.
-#include "forms_test_support.h"
+#include "support/form_controls.h"
 
 namespace tlxtest {
 namespace {
-
-std::vector<std::string> entries(const ObjRef& lb) {
-  std::vector<std::string> out;
-  for (int32_t i = 0, n = toI4(get(lb, "ListCount")); i < n; ++i) out.push_back(text(lb, "List", {i}));
-  return out;
-}
 
 TEST(ListBox, AddItemAtAnIndexRemoveItemAndTheListIndexFollowsItsEntry) {
   ObjRef lb = control("VB.ListBox");

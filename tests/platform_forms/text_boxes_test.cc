@@ -1,7 +1,7 @@
 // Text box selection, and the rich text box's rich text read by a real RTF reader.
 #include <cstdio>
 
-#include "forms_test_support.h"
+#include "support/form_controls.h"
 
 namespace tlxtest {
 namespace {

@@ -1,4 +1,5 @@
-// Controls created by identifier, members called by name, and a scratch directory tree.
+// Tests of the form controls and their adapters: controls created by identifier, members called
+// by name, and a scratch directory tree.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -43,6 +44,13 @@ HRESULT errorOf(F&& f) {
   } catch (const ComError& e) {
     return e.number();
   }
+}
+
+// A list control's entries, List(0) to List(ListCount - 1).
+inline std::vector<std::string> entries(const ObjRef& lb) {
+  std::vector<std::string> out;
+  for (int32_t i = 0, n = toI4(get(lb, "ListCount")); i < n; ++i) out.push_back(text(lb, "List", {i}));
+  return out;
 }
 
 struct ScratchTree {
