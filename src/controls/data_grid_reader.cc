@@ -74,8 +74,8 @@ class GridWalk {
 void storeRows(Variant& varArray, const std::vector<std::vector<Variant>>& rows, int32_t estimate, int16_t lastCol,
                const std::vector<Variant>* headings) {
   const int32_t first = headings ? 1 : 0;
-  const int32_t records = std::max<int32_t>(estimate, static_cast<int32_t>(rows.size()));
-  SafeArray& a = controls::redimTwoD(varArray, records + first, lastCol + 1);
+  const int64_t records = std::max<int64_t>(estimate, static_cast<int64_t>(rows.size()));
+  SafeArray& a = controls::redimTwoD(varArray, records + first, int64_t{lastCol} + 1);
   if (headings)
     for (int32_t c = 0; c <= lastCol; ++c) a.at(0, c) = (*headings)[static_cast<size_t>(c)];
   for (size_t r = 0; r < rows.size(); ++r)

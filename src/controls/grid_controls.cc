@@ -20,8 +20,8 @@ ObjRef member(const ObjRef& obj, std::string_view name) { return objectOf(getPro
 int32_t countOf(const ObjRef& collection) { return toI4(getProperty(collection, "Count")); }
 
 // row × cols + column as a 32-bit number, which overflows as Basic's Long does.
-int32_t cellIndex(int32_t row, int32_t cols, int32_t col) {
-  const int64_t k = int64_t{row} * cols + col;
+int32_t cellIndex(int64_t row, int32_t cols, int64_t col) {
+  const int64_t k = row * cols + col;
   if (k < INT32_MIN || k > INT32_MAX) throw ComError(hr::basicError(6), "Overflow");
   return static_cast<int32_t>(k);
 }
@@ -32,11 +32,12 @@ int16_t flexGridToArray(const ObjRef& fg, Variant& varArray, int32_t startRow, i
   try {
     if (endRow == 0) endRow = toI4(getProperty(fg, "Rows")) - 1;
     if (endCol == 0) endCol = toI2(Variant(toI4(getProperty(fg, "cols")) - 1));
-    SafeArray& a = redimTwoD(varArray, endRow - startRow + 1, endCol - startCol + 1);
-    for (int32_t r = startRow, i = 0; r <= endRow; ++r, ++i)
-      for (int32_t c = startCol, j = 0; c <= endCol; ++c, ++j) {
+    SafeArray& a = redimTwoD(varArray, int64_t{endRow} - startRow + 1, int64_t{endCol} - startCol + 1);
+    for (int64_t r = startRow, i = 0; r <= endRow; ++r, ++i)
+      for (int64_t c = startCol, j = 0; c <= endCol; ++c, ++j) {
         const int32_t cols = toI4(getProperty(fg, "cols"));
-        a.at(i, j) = getProperty(fg, "Textarray", {Variant(cellIndex(r, cols, c))});
+        a.at(static_cast<int32_t>(i), static_cast<int32_t>(j)) =
+            getProperty(fg, "Textarray", {Variant(cellIndex(r, cols, c))});
       }
     return 1;
   } catch (...) {
@@ -86,7 +87,7 @@ int16_t ListViewToArray(const ObjRef& lv, Variant& varArray, bool blnSelectedOnl
     const ObjRef headers = member(lv, "ColumnHeaders");
     const int32_t cols = countOf(headers);
     const int32_t first = blnIncludeHeadings ? 1 : 0;
-    SafeArray& a = redimTwoD(varArray, n + first, cols);
+    SafeArray& a = redimTwoD(varArray, int64_t{n} + first, cols);
     if (blnIncludeHeadings)
       for (int32_t k = 1; k <= cols; ++k)
         a.at(0, k - 1) = getProperty(objectOf(getProperty(headers, "Item", {Variant(k)})), "Text");

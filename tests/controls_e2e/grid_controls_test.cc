@@ -44,6 +44,11 @@ TEST(FlexGridArrays, ArrayIntoTheGridAndBackWithOrWithoutTheFixedRowAndColumn) {
   EXPECT_EQ(FlexGridToArray(fg, none), -1);
   EXPECT_EQ(TwoDArrayToFlexGrid(none, fg), -1);
   EXPECT_EQ(FlexGridToArray(fg, out, 0, 0, 5, 0), -2);
+  EXPECT_EQ(FlexGridToArray(fg, out, -2147483647, 0, 2147483647, 0), -2);  // more than an array holds
+  EXPECT_EQ(out.arrayRef().ubound(1), 5);  // left as the failed call before dimensioned it
+  // Dimensioned, then the first cell's index overflows: no wrap-around to another cell.
+  EXPECT_EQ(FlexGridToArray(fg, out, 2147483646, 0, 2147483647, 1), -2);
+  EXPECT_EQ(rowsOf(out), (Rows{{"<empty>", "<empty>"}, {"<empty>", "<empty>"}}));
   Variant flat = strings({"a"});
   EXPECT_EQ(TwoDArrayToFlexGrid(flat, fg), -2);
   Variant withNull = matrix({{"a", "b"}});
@@ -140,6 +145,8 @@ TEST(DataGridArrays, AnEstimateTooHighLeavesAnEmptyTailAndOneTooLowDropsNothing)
   // Fewer records than fit: the grid shows only those.
   Ref<TableSource> few = numberedSource(3);
   ObjRef dg = gridOver(few, 20);
+  EXPECT_EQ(toI4(get(dg, "VisibleRows")), 3);
+  put(dg, "Height", {1e300});
   EXPECT_EQ(toI4(get(dg, "VisibleRows")), 3);
   ASSERT_EQ(DataGridToArray(dg, a), 1);
   expectNumberedRows(a, 0, 3);

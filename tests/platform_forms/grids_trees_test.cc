@@ -30,6 +30,9 @@ TEST(FlexGrid, CellsByRowAndColumnOrOneIndexAndResizingKeepsWhatStays) {
   EXPECT_EQ(errorOf([&] { put(fg, "Row", {int32_t{4}}); }), hr::basicError(30009));
   EXPECT_EQ(errorOf([&] { put(fg, "Rows", {int32_t{0}}); }), hr::basicError(30009));
   EXPECT_EQ(errorOf([&] { put(fg, "TextArray", {int32_t{0}, Variant::null()}); }), hr::DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(errorOf([&] { put(fg, "Rows", {int32_t{100000}}), put(fg, "Cols", {int32_t{100000}}); }),
+            hr::basicError(7));
+  put(fg, "Rows", {int32_t{4}});
   put(fg, "FixedRows", {int32_t{0}});
   put(fg, "Rows", {int32_t{0}});
   EXPECT_EQ(toI4(get(fg, "Rows")), 0);

@@ -73,7 +73,8 @@ class DataGrid : public Object<DataGrid> {
     return static_cast<int32_t>(records_.size());
   }
   int32_t fittingRows() const {
-    return rowHeight > 0 ? std::max(0, static_cast<int32_t>(std::floor((height - rowHeight) / rowHeight))) : 0;
+    if (!(rowHeight > 0)) return 0;
+    return static_cast<int32_t>(std::clamp(std::floor((height - rowHeight) / rowHeight), 0.0, 32767.0));
   }
   int32_t visibleRows() {
     int32_t n = 0;
@@ -134,7 +135,12 @@ class DataGrid : public Object<DataGrid> {
     for (size_t c = 0; c < columns.size(); ++c)
       values.push_back(getProperty(field(fields, static_cast<int32_t>(c)), "Value"));
     records_.push_back(std::move(values));
-    callMethod(rs, "MoveNext");
+    try {
+      callMethod(rs, "MoveNext");
+    } catch (...) {
+      atEnd_ = true;  // a recordset that cannot move on has no more records for the grid
+      throw;
+    }
   }
 
   Variant source_{ObjRef()};

@@ -16,6 +16,8 @@ namespace {
 [[noreturn]] void invalidCol() { throw ComError(hr::basicError(30010), "Invalid Col value"); }
 [[noreturn]] void subscriptOutOfRange() { throw ComError(hr::basicError(381), "Subscript out of range"); }
 
+constexpr int64_t kMostCells = int64_t{1} << 24;
+
 class FlexGrid : public Object<FlexGrid> {
  public:
   explicit FlexGrid(bool hierarchical) : hierarchical_(hierarchical), cells_(4) {}
@@ -68,6 +70,7 @@ class FlexGrid : public Object<FlexGrid> {
  private:
   // Cells inside both the old and the new size keep their text.
   void resize(int32_t rows, int32_t cols) {
+    if (int64_t{rows} * cols > kMostCells) throw ComError(hr::basicError(7), "Out of memory");
     std::vector<BStr> next(static_cast<size_t>(rows) * static_cast<size_t>(cols));
     for (int32_t r = 0, rr = std::min(rows, rows_); r < rr; ++r)
       for (int32_t c = 0, cc = std::min(cols, cols_); c < cc; ++c)
