@@ -1,6 +1,9 @@
 // Directory, drive and file list boxes over a directory tree made here.
 #include <sys/stat.h>
 
+#include <sstream>
+
+#include "platform/forms/file_system.h"
 #include "support/form_controls.h"
 
 namespace tlxtest {
@@ -111,6 +114,33 @@ TEST(FileListBox, MultipleSelectionSurvivesARefresh) {
   callMethod(flb, "Refresh");
   EXPECT_EQ(toI4(get(flb, "MultiSelect")), 2);
   EXPECT_FALSE(toBool(get(flb, "Selected", {int32_t{0}})));
+}
+
+}  // namespace
+}  // namespace tlxtest
+
+namespace tlxtest {
+namespace {
+
+TEST(Drives, FromAMountTable) {
+  ScratchTree t;
+  t.dir("data disk");
+  t.dir("net");
+  const fs::path file = t.file("hosts");
+  const std::string root = t.root.string();
+  std::istringstream table("/dev/sda1 / ext4 rw 0 0\n"
+                           "proc /proc proc rw 0 0\n"
+                           "tmpfs /dev/shm tmpfs rw 0 0\n"
+                           "/dev/sdb1 " + root + "/data\\040disk ext4 rw 0 0\n"
+                           "server:/export " + root + "/net nfs4 rw 0 0\n"
+                           "/dev/sda1 " + file.string() + " ext4 ro 0 0\n"
+                           "/dev/sdc1 " + root + "/gone ext4 rw 0 0\n"
+                           "/dev/sdb1 " + root + "/data\\040disk ext4 rw 0 0\n"
+                           "/dev/loop0 /run/media/x ext4 rw 0 0\n"
+                           "garbage\n");
+  std::vector<std::string> drives;
+  for (const BStr& d : forms::drivesIn(table)) drives.push_back(u8(d));
+  EXPECT_EQ(drives, (std::vector<std::string>{"/", root + "/data disk", root + "/net"}));
 }
 
 }  // namespace

@@ -84,8 +84,12 @@ std::vector<BStr> subdirectories(const fs::path& dir) {
 }
 
 std::vector<BStr> mountedDrives() {
-  std::vector<BStr> drives;
   std::ifstream table("/proc/self/mounts");
+  return drivesIn(table);
+}
+
+std::vector<BStr> drivesIn(std::istream& table) {
+  std::vector<BStr> drives;
   std::string line;
   while (std::getline(table, line)) {
     std::istringstream fields(line);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,8 @@ std::vector<BStr> subdirectories(const std::filesystem::path& dir);
 // The root and the mount points a user would pick: not the kernel's own file systems, not the
 // run-time ones under /proc, /sys, /dev and /run, not files mounted over files.
 std::vector<BStr> mountedDrives();
+// The same from a mount table in the form of /proc/self/mounts.
+std::vector<BStr> drivesIn(std::istream& mountTable);
 // The drive whose mount point holds `p` (the longest one that is a prefix of it).
 BStr driveOf(const std::filesystem::path& p, const std::vector<BStr>& drives);
 
