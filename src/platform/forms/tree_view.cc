@@ -78,16 +78,24 @@ class TreeView : public Object<TreeView> {
     return node;
   }
 
+  // The node and its branch leave the tree; they are held here until they are detached, since
+  // the tree's list may hold the last reference to them.
   void remove(const Variant& index) {
-    Node& doomed = nodes[index];
-    auto& list = doomed.siblings();
-    list.erase(std::find(list.begin(), list.end(), &doomed));
+    Node& top = nodes[index];
+    std::vector<Ref<Node>> branch{Ref<Node>(&top)};
+    for (size_t i = 0; i < branch.size(); ++i)
+      for (Node* child : branch[i]->children) branch.emplace_back(child);
+    auto& list = top.siblings();
+    list.erase(std::find(list.begin(), list.end(), &top));
     nodes.eraseIf([&](Node& n) {
       for (Node* up = &n; up; up = up->parent)
-        if (up == &doomed) return true;
+        if (up == &top) return true;
       return false;
     });
-    detachUnlisted(doomed);
+    for (const Ref<Node>& n : branch) {
+      if (selectedNode == n.get()) selectedNode = nullptr;
+      detach(*n);
+    }
   }
 
   void clear() {
@@ -124,17 +132,6 @@ class TreeView : public Object<TreeView> {
     list.insert(at, &node);
   }
 
-  // The removed branch: every node in it leaves the tree.
-  void detachUnlisted(Node& top) {
-    std::vector<Node*> stack{&top};
-    while (!stack.empty()) {
-      Node* n = stack.back();
-      stack.pop_back();
-      stack.insert(stack.end(), n->children.begin(), n->children.end());
-      if (selectedNode == n) selectedNode = nullptr;
-      detach(*n);
-    }
-  }
   static void detach(Node& n) {
     n.tree = nullptr;
     n.parent = nullptr;
