@@ -28,13 +28,12 @@ class GridWalk {
 
   // Moves to the next record; false when there is none.
   bool next() {
-    if (!bookmarks_ && read_ >= estimate_) return false;
-    if (bookmarks_ && read_ >= estimate_ && vis_ <= 0) return false;
+    if (read_ >= estimate_ && (!bookmarks_ || vis_ <= 0)) return false;
     if (g_ == vis_) g_ = static_cast<int16_t>(vis_ - 1);
     else if (toI2(getProperty(dg_, "VisibleRows")) != vis_) g_ = 0;
     putProperty(dg_, "row", Variant(g_));
     g_ = static_cast<int16_t>(g_ + 1);
-    if (bookmarks_ && !sameRecordAgain()) return false;
+    if (bookmarks_ && !movedToAnotherRecord()) return false;
     ++read_;
     return true;
   }
@@ -50,7 +49,7 @@ class GridWalk {
 
  private:
   // False when the grid stayed on the record it showed before.
-  bool sameRecordAgain() {
+  bool movedToAnotherRecord() {
     Variant mark;
     try {
       mark = getProperty(dg_, "Bookmark");

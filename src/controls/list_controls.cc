@@ -48,25 +48,20 @@ int16_t selectedEntries(const ObjRef& lb, Variant& varArray) {
 }
 
 // The text's lines: a line feed ends one, carriage returns are dropped wherever they stand.
-int16_t textLines(const ObjRef& tb, Variant& varArray) {
-  try {
-    std::u16string text(toBStr(getProperty(tb, "Text")).view());
-    if (text.empty() || text.back() != u'\n') text += u'\n';
-    const auto n = static_cast<int32_t>(std::count(text.begin(), text.end(), u'\n'));
-    SafeArray& a = redimOneD(varArray, n);
-    clsConcat line;
-    int32_t next = 0;
-    for (char16_t c : text) {
-      if (c == u'\n') {
-        a.at(next++) = Variant(line.GetString());
-        line.ReInit();
-      } else if (c != u'\r') {
-        line.SConcat(c);
-      }
+void textLines(const ObjRef& tb, Variant& varArray) {
+  std::u16string text(toBStr(getProperty(tb, "Text")).view());
+  if (text.empty() || text.back() != u'\n') text += u'\n';
+  const auto n = static_cast<int32_t>(std::count(text.begin(), text.end(), u'\n'));
+  SafeArray& a = redimOneD(varArray, n);
+  clsConcat line;
+  int32_t next = 0;
+  for (char16_t c : text) {
+    if (c == u'\n') {
+      a.at(next++) = Variant(line.GetString());
+      line.ReInit();
+    } else if (c != u'\r') {
+      line.SConcat(c);
     }
-    return 1;
-  } catch (...) {
-    return -3;
   }
 }
 
@@ -107,13 +102,22 @@ int16_t FileListBoxToOneDArray(const ObjRef& flb, Variant& varArray, bool blnSel
 int16_t TextBoxToOneDArray(const ObjRef& tb, Variant& varArray) {
   if (!isControl(tb, iid::TextBox)) return -1;
   if (!varArray.isArray()) return -2;
-  return textLines(tb, varArray);
+  try {
+    textLines(tb, varArray);
+    return 1;
+  } catch (...) {
+    return -3;
+  }
 }
 
 int16_t RichTextBoxToOneDArray(const ObjRef& tb, Variant& varArray) {
   if (!varArray.isArray()) return -1;
-  const int16_t code = textLines(tb, varArray);
-  return code == 1 ? 1 : -2;
+  try {
+    textLines(tb, varArray);
+    return 1;
+  } catch (...) {
+    return -2;
+  }
 }
 
 }  // namespace tlx
