@@ -208,7 +208,7 @@ const Members<Columns>& Columns::members() {
 template <int32_t (DataGrid::*get)() const, void (DataGrid::*set)(int32_t)>
 void cellProperty(Members<DataGrid>& m, const char* name) {
   m.property(
-      name, [](DataGrid& s, Args&) { return Variant((s.*get)()); },
+      name, [](DataGrid& s, Args&) { return Variant(toI2(Variant((s.*get)()))); },
       [](DataGrid& s, Args&, const Variant& v) { (s.*set)(toI4(v)); });
 }
 
@@ -238,7 +238,8 @@ const Members<DataGrid>& DataGrid::members() {
     });
     m.property("Columns", [](DataGrid& s, Args&) { return Variant(ObjRef(new Columns(Ref<DataGrid>(&s)))); });
     m.property("ApproxCount", [](DataGrid& s, Args&) { return Variant(s.approxCount()); });
-    m.property("VisibleRows", [](DataGrid& s, Args&) { return Variant(s.visibleRows()); });
+    // Integers, as the grid's own properties are.
+    m.property("VisibleRows", [](DataGrid& s, Args&) { return Variant(static_cast<int16_t>(s.visibleRows())); });
     cellProperty<&DataGrid::row, &DataGrid::setRow>(m, "Row");
     cellProperty<&DataGrid::col, &DataGrid::setCol>(m, "Col");
     m.property("LeftCol", [](DataGrid& s, Args&) { return Variant(s.leftCol()); });
