@@ -3,6 +3,7 @@
 #include "automation/collection.h"
 #include "platform/cad/drawing_application.h"
 #include "platform/inet/inet_control.h"
+#include "platform/forms/form_controls.h"
 
 namespace tlx {
 
@@ -11,6 +12,7 @@ void registerPlatformComponents() {
     registerRuntimeClasses();
     registerDrawingApplication();
     registerInetControl();
+    registerFormControls();
     return true;
   }();
   (void)done;
