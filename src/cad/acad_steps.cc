@@ -63,6 +63,33 @@ void activateAcadWindow(const AcadContext& ctx) {
 
 void activateHostWindow(const AcadContext& ctx) { ctx.site.activateWindow(ctx.site.formCaption()); }
 
+Variant pickPoint(const AcadContext& ctx, ErrorFrame& f, std::u16string_view prompt) {
+  Variant pt = point(0, 0, 0);
+  Variant picked;
+  f.step([&] {
+    ObjRef utility = objectProperty(ctx.objAcadDoc, "Utility");
+    picked = callMethod(utility, "GetPoint", {Variant::missing(), Variant(prompt)});
+  });
+  f.step([&] {
+    const SafeArray* from = picked.array();
+    if (!from) throw ComError(hr::DISP_E_TYPEMISMATCH, "Type mismatch");
+    for (int32_t i = 0; i < 3; ++i) pt.array()->at(i) = toDouble(from->at(from->lbound(1) + i));
+  });
+  return pt;
+}
+
+ObjRef drawingSpace(const AcadContext& ctx, int32_t lngDrawingSpace) {
+  return objectProperty(ctx.objAcadDoc, lngDrawingSpace != 0 ? "PaperSpace" : "ModelSpace");
+}
+
+void updateEntity(const ObjRef& entity) {
+  ErrorFrame().step([&] { callMethod(entity, "Update"); });
+}
+
+void returnToHost(const AcadContext& ctx) {
+  ErrorFrame().step([&] { activateHostWindow(ctx); });
+}
+
 int32_t clampWindowState(int32_t state) { return state < 1 || state > 3 ? 1 : state; }
 
 }  // namespace tlx::cad

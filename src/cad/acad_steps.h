@@ -39,6 +39,16 @@ const ObjRef& required(const ObjRef& obj);
 void activateAcadWindow(const AcadContext& ctx);
 void activateHostWindow(const AcadContext& ctx);
 
+// The entity pipeline. A pick from the held document's Utility with `prompt`: a fresh point,
+// left at (0, 0, 0) when the pick fails (the failure stays pending in `f`).
+inline constexpr std::u16string_view kInsertionPrompt = u"Select Insertion Point: ";
+Variant pickPoint(const AcadContext& ctx, ErrorFrame& f, std::u16string_view prompt);
+// ModelSpace for 0, PaperSpace for any other value.
+ObjRef drawingSpace(const AcadContext& ctx, int32_t lngDrawingSpace);
+// Update on a new entity, and the host's form back in front: neither can fail a method.
+void updateEntity(const ObjRef& entity);
+void returnToHost(const AcadContext& ctx);
+
 // Window states 1 to 3 pass unchanged; anything else becomes 1 (normal).
 int32_t clampWindowState(int32_t state);
 

@@ -1,4 +1,5 @@
-// The control's drawing-application methods: attaching, documents, zoom, views and viewports.
+// The control's drawing-application methods: attaching, documents, zoom, views, viewports and
+// entities.
 // Each takes the control's held references and host site, plus its arguments as declared.
 // Status-code methods return 1 or a negative code; the others raise the control's error.
 #pragma once
@@ -53,5 +54,38 @@ int16_t SetViewPort(const AcadContext& ctx, const BStr& strName);
 int16_t SetGridSpacing(const AcadContext& ctx, double Xspace, double Yspace, const BStr& strViewPort,
                        bool blnGrid);
 int16_t DeleteViewPort(const AcadContext& ctx, const BStr& strName);
+
+// Entity creation: the new entity, or a raise.
+ObjRef CreateLine(const AcadContext& ctx, int32_t lngDrawingSpace, bool blnManualInsert, bool blnSwitchToApp,
+                  double dblStartPtX, double dblStartPtY, double dblStartPtZ, double dblEndPtX, double dblEndPtY,
+                  double dblEndPtZ);
+ObjRef CreateArc(const AcadContext& ctx, double dblRadius, double dblStartAngle, double dblEndAngle,
+                 int32_t lngDrawingSpace, bool blnManualInsert, bool blnSwitchToApp, double dblCenterPtX,
+                 double dblCenterPtY, double dblCenterPtZ);
+ObjRef CreateCircle(const AcadContext& ctx, double dblRadius, int32_t lngDrawingSpace, bool blnManualInsert,
+                    bool blnSwitchToApp, double dblCenterPtX, double dblCenterPtY, double dblCenterPtZ);
+ObjRef CreateEllipse(const AcadContext& ctx, double dblRadiusRatio, int32_t lngDrawingSpace, bool blnManualInsert,
+                     bool blnSwitchToApp, double dblCenterPtX, double dblCenterPtY, double dblCenterPtZ,
+                     double dblMajorAxisPtX, double dblMajorAxisPtY, double dblMajorAxisPtZ);
+ObjRef CreateCone(const AcadContext& ctx, double dblBaseRadius, double dblHeight, int32_t lngDrawingSpace,
+                  bool blnManualInsert, bool blnSwitchToApp, double dblCenterPtX, double dblCenterPtY,
+                  double dblCenterPtZ);
+ObjRef CreateBox(const AcadContext& ctx, double dblLength, double dblWidth, double dblHeight, int32_t lngDrawingSpace,
+                 bool blnManualInsert, bool blnSwitchToApp, double dblOriginPtX, double dblOriginPtY,
+                 double dblOriginPtZ);
+ObjRef CreateMultilineText(const AcadContext& ctx, double dblWidth, const BStr& strText, int32_t lngDrawingSpace,
+                           bool blnManualInsert, bool blnSwitchToApp, double dblInsertPtX, double dblInsertPtY);
+ObjRef CreateText(const AcadContext& ctx, double dblWidth, const BStr& strText, int32_t lngDrawingSpace,
+                  bool blnManualInsert, bool blnSwitchToApp, double dblInsertPtX, double dblInsertPtY);
+
+// Multiline text from arrays.
+ObjRef CreateMultilineTextFromOneDArray(const AcadContext& ctx, double dblWidth, const Variant& varArray,
+                                        int32_t lngDrawingSpace, bool blnManualInsert, bool blnSwitchToApp,
+                                        bool blnShowBlankAsNA, double dblInsertPtX, double dblInsertPtY);
+// An array of the entities, bounds 0 to n - 1.
+Variant CreateMultilineTextFromTwoDArray(const AcadContext& ctx, double dblWidth, const Variant& varArray,
+                                         const Variant& varSpacingArray, int32_t lngDrawingSpace,
+                                         bool blnManualInsert, bool blnSwitchToApp, bool blnShowBlankAsNA,
+                                         double dblInsertPtX, double dblInsertPtY);
 
 }  // namespace tlx

@@ -61,6 +61,56 @@ std::span<const Binding> cadBindings() {
          return Variant(SetGridSpacing(t.acad(), a.r8(0), a.r8(1), a.str(2), a.boolean(3)));
        }},
       {"DeleteViewPort", [](TALVEX& t, A& a) { return Variant(DeleteViewPort(t.acad(), a.str(0))); }},
+      // Entity creation.
+      {"CreateLine",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateLine(t.acad(), a.i4(0), a.boolean(1), a.boolean(2), a.r8(3), a.r8(4), a.r8(5), a.r8(6),
+                                   a.r8(7), a.r8(8)));
+       }},
+      {"CreateArc",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateArc(t.acad(), a.r8(0), a.r8(1), a.r8(2), a.i4(3), a.boolean(4), a.boolean(5), a.r8(6),
+                                  a.r8(7), a.r8(8)));
+       }},
+      {"CreateCircle",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateCircle(t.acad(), a.r8(0), a.i4(1), a.boolean(2), a.boolean(3), a.r8(4), a.r8(5), a.r8(6)));
+       }},
+      {"CreateEllipse",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateEllipse(t.acad(), a.r8(0), a.i4(1), a.boolean(2), a.boolean(3), a.r8(4), a.r8(5), a.r8(6),
+                                      a.r8(7), a.r8(8), a.r8(9)));
+       }},
+      {"CreateCone",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateCone(t.acad(), a.r8(0), a.r8(1), a.i4(2), a.boolean(3), a.boolean(4), a.r8(5), a.r8(6),
+                                   a.r8(7)));
+       }},
+      {"CreateBox",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateBox(t.acad(), a.r8(0), a.r8(1), a.r8(2), a.i4(3), a.boolean(4), a.boolean(5), a.r8(6),
+                                  a.r8(7), a.r8(8)));
+       }},
+      {"CreateMultilineText",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateMultilineText(t.acad(), a.r8(0), a.str(1), a.i4(2), a.boolean(3), a.boolean(4), a.r8(5),
+                                            a.r8(6)));
+       }},
+      {"CreateText",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateText(t.acad(), a.r8(0), a.str(1), a.i4(2), a.boolean(3), a.boolean(4), a.r8(5), a.r8(6)));
+       }},
+      // Multiline text from arrays.
+      {"CreateMultilineTextFromOneDArray",
+       [](TALVEX& t, A& a) {
+         return Variant(CreateMultilineTextFromOneDArray(t.acad(), a.r8(0), a.var(1), a.i4(2), a.boolean(3),
+                                                         a.boolean(4), a.boolean(5), a.r8(6), a.r8(7)));
+       }},
+      {"CreateMultilineTextFromTwoDArray",
+       [](TALVEX& t, A& a) {
+         return CreateMultilineTextFromTwoDArray(t.acad(), a.r8(0), a.var(1), a.var(2), a.i4(3), a.boolean(4),
+                                                 a.boolean(5), a.boolean(6), a.r8(7), a.r8(8));
+       }},
   };
   return bindings;
 }

@@ -2,6 +2,7 @@
 
   drawings.py make PATH    writes a sample drawing (R2000)
   drawings.py facts PATH   prints what a reader finds in PATH as one JSON object
+  drawings.py entities PATH  prints the geometry of the model and paper space entities
 """
 import json
 import sys
@@ -117,10 +118,42 @@ def facts(path):
     return out
 
 
+def geometry(e):
+    t = e.dxftype()
+    d = e.dxf
+    if t == "LINE":
+        return {"start": list(d.start), "end": list(d.end)}
+    if t in ("CIRCLE", "ARC"):
+        g = {"center": list(d.center), "radius": d.radius}
+        if t == "ARC":
+            g.update(start_angle=d.start_angle, end_angle=d.end_angle)
+        return g
+    if t == "ELLIPSE":
+        return {"center": list(d.center), "major_axis": list(d.major_axis), "ratio": d.ratio}
+    if t == "TEXT":
+        return {"insert": list(d.insert), "height": d.height, "text": d.text}
+    if t == "MTEXT":
+        return {"insert": list(d.insert), "width": d.get("width", 0), "text": e.text}
+    if t == "3DSOLID":
+        return {"sat_lines": len(list(e.sat))}
+    return {}
+
+
+def entities(path):
+    doc = ezdxf.readfile(path)
+    out = {"audit_errors": [str(x.message) for x in doc.audit().errors], "model": [], "paper": []}
+    for key, layout in (("model", doc.modelspace()), ("paper", doc.layouts.active_layout())):
+        for e in layout:
+            out[key].append(dict(type=e.dxftype(), handle=e.dxf.handle, **geometry(e)))
+    return out
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "make":
         make(sys.argv[2])
     elif sys.argv[1] == "facts":
         print(json.dumps(facts(sys.argv[2]), sort_keys=True))
+    elif sys.argv[1] == "entities":
+        print(json.dumps(entities(sys.argv[2]), sort_keys=True))
     else:
-        sys.exit("usage: drawings.py make|facts PATH")
+        sys.exit("usage: drawings.py make|facts|entities PATH")

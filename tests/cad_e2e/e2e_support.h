@@ -42,6 +42,8 @@ inline void makeDrawing(const fs::path& path) {
 }
 // What an independent reader finds in the file.
 inline json facts(const fs::path& path) { return json::parse(runPython("facts '" + path.string() + "'")); }
+// The model and paper space entities with their geometry, as that reader sees them.
+inline json entities(const fs::path& path) { return json::parse(runPython("entities '" + path.string() + "'")); }
 
 // A fresh folder, removed afterwards.
 struct ScratchDir {

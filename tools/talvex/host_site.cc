@@ -6,6 +6,7 @@
 #include <string>
 
 #include "automation/strings.h"
+#include "platform/desktop/clipboard.h"
 
 namespace tlx::host {
 
@@ -49,6 +50,20 @@ std::optional<Point3> CliSite::pickPoint(const BStr& prompt) {
   }
   std::fclose(tty);
   return result;
+}
+
+BStr CliSite::clipboardText() {
+  if (!hasDesktopClipboard()) return HostSite::clipboardText();
+  std::optional<std::string> text = desktopClipboard();
+  return text ? u16(*text) : HostSite::clipboardText();
+}
+
+void CliSite::setClipboardText(const BStr& text) {
+  HostSite::setClipboardText(text);
+  if (hasDesktopClipboard())
+    setDesktopClipboard(u8(text));
+  else
+    clipboardChange_ = text;
 }
 
 }  // namespace tlx::host

@@ -21,6 +21,13 @@ class CliSite : public HostSite {
   void messageBox(const BStr& text) override { messages_.push_back(text); }
   std::optional<Point3> pickPoint(const BStr& prompt) override;
 
+  // The desktop's clipboard when the session has one; otherwise the session's own, which the
+  // answers report and a {"clipboard": true} request reads.
+  BStr clipboardText() override;
+  void setClipboardText(const BStr& text) override;
+  // The session clipboard's text when a call changed it since the last question.
+  std::optional<BStr> takeClipboardChange() { return std::exchange(clipboardChange_, std::nullopt); }
+
   void queuePick(const Point3& p) { picks_.push_back(p); }
   // The message boxes shown since the last call.
   std::vector<BStr> takeMessages() { return std::exchange(messages_, {}); }
@@ -30,6 +37,7 @@ class CliSite : public HostSite {
   Desktop::WindowId window_;
   std::vector<BStr> messages_;
   std::deque<Point3> picks_;
+  std::optional<BStr> clipboardChange_;
 };
 
 }  // namespace tlx::host

@@ -399,8 +399,10 @@ Answer Session::run(const json& request, Before& before) {
     }
     for (auto& pt : points) site_.queuePick(pt);
     hasResult = false;
+  } else if (request.contains("clipboard")) {
+    result = Variant(site_.clipboardText());
   } else {
-    malformed("unknown request: expected call, let, create, getobject, on or picks");
+    malformed("unknown request: expected call, let, create, getobject, on, picks or clipboard");
   }
   if (hasResult) {
     if (!as.empty()) {
@@ -442,6 +444,7 @@ Answer Session::handle(const json& request) {
   Answer messages = Answer::array();
   for (auto& m : site_.takeMessages()) messages.push_back(utf8(m));
   answer["messages"] = std::move(messages);
+  if (auto text = site_.takeClipboardChange()) answer["clipboard"] = utf8(*text);
   return answer;
 }
 

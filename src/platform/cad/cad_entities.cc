@@ -153,7 +153,20 @@ std::string checkName(const Variant& v, const char* what) {
 class EntityObj : public Live<EntityObj> {
  public:
   EntityObj(AppPtr a, DocPtr d, Entity* e) : app(std::move(a)), doc(std::move(d)), ent(e) {}
-  void check() { checkDoc(app, doc); }
+  void check() {
+    checkDoc(app, doc);
+    for (auto& e : doc->erased)
+      if (e.get() == ent) throw ComError(hr::E_FAIL, "The object was erased");
+  }
+  // Takes the entity out of its space; the record (and its attributes) leave the drawing.
+  void erase() {
+    auto& list = doc->drawing->entities();
+    auto it = std::find_if(list.begin(), list.end(), [&](const dxf::EntityPtr& e) { return e.get() == ent; });
+    if (it == list.end()) throw ComError(hr::E_FAIL, "Only entities of the model or paper space can be deleted");
+    doc->erased.push_back(std::move(*it));
+    list.erase(it);
+    doc->saved = false;
+  }
   std::string typeName() const override {
     switch (ent->kind()) {
       case Kind::Line: return "IAcadLine";
@@ -311,6 +324,7 @@ const Members<EntityObj>& EntityObj::members() {
       return Variant(false);
     });
     t.method("Update", {}, [](S&, Args&) { return Variant(); });
+    t.method("Delete", {}, [](S& s, Args&) { s.erase(); return Variant(); });
     t.property("Application", [](S& s, Args&) { return Variant(ObjRef(s.app->wrapper)); });
 
     t.property(

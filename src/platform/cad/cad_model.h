@@ -25,6 +25,8 @@ struct DocCore {
   std::vector<dxf::ViewState> history;
   std::string activeConfig = "*Active";  // the viewport configuration last made active
   Dispatch* wrapper = nullptr;           // the Document object, while one exists
+  // Deleted entities stay allocated while the document lives: objects may still point at them.
+  std::vector<std::unique_ptr<dxf::Entity>> erased;
 
   std::string fullName() const { return folder + "/" + name; }
   void save(const std::string& path);

@@ -20,7 +20,7 @@
 //   Viewport: Name, Center, Height, Width, GridOn (r/w), SnapOn (r/w), SetGridSpacing(x, y),
 //   GetGridSpacing(x, y).
 // Entities: EntityType, EntityName, ObjectName, Handle, ObjectID, OwnerID, Layer, Color, Linetype,
-//   LinetypeScale, Lineweight, Visible, HasExtensionDictionary, Update(), and by kind:
+//   LinetypeScale, Lineweight, Visible, HasExtensionDictionary, Update(), Delete(), and by kind:
 //   StartPoint, EndPoint, Center, Radius, StartAngle, EndAngle, MajorAxis, RadiusRatio,
 //   TextString, InsertionPoint, Height, Width, Rotation, Name, XScaleFactor, YScaleFactor,
 //   ZScaleFactor, HasAttributes, GetAttributes(), TagString.

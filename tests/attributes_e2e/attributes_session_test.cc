@@ -1,0 +1,223 @@
+// Block attributes through the real command-line host, checked against an independent ezdxf
+// query of the same drawings: extraction to a file, an array and the clipboard, and
+// replacement saved and read back.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "support/talvex_session.h"
+
+namespace tlxtest {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+const std::string kScript = std::string(TALVEX_SOURCE_DIR) + "/tests/attributes_e2e/attribute_drawings.py";
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+std::string python(const std::string& args) {
+  std::string cmd = "/usr/bin/python3 " + kScript + " " + args;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
+  if (!pipe) throw std::runtime_error("cannot run " + cmd);
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
+  return out;
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+json call(const std::string& method, json args = json::array()) { return {{"call", method}, {"args", std::move(args)}}; }
+
+constexpr const char* kAllColumns[] = {
+    "FULL_FILE_NAME", "FILE_NAME", "FILE_TIMESTAMP", "FILE_SIZE", "BLOCK_NAME", "BLOCK_LAYER",
+    "BLOCK_SPACE", "BLOCK_OWNERID", "BLOCK_OBJECTID", "BLOCK_OBJECTNAME", "BLOCK_HANDLE",
+    "BLOCK_COLOR", "BLOCK_LINETYPE", "BLOCK_ROTATION", "BLOCK_VISIBLE", "BLOCK_XSCALE",
+    "BLOCK_YSCALE", "BLOCK_ZSCALE", "BLOCK_LINETYPESCALE", "BLOCK_LINEWEIGHT",
+    "BLOCK_HASEXTENTIONDICTIONARY", "BLOCK_X", "BLOCK_Y", "BLOCK_Z",
+};
+
+// A template and the same selection as the ezdxf query reads it.
+struct Query {
+  std::string blocks = "*", layers = "*", space = "*";
+  std::vector<std::string> columns, tags;
+  bool suppress = false;
+
+  std::string templateText() const {
+    std::string t = "Extraction for the tests\r\n*INPUT\r\n";
+    t += "BLOCK: " + blocks + "\r\nLAYER: " + layers + "\r\nSPACE: " + space + "\r\n*OUTPUT\r\n";
+    for (auto& c : columns) t += c + "\r\n";
+    t += "*ATTRIBUTE_TAGS\r\n' tags\r\n";
+    for (auto& tag : tags) t += tag + "\r\n";
+    if (suppress) t += "*SUPPRESS\r\n";
+    return t;
+  }
+  // The filters in their stored form: " A B " or "*".
+  static std::string filter(std::string list) {
+    if (list == "*") return list;
+    for (char& c : list)
+      if (c == ',') c = ' ';
+    return " " + list + " ";
+  }
+  json toJson() const {
+    return {{"blocks", filter(blocks)}, {"layers", filter(layers)}, {"space", space}, {"columns", columns},
+            {"tags", tags}};
+  }
+};
+
+class AttributeSession : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/talvex-attributes-test-XXXXXX";
+    dir = mkdtemp(tmpl);
+    drawing = dir / ("Plan-" + GetParam() + ".dxf");
+    python("make " + quoted(drawing.string()) + " " + GetParam());
+    ASSERT_TRUE(fs::exists(drawing));
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  fs::path writeTemplate(const Query& q, const std::string& name = "template.txt") {
+    std::ofstream(dir / name, std::ios::binary) << q.templateText();
+    return dir / name;
+  }
+  json records(const Query& q) {
+    return json::parse(python("records " + quoted(drawing.string()) + " " + quoted(q.toJson().dump())));
+  }
+  // The lines a text sink should give for these records.
+  static std::string lines(const json& recs, bool includeTags, const std::string& delimiter, const std::string& quote,
+                           bool suppress) {
+    auto join = [&](const json& fields) {
+      std::string line;
+      for (size_t i = 0; i < fields.size(); ++i)
+        line += (i ? delimiter : "") + quote + fields[i].get<std::string>() + quote;
+      return line + "\r\n";
+    };
+    std::string out;
+    bool header = false;
+    for (auto& r : recs) {
+      if (suppress && !r["found"].get<bool>()) continue;
+      if (includeTags && !header) out += join(r["header"]), header = true;
+      out += join(r["fields"]);
+    }
+    return out;
+  }
+  static int found(const json& recs) {
+    int n = 0;
+    for (auto& r : recs) n += r["found"].get<bool>();
+    return n;
+  }
+
+  fs::path dir, drawing;
+};
+
+TEST_P(AttributeSession, EveryColumnToAFileAndAnArrayAsEzdxfFindsThem) {
+  Query q;
+  q.columns.assign(std::begin(kAllColumns), std::end(kAllColumns));
+  q.tags = {"NUMBER", "FIRE", "NAME", "PROJECT", "NUMBER"};
+  fs::path out = dir / "out.csv";
+  auto answers = runSession(std::vector<std::string>{
+      call("OpenDocument", {drawing.string()}).dump(),
+      call("PrepTemplate", {writeTemplate(q).string()}).dump(),
+      call("AttributesToFile", {out.string(), true}).dump(),
+      R"({"let": "a", "value": {"array": []}})",
+      call("AttributesToArray", {{{"var", "a"}}, true}).dump(),
+  });
+  ASSERT_EQ(answers.size(), 5u);
+  json recs = records(q);
+  ASSERT_GE(recs.size(), 8u);
+  EXPECT_EQ(answers[1]["result"], 1);
+  EXPECT_EQ(answers[2]["result"], found(recs)) << answers[2].dump();
+  EXPECT_EQ(slurp(out), lines(recs, true, ",", "", false));
+
+  // The array: the header row, then one row per record; the "|" inside a value stays in it.
+  EXPECT_EQ(answers[4]["result"], found(recs));
+  json rows = answers[4]["vars"]["a"]["array2d"];
+  ASSERT_EQ(rows.size(), recs.size() + 1) << answers[4].dump();
+  EXPECT_EQ(rows[0], recs[0]["header"]);
+  for (size_t i = 0; i < recs.size(); ++i) EXPECT_EQ(rows[i + 1], recs[i]["fields"]) << i;
+}
+
+TEST_P(AttributeSession, FiltersQuotesDelimitersSuppressAndEveryTag) {
+  Query paper;
+  paper.blocks = "DOOR,TITLEBLOCK";
+  paper.layers = "DOORS,TITLE";
+  paper.space = "PAPER";
+  paper.columns = {"BLOCK_NAME", "BLOCK_SPACE", "BLOCK_X"};
+  paper.tags = {"*"};
+  Query blank;  // the block name "OFFICE DOOR" is listed as its two parts
+  blank.blocks = "OFFICE,DOOR";
+  blank.layers = "DOORS";
+  blank.space = "MODEL";
+  blank.columns = {"BLOCK_NAME", "BLOCK_HANDLE"};
+  blank.tags = {"FIRE"};
+  blank.suppress = true;
+  fs::path first = dir / "paper.txt", second = dir / "blank.txt";
+  auto answers = runSession(std::vector<std::string>{
+      call("OpenDocument", {drawing.string()}).dump(),
+      call("PrepTemplate", {writeTemplate(paper, "paper.tpl").string()}).dump(),
+      call("AttributesToFile", {first.string(), true, ";;", true}).dump(),
+      call("PrepTemplate", {writeTemplate(blank, "blank.tpl").string()}).dump(),
+      call("AttributesToFile", {second.string(), false, "", false}).dump(),
+  });
+  json paperRecs = records(paper), blankRecs = records(blank);
+  EXPECT_EQ(answers[2]["result"], found(paperRecs));
+  EXPECT_EQ(slurp(first), lines(paperRecs, true, ";;", "'", false));
+  ASSERT_FALSE(paperRecs.empty());
+  for (auto& r : paperRecs) EXPECT_EQ(r["fields"][1], "PAPER");  // the active layout only
+  EXPECT_EQ(answers[4]["result"], found(blankRecs));
+  EXPECT_EQ(slurp(second), lines(blankRecs, false, ",", "", true));
+  // Suppressed: the "OFFICE DOOR" reference has no FIRE tag, so the file has fewer records.
+  EXPECT_LT(found(blankRecs), static_cast<int>(blankRecs.size()));
+}
+
+TEST_P(AttributeSession, ReplacedValuesAreSavedAndNothingElseChanges) {
+  Query q;
+  q.tags = {"NUMBER", "NAME"};
+  fs::path copy = dir / ("Replaced-" + GetParam() + ".dxf");
+  const std::string unicode = "Ünïcode – 東京";
+  auto answers = runSession(std::vector<std::string>{
+      call("OpenDocument", {drawing.string()}).dump(),
+      call("PrepTemplate", {writeTemplate(q).string()}).dump(),
+      call("ReplaceAttributes", {"d0", "DX", false, true}).dump(),   // 2: partial, any case
+      call("ReplaceAttributes", {"o-1", "O1", false, false}).dump(),  // 3: the first NUMBER only
+      call("ReplaceAttributes", {"name", unicode, true}).dump(),     // 4: by tag
+      call("ReplaceAttributes", {"EI30", "none"}).dump(),            // 5: FIRE is not listed
+      call("SaveDocument", {copy.string()}).dump(),
+  });
+  EXPECT_EQ(answers[2]["result"], 3);  // D01 D02 D03; not P01 or D|04
+  EXPECT_EQ(answers[3]["result"], 1);
+  EXPECT_EQ(answers[4]["result"], 1);
+  EXPECT_EQ(answers[5]["result"], 0);
+  EXPECT_EQ(answers[6]["result"], 1) << answers[6].dump();
+
+  json diff = json::parse(python("changes " + quoted(drawing.string()) + " " + quoted(copy.string())));
+  EXPECT_TRUE(diff["audit_errors"].empty()) << diff["audit_errors"];
+  std::multiset<std::string> changed;
+  for (auto& c : diff["changes"]) {
+    EXPECT_EQ(c[1], "text") << c;
+    changed.insert(c[2].get<std::string>() + " -> " + c[3].get<std::string>());
+  }
+  std::multiset<std::string> expected = {"D01 -> DX", "D02 -> DX", "D03 -> DX", "O-1 -> O1",
+                                         "Büro Größe – Ø 東京 -> " + unicode};
+  EXPECT_EQ(changed, expected) << diff["changes"];
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, AttributeSession, ::testing::Values("R12", "R2000", "R2018"));
+
+}  // namespace
+}  // namespace tlxtest

@@ -1,0 +1,231 @@
+// Entities created through the command-line host, from arguments and from picks, in model and
+// paper space, saved and found by ezdxf with the geometry given.
+#include <cmath>
+
+#include "e2e_support.h"
+#include "support/talvex_session.h"
+
+namespace tlxtest {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+json call(const std::string& method, json args = json::array(), std::string as = "") {
+  json r{{"call", method}, {"args", std::move(args)}};
+  if (!as.empty()) r["as"] = as;
+  return r;
+}
+json get(const std::string& obj, const std::string& member) { return {{"on", obj}, {"get", member}}; }
+
+// The entity with this handle in the model ("model") or paper space ("paper"), or null.
+json findEntity(const json& drawing, const std::string& space, const std::string& handle) {
+  for (auto& e : drawing[space])
+    if (e["handle"] == handle) return e;
+  return nullptr;
+}
+
+void expectPoint(const json& p, double x, double y, double z) {
+  ASSERT_EQ(p.size(), 3u) << p;
+  EXPECT_NEAR(p[0].get<double>(), x, 1e-9);
+  EXPECT_NEAR(p[1].get<double>(), y, 1e-9);
+  EXPECT_NEAR(p[2].get<double>(), z, 1e-9);
+}
+
+struct Created {
+  std::string var, space;
+  std::string handle;
+};
+
+class EntitySession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    original = dir.path / "Plan.dxf";
+    copy = dir.path / "Plan-entities.dxf";
+    makeDrawing(original);
+  }
+  // Runs `requests` between opening the drawing and saving it as the copy; the answers of the
+  // requests themselves.
+  std::vector<json> session(std::vector<json> requests) {
+    requests.insert(requests.begin(), call("OpenDocument", {original.string()}));
+    requests.push_back(call("SaveDocument", {copy.string()}));
+    auto answers = runSession(requests);
+    EXPECT_EQ(answers.size(), requests.size());
+    EXPECT_EQ(answers.front()["result"], 1) << answers.front().dump();
+    EXPECT_EQ(answers.back()["result"], 1) << answers.back().dump();
+    return std::vector<json>(answers.begin() + 1, answers.end() - 1);
+  }
+  ScratchDir dir;
+  fs::path original, copy;
+};
+
+TEST_F(EntitySession, EveryKindFromArgumentsInModelAndPaperSpace) {
+  // Each Create call is followed by a read of the new entity's handle.
+  std::vector<json> requests = {
+      call("CreateLine", {0, false, false, 1, 2, 3, 4, 5, 6}, "line"),
+      call("CreateArc", {5, 0, kPi / 2, 0, false, false, 10, 10, 0}, "arc"),
+      call("CreateCircle", {2.5, 1, false, false, 7, 8, 0}, "circle"),
+      call("CreateEllipse", {0.5, 0, false, false, 20, 20, 0, 10, 0, 0}, "ellipse"),
+      call("CreateCone", {3, 6, 0, false, false, 30, 30, 0}, "cone"),
+      call("CreateBox", {4, 5, 6, 5, false, false, 40, 40, 0}, "box"),
+      call("CreateMultilineText", {40, "Zone \xC3\xA9tage", 1, false, false, 10, 20}, "mtext"),
+      call("CreateText", {2.5, "T", 0, false, false, 10, 20}, "text"),
+  };
+  std::vector<std::string> vars = {"line", "arc", "circle", "ellipse", "cone", "box", "mtext", "text"};
+  std::vector<json> all;
+  for (size_t i = 0; i < requests.size(); ++i) {
+    all.push_back(requests[i]);
+    all.push_back(get(vars[i], "Handle"));
+  }
+  all.push_back(get("line", "ObjectName"));
+  all.push_back(get("text", "Height"));
+  all.push_back(get("mtext", "TextString"));
+  auto answers = session(all);
+  for (auto& a : answers) ASSERT_TRUE(a["ok"].get<bool>()) << a.dump();
+  std::map<std::string, std::string> handle;
+  for (size_t i = 0; i < vars.size(); ++i) handle[vars[i]] = answers[2 * i + 1]["result"].get<std::string>();
+  EXPECT_EQ(answers[16]["result"], "AcDbLine");
+  EXPECT_EQ(answers[17]["result"], 2.5);
+  EXPECT_EQ(answers[18]["result"], "Zone \xC3\xA9tage");
+
+  json drawing = entities(copy);
+  EXPECT_TRUE(drawing["audit_errors"].empty()) << drawing["audit_errors"];
+  json line = findEntity(drawing, "model", handle["line"]);
+  ASSERT_FALSE(line.is_null());
+  expectPoint(line["start"], 1, 2, 3);
+  expectPoint(line["end"], 4, 5, 6);
+  json arc = findEntity(drawing, "model", handle["arc"]);
+  ASSERT_FALSE(arc.is_null());
+  expectPoint(arc["center"], 10, 10, 0);
+  EXPECT_NEAR(arc["radius"].get<double>(), 5, 1e-9);
+  EXPECT_NEAR(arc["start_angle"].get<double>(), 0, 1e-9);
+  EXPECT_NEAR(arc["end_angle"].get<double>(), 90, 1e-9);
+  json circle = findEntity(drawing, "paper", handle["circle"]);
+  ASSERT_FALSE(circle.is_null());
+  expectPoint(circle["center"], 7, 8, 0);
+  EXPECT_NEAR(circle["radius"].get<double>(), 2.5, 1e-9);
+  // The major-axis point is passed unchanged: the drawing holds it as the axis vector.
+  json ellipse = findEntity(drawing, "model", handle["ellipse"]);
+  ASSERT_FALSE(ellipse.is_null());
+  expectPoint(ellipse["center"], 20, 20, 0);
+  expectPoint(ellipse["major_axis"], 10, 0, 0);
+  EXPECT_NEAR(ellipse["ratio"].get<double>(), 0.5, 1e-9);
+  json cone = findEntity(drawing, "model", handle["cone"]);
+  ASSERT_FALSE(cone.is_null());
+  EXPECT_EQ(cone["type"], "3DSOLID");
+  EXPECT_GT(cone["sat_lines"].get<int>(), 10);
+  json box = findEntity(drawing, "paper", handle["box"]);  // any non-zero space is paper space
+  ASSERT_FALSE(box.is_null());
+  EXPECT_EQ(box["type"], "3DSOLID");
+  json mtext = findEntity(drawing, "paper", handle["mtext"]);
+  ASSERT_FALSE(mtext.is_null());
+  expectPoint(mtext["insert"], 10, 20, 0);
+  EXPECT_NEAR(mtext["width"].get<double>(), 40, 1e-9);
+  EXPECT_EQ(mtext["text"], "Zone \xC3\xA9tage");
+  json text = findEntity(drawing, "model", handle["text"]);
+  ASSERT_FALSE(text.is_null());
+  expectPoint(text["insert"], 10, 20, 0);
+  EXPECT_NEAR(text["height"].get<double>(), 2.5, 1e-9);
+  EXPECT_EQ(text["text"], "T");
+}
+
+TEST_F(EntitySession, PicksGiveThePointsAndACancelledPickRaisesButKeepsTheEntity) {
+  auto answers = session({
+      json::parse(R"({"picks": [[1, 1, 0], [2, 3, 0]]})"),
+      call("CreateLine", {0, true, true}, "line"),      // 1
+      get("line", "Handle"),                            // 2
+      {{"picks", {{5, 6, 7}}}},
+      call("CreateText", {1.5, "P", 1, true}, "text"),  // 4: all three picked elements
+      get("text", "Handle"),                            // 5
+      {{"picks", {{9, 9, 0}}}},
+      call("CreateLine", {0, true}),                    // 7: the second pick is cancelled
+      call("CreateCircle", {1, 0, true}),               // 8: nothing to pick
+      call("CreateLine"),                               // 9: no arguments: both points at 0
+      get("$1", "Handle"),                              // 10
+  });
+  for (size_t i : {1, 2, 4, 5, 9, 10}) ASSERT_TRUE(answers[i]["ok"].get<bool>()) << i << answers[i].dump();
+  EXPECT_EQ(answers[7]["error"]["number"], -2147220270);
+  EXPECT_EQ(answers[7]["error"]["description"], "Unable to create line object.");
+  EXPECT_EQ(answers[8]["error"]["description"], "Unable to create circle object.");
+
+  json drawing = entities(copy);
+  json line = findEntity(drawing, "model", answers[2]["result"].get<std::string>());
+  ASSERT_FALSE(line.is_null());
+  expectPoint(line["start"], 1, 1, 0);
+  expectPoint(line["end"], 2, 3, 0);
+  json text = findEntity(drawing, "paper", answers[5]["result"].get<std::string>());
+  ASSERT_FALSE(text.is_null());
+  expectPoint(text["insert"], 5, 6, 7);
+  EXPECT_NEAR(text["height"].get<double>(), 1.5, 1e-9);
+  // The entities of the failed calls stay: the cancelled point is (0, 0, 0).
+  int cancelledLines = 0, cancelledCircles = 0;
+  for (auto& e : drawing["model"]) {
+    if (e["type"] == "LINE" && e["start"] == json({9.0, 9.0, 0.0}) && e["end"] == json({0.0, 0.0, 0.0}))
+      ++cancelledLines;
+    if (e["type"] == "CIRCLE" && e["center"] == json({0.0, 0.0, 0.0})) ++cancelledCircles;
+  }
+  EXPECT_EQ(cancelledLines, 1);
+  EXPECT_EQ(cancelledCircles, 1);
+  EXPECT_FALSE(findEntity(drawing, "model", answers[10]["result"].get<std::string>()).is_null());
+}
+
+TEST_F(EntitySession, AnEntityCanBeDeletedAndChangedThroughTheObjectReturned) {
+  auto answers = session({
+      call("CreateCircle", {2, 0, false, false, 1, 1, 0}, "gone"),
+      get("gone", "Handle"),
+      {{"on", "gone"}, {"call", "Delete"}},
+      get("gone", "Radius"),  // 3: erased
+      call("CreateCircle", {2, 0, false, false, 1, 1, 0}, "kept"),
+      {{"on", "kept"}, {"put", "Radius"}, {"value", 4.5}},
+      get("kept", "Handle"),
+  });
+  EXPECT_TRUE(answers[2]["ok"].get<bool>()) << answers[2].dump();
+  EXPECT_FALSE(answers[3]["ok"].get<bool>());
+  json drawing = entities(copy);
+  EXPECT_TRUE(findEntity(drawing, "model", answers[1]["result"].get<std::string>()).is_null());
+  json kept = findEntity(drawing, "model", answers[6]["result"].get<std::string>());
+  ASSERT_FALSE(kept.is_null());
+  EXPECT_NEAR(kept["radius"].get<double>(), 4.5, 1e-9);
+}
+
+TEST_F(EntitySession, MultilineTextFromArrays) {
+  auto answers = session({
+      json::parse(R"({"let": "cells", "value": ["A", " B ", ""]})"),
+      call("CreateMultilineTextFromOneDArray", {30, {{"var", "cells"}}, 0, false, false, true, 1, 2}, "na"),
+      call("CreateMultilineTextFromOneDArray", {30, {{"var", "cells"}}, 0, false, false, false, 1, 2}, "blank"),
+      get("na", "TextString"),     // 3
+      get("blank", "TextString"),  // 4
+      // (Written as JSON text: a list of two-element lists would otherwise read as an object.)
+      json::parse(R"({"let": "grid", "value": {"array2d": [["r0c0", "r0c1"], ["r1c0", ""], ["r2c0", "r2c1"]],
+                                                "lbound": [1, 1]}})"),
+      json::parse(R"({"let": "spacing", "value": {"array": [5, 5], "lbound": [1]}})"),
+      call("CreateMultilineTextFromTwoDArray", {20, {{"var", "grid"}}, {{"var", "spacing"}}, 1, false, false, true},
+           "columns"),  // 7
+      json::parse(R"({"let": "wide", "value": {"array2d": [["a", "b", "c"]]}})"),
+      {{"let", "short"}, {"value", {7}}},
+      call("CreateMultilineTextFromTwoDArray", {20, {{"var", "wide"}}, {{"var", "short"}}}),  // 10
+      call("CreateMultilineTextFromOneDArray", {30, "not an array"}),                        // 11
+  });
+  EXPECT_EQ(answers[3]["result"], "A B N/A ");
+  EXPECT_EQ(answers[4]["result"], "A B  ");
+  ASSERT_TRUE(answers[7]["ok"].get<bool>()) << answers[7].dump();
+  EXPECT_EQ(answers[7]["result"].size(), 2u) << answers[7].dump();
+  // A spacing array too short for the third column: that column is still added at the second
+  // column's X, then the failure is shown and raised.
+  EXPECT_FALSE(answers[10]["ok"].get<bool>());
+  EXPECT_EQ(answers[10]["error"]["description"], "Unable to create multiline text object.");
+  EXPECT_EQ(answers[10]["messages"].size(), 1u) << answers[10].dump();
+  EXPECT_EQ(answers[11]["error"]["description"], "Unable to create multiline text object.");
+
+  json drawing = entities(copy);
+  std::vector<std::pair<double, std::string>> paper, model;
+  for (auto& e : drawing["paper"])
+    if (e["type"] == "MTEXT") paper.emplace_back(e["insert"][0].get<double>(), e["text"].get<std::string>());
+  for (auto& e : drawing["model"])
+    if (e["type"] == "MTEXT" && e["insert"][1] == 0.0)
+      model.emplace_back(e["insert"][0].get<double>(), e["text"].get<std::string>());
+  EXPECT_EQ(paper, (std::vector<std::pair<double, std::string>>{{0, "r0c0 r1c0 r2c0 "}, {5, "r0c1 N/A r2c1 "}}));
+  EXPECT_EQ(model, (std::vector<std::pair<double, std::string>>{{0, "a "}, {7, "b "}, {7, "c "}, {0, ""}}));
+}
+
+}  // namespace
+}  // namespace tlxtest
