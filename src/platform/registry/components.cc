@@ -1,6 +1,7 @@
 #include "platform/registry/components.h"
 
 #include "automation/collection.h"
+#include "platform/ado/ado.h"
 #include "platform/cad/drawing_application.h"
 
 namespace tlx {
@@ -9,6 +10,7 @@ void registerPlatformComponents() {
   static const bool done = [] {
     registerRuntimeClasses();
     registerDrawingApplication();
+    registerDataAccess();
     return true;
   }();
   (void)done;
