@@ -42,13 +42,14 @@ ptrdiff_t Cursor::nextLive(ptrdiff_t from, int step) const {
 bool Cursor::bof() const {
   checkOpen();
   if (editMode_ == adEditAdd) return false;
-  return store_.live() == 0 || pos_ < 0;
+  // A deleted current row keeps its place until the cursor moves.
+  return pos_ < 0 || (store_.live() == 0 && pos_ >= static_cast<ptrdiff_t>(store_.size()));
 }
 
 bool Cursor::eof() const {
   checkOpen();
   if (editMode_ == adEditAdd) return false;
-  return store_.live() == 0 || pos_ >= static_cast<ptrdiff_t>(store_.size());
+  return pos_ >= static_cast<ptrdiff_t>(store_.size()) || (store_.live() == 0 && pos_ < 0);
 }
 
 int32_t Cursor::absolutePosition() const {
