@@ -185,9 +185,9 @@ int16_t DatabaseTableToTextFile(const BStr& strDSN, const BStr& strSQL, const BS
   try {
     ReplacingFile file(strTextFile);
     writeRecords(rs, file.writer(), blnIncludeHeadings, strDelimiter, blnQuotes);
-    file.commit();
     callMethod(rs, "Close");
     callMethod(conn, "Close");
+    file.commit();  // last: a call that fails leaves no new file
     return 1;
   } catch (...) {
     closeQuietly(rs);
