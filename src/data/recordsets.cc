@@ -81,12 +81,14 @@ void fillArray(const ObjRef& rs, Variant& varArray, bool blnIncludeHeadings) {
 }
 
 // One line by the line rule: each text quoted if asked, delimiters between, CR LF after.
-void writeLine(TextWriter& out, clsConcat& line, const std::vector<BStr>& texts, const BStr& delimiter, bool quotes) {
-  for (size_t j = 0; j < texts.size(); ++j) {
+// A Null has no text form: appending it raises and the method ends through its trap.
+void writeLine(TextWriter& out, clsConcat& line, const std::vector<Variant>& values, const BStr& delimiter,
+               bool quotes) {
+  for (size_t j = 0; j < values.size(); ++j) {
     if (quotes) line.SConcat(u'"');
-    line.SConcat(texts[j].view());
+    line.SConcatText(values[j]);
     if (quotes) line.SConcat(u'"');
-    if (j + 1 < texts.size()) line.SConcat(delimiter.view());
+    if (j + 1 < values.size()) line.SConcat(delimiter.view());
   }
   out.writeLine(line.GetString().view());
   line.ReInit();
@@ -98,15 +100,14 @@ void writeRecords(const ObjRef& rs, TextWriter& out, bool headings, const BStr& 
   const int16_t fields = fieldCount(rs);
   std::vector<ObjRef> cols;
   for (int16_t j = 0; j < fields; ++j) cols.push_back(field(rs, j));
-  std::vector<BStr> texts(cols.size());
+  std::vector<Variant> values(cols.size());
   if (headings) {
-    for (size_t j = 0; j < cols.size(); ++j) texts[j] = toBStr(getProperty(cols[j], "Name"));
-    writeLine(out, line, texts, delimiter, quotes);
+    for (size_t j = 0; j < cols.size(); ++j) values[j] = getProperty(cols[j], "Name");
+    writeLine(out, line, values, delimiter, quotes);
   }
   while (!toBool(getProperty(rs, "EOF"))) {
-    // A Null has no text: toBStr refuses it and the method ends through its trap.
-    for (size_t j = 0; j < cols.size(); ++j) texts[j] = toBStr(getProperty(cols[j], "Value"));
-    writeLine(out, line, texts, delimiter, quotes);
+    for (size_t j = 0; j < cols.size(); ++j) values[j] = getProperty(cols[j], "Value");
+    writeLine(out, line, values, delimiter, quotes);
     callMethod(rs, "MoveNext");
   }
 }
