@@ -30,29 +30,44 @@ std::u16string connectionPart(std::u16string_view part) {
   return out + u"}";
 }
 
-// Continue-on-error steps: a new connection opened with the connection string.
-ObjRef openConnection(ErrorFrame& f, const BStr& dsn, const BStr& user, const BStr& password) {
-  ObjRef conn;
-  f.step([&] { conn = createObject("ADODB.Connection"); });
-  f.step([&] { callMethod(conn, "Open", {Variant(odbcConnectionString(dsn, user, password))}); });
-  return conn;
-}
-
-// The query recordset: client cursor, cache of 20, forward-only and read-only.
-ObjRef openQuery(ErrorFrame& f, const ObjRef& conn, const BStr& sql) {
-  ObjRef rs;
-  f.step([&] { rs = createObject("ADODB.Recordset"); });
-  f.step([&] { putProperty(rs, "CursorLocation", adUseClient); });
-  f.step([&] { putProperty(rs, "CacheSize", kCacheSize); });
-  f.step([&] { callMethod(rs, "Open", {Variant(sql), Variant(conn), adOpenForwardOnly, adLockReadOnly}); });
-  return rs;
-}
-
 // Closing on the way out of a trap: a failure here changes nothing more.
 void closeQuietly(const ObjRef& obj) {
   ErrorFrame f;
   f.step([&] { callMethod(obj, "Close"); });
 }
+
+// The connection and query recordset of the two database methods.
+struct DatabaseQuery {
+  enum Failure { kNone, kConnection, kQuery };
+
+  // Continue-on-error steps: a new connection opened with the connection string, then the query
+  // recordset (client cursor, cache of 20, forward-only, read-only). A query that fails to open
+  // closes the connection.
+  Failure open(const BStr& dsn, const BStr& user, const BStr& password, const BStr& sql) {
+    ErrorFrame f;
+    f.enter();
+    f.step([&] { conn = createObject("ADODB.Connection"); });
+    f.step([&] { callMethod(conn, "Open", {Variant(odbcConnectionString(dsn, user, password))}); });
+    if (f.pending()) return kConnection;
+    f.step([&] { rs = createObject("ADODB.Recordset"); });
+    f.step([&] { putProperty(rs, "CursorLocation", adUseClient); });
+    f.step([&] { putProperty(rs, "CacheSize", kCacheSize); });
+    f.step([&] { callMethod(rs, "Open", {Variant(sql), Variant(conn), adOpenForwardOnly, adLockReadOnly}); });
+    if (!f.pending()) return kNone;
+    closeQuietly(conn);
+    return kQuery;
+  }
+  void close() {
+    callMethod(rs, "Close");
+    callMethod(conn, "Close");
+  }
+  void closeAfterFailure() {
+    closeQuietly(rs);
+    closeQuietly(conn);
+  }
+
+  ObjRef conn, rs;
+};
 
 int16_t fieldCount(const ObjRef& rs) { return toI2(getProperty(objectOf(getProperty(rs, "Fields")), "Count")); }
 
@@ -121,24 +136,15 @@ BStr odbcConnectionString(std::u16string_view dsn, std::u16string_view user, std
 
 int16_t DatabaseTableToArray(const BStr& strDSN, const BStr& strSQL, Variant& varArray, const BStr& strUserID,
                              const BStr& strPassword, bool blnIncludeHeadings) {
-  ErrorFrame f;
-  f.enter();
   if (!varArray.isArray()) return -1;
-  ObjRef conn = openConnection(f, strDSN, strUserID, strPassword);
-  if (f.pending()) return -2;
-  ObjRef rs = openQuery(f, conn, strSQL);
-  if (f.pending()) {
-    closeQuietly(conn);
-    return -3;
-  }
+  DatabaseQuery q;
+  if (auto failed = q.open(strDSN, strUserID, strPassword, strSQL)) return failed == DatabaseQuery::kConnection ? -2 : -3;
   try {
-    fillArray(rs, varArray, blnIncludeHeadings);
-    callMethod(rs, "Close");
-    callMethod(conn, "Close");
+    fillArray(q.rs, varArray, blnIncludeHeadings);
+    q.close();
     return 1;
   } catch (...) {
-    closeQuietly(rs);
-    closeQuietly(conn);
+    q.closeAfterFailure();
     return -4;
   }
 }
@@ -174,25 +180,16 @@ int16_t RecordsetToTextFile(const ObjRef& objRecd, const BStr& strTextFile, bool
 int16_t DatabaseTableToTextFile(const BStr& strDSN, const BStr& strSQL, const BStr& strTextFile,
                                 const BStr& strUserID, const BStr& strPassword, bool blnIncludeHeadings,
                                 const BStr& strDelimiter, bool blnQuotes) {
-  ErrorFrame f;
-  f.enter();
-  ObjRef conn = openConnection(f, strDSN, strUserID, strPassword);
-  if (f.pending()) return -1;
-  ObjRef rs = openQuery(f, conn, strSQL);
-  if (f.pending()) {
-    closeQuietly(conn);
-    return -2;
-  }
+  DatabaseQuery q;
+  if (auto failed = q.open(strDSN, strUserID, strPassword, strSQL)) return failed == DatabaseQuery::kConnection ? -1 : -2;
   try {
     ReplacingFile file(strTextFile);
-    writeRecords(rs, file.writer(), blnIncludeHeadings, strDelimiter, blnQuotes);
-    callMethod(rs, "Close");
-    callMethod(conn, "Close");
+    writeRecords(q.rs, file.writer(), blnIncludeHeadings, strDelimiter, blnQuotes);
+    q.close();
     file.commit();  // last: a call that fails leaves no new file
     return 1;
   } catch (...) {
-    closeQuietly(rs);
-    closeQuietly(conn);
+    q.closeAfterFailure();
     return -3;
   }
 }
