@@ -193,6 +193,27 @@ TEST_P(Ado, DriverMessagesReachTheCaller) {
   EXPECT_THROW(getProperty(rs, "EOF"), ComError);
 }
 
+TEST_P(Ado, ClosingTheConnectionClosesItsRecordsets) {
+  db.sql("CREATE TABLE c (a integer); INSERT INTO c VALUES (1); INSERT INTO c VALUES (2);");
+  ObjRef conn = connect();
+  ObjRef fwd = objectOf(callMethod(conn, "Execute", {Variant("SELECT a FROM c")}));
+  ObjRef stat = open(conn, "c", 3, 3, 3);
+  ObjRef f = field(stat, 0);
+  callMethod(conn, "Close");
+  for (const ObjRef& rs : {fwd, stat}) {
+    EXPECT_EQ(toI4(getProperty(rs, "State")), 0);
+    EXPECT_EQ(errorOf([&] { getProperty(rs, "EOF"); }), hr::basicError(3704));
+  }
+  EXPECT_EQ(errorOf([&] { getProperty(f, "Value"); }), hr::basicError(3704));
+
+  // A recordset that opened its own connection from a string closes it with itself.
+  ObjRef own = newRecordset();
+  callMethod(own, "Open", {Variant("SELECT a FROM c"), Variant(("DSN=" + db.dsn + ";").c_str())});
+  ObjRef ownConn = objectOf(getProperty(own, "ActiveConnection"));
+  callMethod(own, "Close");
+  EXPECT_EQ(toI4(getProperty(ownConn, "State")), 0);
+}
+
 TEST_P(Ado, GetStringWritesRowsFromTheCurrentOne) {
   db.sql("CREATE TABLE g (a integer, b varchar(5)); INSERT INTO g VALUES (1, 'x'); INSERT INTO g VALUES (2, NULL);"
          "INSERT INTO g VALUES (3, 'z');");

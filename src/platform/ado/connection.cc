@@ -4,6 +4,7 @@
 #include "automation/registry.h"
 #include "automation/strings.h"
 #include "platform/ado/ado.h"
+#include "platform/ado/cursor.h"
 #include "platform/ado/odbc_rows.h"
 
 namespace tlx::ado {
@@ -135,8 +136,16 @@ void Connection::open(const Variant& cs, const Variant& user, const Variant& pas
   errors.clear();
 }
 
+void Connection::track(const std::shared_ptr<Cursor>& cursor) {
+  std::erase_if(cursors_, [](const std::weak_ptr<Cursor>& c) { return c.expired(); });
+  cursors_.push_back(cursor);
+}
+
 void Connection::close() {
   if (!isOpen()) raiseClosed();
+  for (auto& c : cursors_)
+    if (auto cursor = c.lock()) cursor->close();
+  cursors_.clear();
   link_->disconnect();
   link_.reset();
 }

@@ -8,6 +8,10 @@
 #include "platform/ado/odbc.h"
 
 namespace tlx::ado {
+class Cursor;
+}
+
+namespace tlx::ado {
 
 enum ObjectState : int32_t { adStateClosed = 0, adStateOpen = 1 };
 enum CursorLocation : int32_t { adUseServer = 2, adUseClient = 3 };
@@ -27,6 +31,8 @@ class Connection : public Object<Connection> {
   // The open link; raises when the connection is closed.
   const std::shared_ptr<odbc::Link>& link() const;
   Variant execute(const BStr& sql, Variant* recordsAffected);
+  // Recordsets open on this connection are closed with it.
+  void track(const std::shared_ptr<Cursor>& cursor);
 
   BStr connectionString;
   int32_t cursorLocation = adUseServer;
@@ -36,6 +42,7 @@ class Connection : public Object<Connection> {
 
  private:
   std::shared_ptr<odbc::Link> link_;
+  std::vector<std::weak_ptr<Cursor>> cursors_;
 };
 
 }  // namespace tlx::ado

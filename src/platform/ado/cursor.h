@@ -21,6 +21,12 @@ class Cursor {
   bool forwardOnly() const { return forwardOnly_; }
   bool closed = false;
   std::unique_ptr<TableWriter> writer;  // none: read-only
+  // Closed with its connection: lets go of the statement before the link goes.
+  void close() {
+    closed = true;
+    source_.reset();
+    writer.reset();
+  }
 
   bool bof() const;
   bool eof() const;

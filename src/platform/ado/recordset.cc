@@ -111,26 +111,31 @@ class Recordset : public Object<Recordset> {
     }
   }
 
-  bool isOpen() const { return cursor_ != nullptr; }
+  bool isOpen() const { return cursor_ && !cursor_->closed; }
   Cursor& cursor() const {
-    if (!cursor_) raiseClosed();
+    if (!isOpen()) raiseClosed();
     return *cursor_;
   }
   void requireClosed() const {
-    if (cursor_) raiseOpen();
+    if (isOpen()) raiseOpen();
   }
 
   void open(const Variant& source, const Variant& connection, const Variant& cursorType, const Variant& lockType);
   void openOn(std::unique_ptr<RowSource> rows, bool forwardOnly);
+  void openQuery();
   void close() {
-    cursor().closed = true;
+    cursor().close();
     cursor_.reset();
     fields_.reset();
+    // A connection opened from a connection string belongs to the recordset.
+    if (ownsConnection_) connection_->close();
+    if (ownsConnection_) connection_.reset();
+    ownsConnection_ = false;
   }
   void setConnection(const Variant& v);
   const ObjRef& fields() {
-    if (!fields_) fields_ = ObjRef(makeRef<Fields>(cursor_));
     cursor();
+    if (!fields_) fields_ = ObjRef(makeRef<Fields>(cursor_));
     return fields_;
   }
   BStr getString(const Variant& format, int32_t rows, const BStr& column, const BStr& row, const BStr& null);
@@ -145,12 +150,14 @@ class Recordset : public Object<Recordset> {
 
  private:
   Ref<Connection> connection_;
+  bool ownsConnection_ = false;
   std::shared_ptr<Cursor> cursor_;
   ObjRef fields_;
 };
 
 void Recordset::setConnection(const Variant& v) {
   requireClosed();
+  ownsConnection_ = false;
   if (v.isObject() && !v.obj()) {
     connection_.reset();
   } else if (v.isObject()) {
@@ -173,7 +180,21 @@ void Recordset::open(const Variant& src, const Variant& connection, const Varian
     auto own = makeRef<Connection>();
     own->open(Variant(connectionText), Variant::missing(), Variant::missing());
     connection_ = own;
+    ownsConnection_ = true;
   }
+  try {
+    openQuery();
+  } catch (...) {
+    if (ownsConnection_) {
+      connection_->close();
+      connection_.reset();
+      ownsConnection_ = false;
+    }
+    throw;
+  }
+}
+
+void Recordset::openQuery() {
   const std::shared_ptr<odbc::Link>& link = connection_->link();
   const bool table = namesTable(source);
   std::u16string sql = table ? u"SELECT * FROM " + std::u16string(source.view()) : std::u16string(source.view());
@@ -182,7 +203,7 @@ void Recordset::open(const Variant& src, const Variant& connection, const Varian
   std::unique_ptr<TableWriter> writer;
   if (lockType != adLockReadOnly) {
     if (table)
-      writer = std::make_unique<TableWriter>(link, source, false, query->columns());
+      writer = std::make_unique<TableWriter>(link, source, true, query->columns());
     else if (!query->baseTable().empty())
       writer = std::make_unique<TableWriter>(link, query->baseTable(), false, query->columns());
   }
@@ -196,6 +217,7 @@ void Recordset::openOn(std::unique_ptr<RowSource> rows, bool forwardOnly) {
   requireClosed();
   cursor_ = std::make_shared<Cursor>(std::move(rows), forwardOnly);
   fields_.reset();
+  if (connection_) connection_->track(cursor_);
 }
 
 // Text of the rows from the current one on; the cursor ends after the last row written.
