@@ -30,6 +30,7 @@ class DatabaseTest : public ::testing::TestWithParam<std::string> {
       std::filesystem::remove(db.file);
     } else {
       db = {"postgres", "pg", "", &PostgresServer::shared()};
+      db.server->ensureRunning();
       db.sql("DROP SCHEMA public CASCADE; CREATE SCHEMA public;");
     }
   }

@@ -54,26 +54,32 @@ constexpr const char* kPostgresDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbc
 // A PostgreSQL 15 cluster of its own in a temporary folder, listening on a free loopback port.
 class PostgresServer {
  public:
-  // One server for the whole test binary, started on first use.
+  // One server for the whole test process, started on first use.
   static PostgresServer& shared() {
     static PostgresServer server;
     return server;
   }
 
+  // The port is chosen now; the cluster is made and started by the first ensureRunning().
   PostgresServer() : dir_(makeTempDir("talvex-pg")) {
     port_ = freePort();
     if (geteuid() == 0) {
       shell("chown postgres " + dir_.string());
       runAs_ = "runuser -u postgres -- ";
     }
-    run(bin("initdb") + " -D " + data() + " -U postgres -A trust -E UTF8 --locale=C.UTF-8 --no-sync >/dev/null");
-    start();
-    run(bin("createdb") + " -h 127.0.0.1 -p " + std::to_string(port_) + " -U postgres talvex");
   }
   ~PostgresServer() {
     stop(true);
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
+  }
+
+  void ensureRunning() {
+    if (made_) return;
+    copyTemplate();
+    start();
+    run(bin("createdb") + " -h 127.0.0.1 -p " + std::to_string(port_) + " -U postgres talvex");
+    made_ = true;
   }
 
   void start() {
@@ -86,9 +92,9 @@ class PostgresServer {
   // "immediate" stops at once, as a crash would; "fast" rolls open work back cleanly.
   void stop(bool quietly = false, const char* mode = "fast") {
     if (!running_) return;
+    running_ = false;
     std::string cmd = bin("pg_ctl") + " -D " + data() + " -m " + mode + " stop >/dev/null 2>&1";
     if (quietly) std::system(cmd.c_str()); else run(cmd);
-    running_ = false;
   }
 
   int port() const { return port_; }
@@ -112,12 +118,23 @@ class PostgresServer {
   }
   static std::string bin(const char* tool) { return std::string("/usr/lib/postgresql/15/bin/") + tool; }
   std::string data() const { return (dir_ / "data").string(); }
+  // A fresh cluster costs seconds; one made by initdb is kept (per user) and copied, under a lock
+  // so that test processes running side by side make it once.
+  void copyTemplate() {
+    const std::string tmpl = "/tmp/talvex-pg15-template-" + std::to_string(geteuid());
+    const std::string make = "[ -f " + tmpl + "/data/PG_VERSION ] || { rm -rf " + tmpl + " && mkdir -p " + tmpl +
+                             " && chown " + (runAs_.empty() ? "$(id -u)" : "postgres") + " " + tmpl + " && " + runAs_ +
+                             bin("initdb") + " -D " + tmpl + "/data -U postgres -A trust -E UTF8 --locale=C.UTF-8 --no-sync >/dev/null; }";
+    shell("flock " + tmpl + ".lock -c " + shellQuote(make));
+    run("cp -a " + tmpl + "/data " + data());
+  }
   void run(const std::string& cmd) const { shell(runAs_ + cmd); }
 
   std::filesystem::path dir_;
   int port_ = 0;
   std::string runAs_;
   bool running_ = false;
+  bool made_ = false;
 };
 
 // A folder holding odbcinst.ini and odbc.ini for the DSNs of one test.
