@@ -1,6 +1,8 @@
 // The string builder: in-place appends into spare capacity.
 #include "automation/cls_concat.h"
 
+#include "automation/convert.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -62,6 +64,13 @@ void clsConcat::SConcat(char16_t c) {
   }
   buffer_.mutableData()[used_] = c;
   ++used_;
+}
+
+void clsConcat::SConcatText(const Variant& v) {
+  if (v.isString()) return SConcat(v.str().view());
+  char16_t number[kNumberChars];
+  if (size_t n = formatNumber(v, number)) return SConcat(std::u16string_view(number, n));
+  SConcat(toBStr(v).view());
 }
 
 }  // namespace tlx

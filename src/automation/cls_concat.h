@@ -17,6 +17,9 @@ class clsConcat {
   void SetString(const BStr& Source);  // Source becomes the whole content
   void SConcat(std::u16string_view Source);  // appends; a content past 2^31-1 raises overflow
   void SConcat(char16_t c);          // one character, the field-by-field splitter's step
+  // The value's text form (convert.h); numbers go in without a string built for them. A value
+  // without a text form (Null, an object) raises as toBStr does.
+  void SConcatText(const Variant& v);
 
   int32_t length() const { return used_; }
 

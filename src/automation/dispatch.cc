@@ -6,10 +6,15 @@ namespace tlx {
 
 std::vector<Variant> Dispatch::enumerate() { throw ComError(hr::basicError(438)); }
 
+namespace {
+// Member names are ASCII; folding them by hand keeps every late-bound call clear of the locale.
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+}  // namespace
+
 bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (asciiLower(a[i]) != asciiLower(b[i]))
       return false;
   return true;
 }

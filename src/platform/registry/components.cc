@@ -1,6 +1,7 @@
 #include "platform/registry/components.h"
 
 #include "automation/collection.h"
+#include "platform/ado/ado.h"
 #include "platform/cad/drawing_application.h"
 #include "platform/inet/inet_control.h"
 #include "platform/forms/form_controls.h"
@@ -13,6 +14,7 @@ void registerPlatformComponents() {
     registerDrawingApplication();
     registerInetControl();
     registerFormControls();
+    registerDataAccess();
     return true;
   }();
   (void)done;

@@ -1,0 +1,443 @@
+#include "platform/ado/odbc_rows.h"
+
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <limits>
+
+#include "automation/convert.h"
+#include "automation/strings.h"
+
+namespace tlx::ado {
+
+namespace {
+
+int32_t dataTypeOf(SQLSMALLINT sqlType) {
+  switch (sqlType) {
+    case SQL_BIT: return adBoolean;
+    case SQL_TINYINT: return adTinyInt;
+    case SQL_SMALLINT: return adSmallInt;
+    case SQL_INTEGER: return adInteger;
+    case SQL_BIGINT: return adBigInt;
+    case SQL_REAL: return adSingle;
+    case SQL_FLOAT:
+    case SQL_DOUBLE: return adDouble;
+    case SQL_DECIMAL: return adDecimal;
+    case SQL_NUMERIC: return adNumeric;
+    case SQL_TYPE_DATE:
+    case SQL_DATE: return adDBDate;
+    case SQL_TYPE_TIME:
+    case SQL_TIME: return adDBTime;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP: return adDBTimeStamp;
+    case SQL_CHAR: return adChar;
+    case SQL_VARCHAR: return adVarChar;
+    case SQL_LONGVARCHAR: return adLongVarChar;
+    case SQL_WCHAR: return adWChar;
+    case SQL_WVARCHAR: return adVarWChar;
+    case SQL_WLONGVARCHAR: return adLongVarWChar;
+    case SQL_BINARY: return adBinary;
+    case SQL_VARBINARY: return adVarBinary;
+    case SQL_LONGVARBINARY: return adLongVarBinary;
+    case SQL_GUID: return adGUID;
+    default: return adVarWChar;
+  }
+}
+
+bool isTextType(SQLSMALLINT t) {
+  return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
+         t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR || t == SQL_GUID;
+}
+
+BStr columnText(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMALLINT field) {
+  SQLWCHAR text[512] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLColAttributeW(stmt, col, field, text, sizeof text, &length, nullptr))) return {};
+  size_t n = std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR), 511);
+  return BStr(odbc::wideView(text, n));
+}
+
+// A decimal's text kept exactly: Currency when it has at most four decimals and fits, else the
+// text itself.
+Variant decimalValue(std::u16string_view text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+  __int128 scaled = 0;
+  int decimals = -1;
+  bool digits = false;
+  for (; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c == u'.' && decimals < 0) {
+      decimals = 0;
+      continue;
+    }
+    if (c < u'0' || c > u'9') return Variant(text);
+    digits = true;
+    if (decimals >= 0 && ++decimals > 4) {
+      if (c != u'0') return Variant(text);
+      continue;
+    }
+    scaled = scaled * 10 + (c - u'0');
+    if (scaled > std::numeric_limits<int64_t>::max()) return Variant(text);
+  }
+  if (!digits) return Variant(text);
+  for (int d = std::max(decimals, 0); d < 4; ++d) {
+    scaled *= 10;
+    if (scaled > std::numeric_limits<int64_t>::max()) return Variant(text);
+  }
+  return Variant(Currency{static_cast<int64_t>(negative ? -scaled : scaled)});
+}
+
+Variant integerValue(int64_t v, int32_t type) {
+  if (type == adSmallInt || type == adTinyInt) return Variant(static_cast<int16_t>(v));
+  if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<int32_t>(v));
+  if (std::abs(v) <= (int64_t(1) << 53)) return Variant(static_cast<double>(v));
+  return Variant(u16(std::to_string(v)));
+}
+
+// Reads a variable-length value in pieces into `buf` (elements of T); false for NULL.
+template <class Buffer>
+bool readPieces(const odbc::Statement& stmt, SQLUSMALLINT col, SQLSMALLINT cType, Buffer& buf, size_t& length) {
+  using Unit = typename Buffer::value_type;
+  const size_t terminator = cType == SQL_C_BINARY ? 0 : 1;
+  if (buf.size() < 256) buf.resize(256);
+  length = 0;
+  for (;;) {
+    const size_t room = buf.size() - length;
+    SQLLEN indicator = 0;
+    SQLRETURN rc = SQLGetData(stmt.handle(), col, cType, buf.data() + length,
+                              static_cast<SQLLEN>(room * sizeof(Unit)), &indicator);
+    if (rc == SQL_NO_DATA) return true;
+    stmt.raise(rc, "Reading a value");
+    if (indicator == SQL_NULL_DATA) return false;
+    const size_t got = room - terminator;
+    if (rc == SQL_SUCCESS || (indicator != SQL_NO_TOTAL && static_cast<size_t>(indicator) / sizeof(Unit) <= got)) {
+      length += static_cast<size_t>(indicator) / sizeof(Unit);
+      return true;
+    }
+    length += got;
+    size_t rest = indicator == SQL_NO_TOTAL ? buf.size() : static_cast<size_t>(indicator) / sizeof(Unit) - got;
+    buf.resize(length + rest + terminator);
+  }
+}
+
+template <class T>
+bool readFixed(const odbc::Statement& stmt, SQLUSMALLINT col, SQLSMALLINT cType, T& value) {
+  SQLLEN indicator = 0;
+  stmt.raise(SQLGetData(stmt.handle(), col, cType, &value, sizeof value, &indicator), "Reading a value");
+  return indicator != SQL_NULL_DATA;
+}
+
+double dateOf(const SQL_TIMESTAMP_STRUCT& t) {
+  return makeDate(t.year, t.month, t.day, t.hour, t.minute, t.second + t.fraction / 1e9);
+}
+
+}  // namespace
+
+QuerySource::QuerySource(std::shared_ptr<odbc::Link> link, std::u16string sql)
+    : link_(std::move(link)), stmt_(*link_), sql_(std::move(sql)) {
+  stmt_.execute(sql_);
+  describe();
+}
+
+void QuerySource::describe() {
+  const SQLSMALLINT n = stmt_.columnCount();
+  columns_.clear();
+  baseTable_ = {};
+  for (SQLUSMALLINT c = 1; c <= static_cast<SQLUSMALLINT>(n); ++c) {
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    stmt_.raise(SQLDescribeColW(stmt_.handle(), c, name, 256, &nameLength, &sqlType, &size, &digits, &nullable),
+                "Describing a column");
+    ColumnInfo info;
+    info.name = BStr(odbc::wideView(name, std::min<size_t>(static_cast<size_t>(nameLength), 255)));
+    info.sqlType = sqlType;
+    info.type = dataTypeOf(sqlType);
+    info.definedSize = static_cast<int32_t>(std::min<SQLULEN>(size, INT32_MAX));
+    info.precision = static_cast<uint8_t>(std::min<SQLULEN>(size, 255));
+    info.scale = static_cast<uint8_t>(std::max<SQLSMALLINT>(digits, 0));
+    info.baseColumn = columnText(stmt_.handle(), c, SQL_DESC_BASE_COLUMN_NAME);
+    if (info.baseColumn.empty()) info.baseColumn = info.name;
+    BStr table = columnText(stmt_.handle(), c, SQL_DESC_BASE_TABLE_NAME);
+    if (c == 1) baseTable_ = table;
+    else if (!(baseTable_ == table.view())) baseTable_ = {};
+    columns_.push_back(std::move(info));
+  }
+}
+
+void QuerySource::restart() {
+  stmt_.closeCursor();
+  stmt_.execute(sql_);
+}
+
+bool QuerySource::next(std::vector<Variant>& out) {
+  if (columns_.empty() || !stmt_.fetch()) return false;
+  for (SQLUSMALLINT c = 1; c <= columns_.size(); ++c) out.push_back(read(c, columns_[c - 1]));
+  return true;
+}
+
+Variant QuerySource::read(SQLUSMALLINT col, const ColumnInfo& info) {
+  switch (info.type) {
+    case adBoolean: {
+      unsigned char bit = 0;
+      return readFixed(stmt_, col, SQL_C_BIT, bit) ? Variant(bit != 0) : Variant::null();
+    }
+    case adTinyInt:
+    case adSmallInt:
+    case adInteger:
+    case adBigInt: {
+      SQLBIGINT v = 0;
+      return readFixed(stmt_, col, SQL_C_SBIGINT, v) ? integerValue(v, info.type) : Variant::null();
+    }
+    case adSingle: {
+      float v = 0;
+      return readFixed(stmt_, col, SQL_C_FLOAT, v) ? Variant(v) : Variant::null();
+    }
+    case adDouble: {
+      double v = 0;
+      return readFixed(stmt_, col, SQL_C_DOUBLE, v) ? Variant(v) : Variant::null();
+    }
+    case adDBDate: {
+      SQL_DATE_STRUCT d{};
+      return readFixed(stmt_, col, SQL_C_TYPE_DATE, d) ? Variant(Date{makeDate(d.year, d.month, d.day)})
+                                                       : Variant::null();
+    }
+    case adDBTime: {
+      SQL_TIME_STRUCT t{};
+      return readFixed(stmt_, col, SQL_C_TYPE_TIME, t) ? Variant(Date{makeDate(1899, 12, 30, t.hour, t.minute, t.second)})
+                                                       : Variant::null();
+    }
+    case adDBTimeStamp: {
+      SQL_TIMESTAMP_STRUCT t{};
+      return readFixed(stmt_, col, SQL_C_TYPE_TIMESTAMP, t) ? Variant(Date{dateOf(t)}) : Variant::null();
+    }
+    case adBinary:
+    case adVarBinary:
+    case adLongVarBinary: {
+      size_t n = 0;
+      if (!readPieces(stmt_, col, SQL_C_BINARY, bytes_, n)) return Variant::null();
+      auto array = std::make_unique<SafeArray>(std::vector<Bound>{{0, static_cast<int32_t>(n)}}, vtUI1);
+      for (size_t i = 0; i < n; ++i) array->elements()[i] = Variant(static_cast<uint8_t>(bytes_[i]));
+      return Variant(std::move(array));
+    }
+    default: {
+      size_t n = 0;
+      if (!readPieces(stmt_, col, SQL_C_WCHAR, text_, n)) return Variant::null();
+      std::u16string_view text(text_.data(), n);
+      if (info.type == adDecimal || info.type == adNumeric) return decimalValue(text);
+      return Variant(strings_.copy(text));
+    }
+  }
+}
+
+// ---- writing back ----
+
+namespace {
+
+// Values bound to one statement's parameters, kept alive until it has run.
+class Parameters {
+ public:
+  explicit Parameters(odbc::Statement& stmt) : stmt_(stmt) {}
+
+  void bind(const Variant& v, const ColumnInfo& col) {
+    Slot& s = slots_.emplace_back();
+    const SQLUSMALLINT index = static_cast<SQLUSMALLINT>(slots_.size());
+    SQLSMALLINT sqlType = col.sqlType ? col.sqlType : SQL_WVARCHAR;
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    SQLPOINTER data = nullptr;
+    SQLLEN bytes = 0;
+    SQLULEN size = col.definedSize > 0 ? static_cast<SQLULEN>(col.definedSize) : 1;
+    SQLSMALLINT digits = static_cast<SQLSMALLINT>(col.scale);
+    if (v.isNull() || v.isEmpty()) {
+      s.indicator = SQL_NULL_DATA;
+    } else if (v.isArray() && v.baseType() == vtUI1) {
+      for (const Variant& b : v.arrayRef().elements()) s.bytes.push_back(static_cast<char>(b.ui1()));
+      cType = SQL_C_BINARY;
+      data = s.bytes.data();
+      bytes = s.indicator = static_cast<SQLLEN>(s.bytes.size());
+      size = std::max<SQLULEN>(s.bytes.size(), 1);
+    } else if (v.type() == vtDate && !isTextType(sqlType)) {
+      const CivilTime t = splitDate(v.date());
+      s.stamp = {static_cast<SQLSMALLINT>(t.year), static_cast<SQLUSMALLINT>(t.month),
+                 static_cast<SQLUSMALLINT>(t.day), static_cast<SQLUSMALLINT>(t.hour),
+                 static_cast<SQLUSMALLINT>(t.minute), static_cast<SQLUSMALLINT>(t.second), 0};
+      cType = SQL_C_TYPE_TIMESTAMP;
+      data = &s.stamp;
+      bytes = s.indicator = sizeof s.stamp;
+      if (sqlType == SQL_TYPE_TIMESTAMP) size = 19, digits = 0;
+    } else if ((v.type() == vtI2 || v.type() == vtI4 || v.type() == vtUI1 || v.type() == vtBoolean) &&
+               !isTextType(sqlType)) {
+      s.integer = v.type() == vtBoolean ? (v.boolean() ? (sqlType == SQL_BIT ? 1 : -1) : 0) : toI4(v);
+      cType = SQL_C_SBIGINT;
+      data = &s.integer;
+      bytes = s.indicator = sizeof s.integer;
+    } else if ((v.type() == vtR4 || v.type() == vtR8) && !isTextType(sqlType)) {
+      s.real = toDouble(v);
+      cType = SQL_C_DOUBLE;
+      data = &s.real;
+      bytes = s.indicator = sizeof s.real;
+    } else {
+      s.text = v.type() == vtDate ? std::u16string(isoText(v.date())) : std::u16string(toBStr(v).view());
+      data = s.text.data();
+      bytes = s.indicator = static_cast<SQLLEN>(s.text.size() * sizeof(char16_t));
+      if (isTextType(sqlType)) size = std::max<SQLULEN>(s.text.size(), 1);
+    }
+    stmt_.raise(SQLBindParameter(stmt_.handle(), index, SQL_PARAM_INPUT, cType, sqlType, size, digits, data,
+                                 bytes, &s.indicator),
+                "Binding a value");
+  }
+
+ private:
+  static std::u16string isoText(double serial) {
+    const CivilTime t = splitDate(serial);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return std::u16string(u16(text).view());
+  }
+
+  struct Slot {
+    SQLLEN indicator = 0;
+    SQLBIGINT integer = 0;
+    double real = 0;
+    SQL_TIMESTAMP_STRUCT stamp{};
+    std::u16string text;
+    std::string bytes;
+  };
+  odbc::Statement& stmt_;
+  std::deque<Slot> slots_;  // stable addresses
+};
+
+using ParamList = std::vector<std::pair<const Variant*, size_t>>;  // value and its column
+
+SQLLEN run(odbc::Link& link, std::u16string sql, const ParamList& params, const std::vector<ColumnInfo>& cols) {
+  odbc::Statement stmt(link);
+  stmt.prepare(std::move(sql));
+  Parameters bound(stmt);
+  for (auto& [value, col] : params) bound.bind(*value, cols[col]);
+  stmt.executePrepared();
+  return stmt.rowCount();
+}
+
+[[noreturn]] void rowNotFound() {
+  throw ComError(hr::E_FAIL, "The row to change or delete is no longer in the table");
+}
+
+}  // namespace
+
+TableWriter::TableWriter(std::shared_ptr<odbc::Link> link, BStr table, bool quoted, std::vector<ColumnInfo> columns)
+    : link_(std::move(link)), table_(std::move(table)), columns_(std::move(columns)) {
+  sqlTable_ = quoted ? std::u16string(table_.view()) : quote(table_.view());
+}
+
+std::u16string TableWriter::quote(std::u16string_view name) {
+  const char16_t q = link_->identifierQuote();
+  if (q == u' ') return std::u16string(name);
+  std::u16string out(1, q);
+  for (char16_t c : name) {
+    if (c == q) out += q;
+    out += c;
+  }
+  out += q;
+  return out;
+}
+
+const std::vector<size_t>& TableWriter::keyColumns() {
+  if (keyKnown_) return key_;
+  keyKnown_ = true;
+  std::vector<BStr> keyNames;
+  {
+    odbc::Statement stmt(*link_);
+    std::u16string name(table_.view());
+    if (SQL_SUCCEEDED(SQLPrimaryKeysW(stmt.handle(), nullptr, 0, nullptr, 0, odbc::wide(name),
+                                      static_cast<SQLSMALLINT>(name.size())))) {
+      while (stmt.fetch()) {
+        SQLWCHAR column[256] = {};
+        SQLLEN length = 0;
+        if (SQL_SUCCEEDED(SQLGetData(stmt.handle(), 4, SQL_C_WCHAR, column, sizeof column, &length)) && length > 0)
+          keyNames.emplace_back(odbc::wideView(column, std::min<size_t>(static_cast<size_t>(length) / 2, 255)));
+      }
+    }
+  }
+  for (const BStr& k : keyNames)
+    for (size_t c = 0; c < columns_.size(); ++c)
+      if (equalsNoCase(columns_[c].baseColumn, k)) key_.push_back(c);
+  // A key that the recordset does not show all of cannot find a row.
+  hasKey_ = !key_.empty() && key_.size() == keyNames.size();
+  if (!hasKey_) {
+    key_.clear();
+    for (size_t c = 0; c < columns_.size(); ++c) key_.push_back(c);
+  }
+  return key_;
+}
+
+std::u16string TableWriter::where(const Variant* original, ParamList& params) {
+  std::u16string sql = u" WHERE ";
+  bool first = true;
+  for (size_t c : keyColumns()) {
+    if (!first) sql += u" AND ";
+    first = false;
+    sql += quote(columns_[c].baseColumn);
+    if (original[c].isNull() || original[c].isEmpty()) {
+      sql += u" IS NULL";
+    } else {
+      sql += u" = ?";
+      params.emplace_back(&original[c], c);
+    }
+  }
+  return sql;
+}
+
+void TableWriter::insert(const Variant* values, const std::vector<bool>& given) {
+  std::u16string names, marks;
+  ParamList params;
+  for (size_t c = 0; c < columns_.size(); ++c) {
+    if (!given[c]) continue;
+    if (!names.empty()) names += u", ", marks += u", ";
+    names += quote(columns_[c].baseColumn);
+    marks += u"?";
+    params.emplace_back(&values[c], c);
+  }
+  std::u16string sql = u"INSERT INTO " + sqlTable_;
+  sql += names.empty() ? u" DEFAULT VALUES" : u" (" + names + u") VALUES (" + marks + u")";
+  run(*link_, std::move(sql), params, columns_);
+}
+
+void TableWriter::update(const Variant* original, const Variant* values, const std::vector<bool>& changed) {
+  std::u16string sets;
+  ParamList params;
+  for (size_t c = 0; c < columns_.size(); ++c) {
+    if (!changed[c]) continue;
+    if (!sets.empty()) sets += u", ";
+    sets += quote(columns_[c].baseColumn) + u" = ?";
+    params.emplace_back(&values[c], c);
+  }
+  if (sets.empty()) return;
+  // Without a key, identical rows cannot be told apart: the row is taken out and put back changed.
+  if (keyColumns().size() == columns_.size() && !hasKey_) {
+    remove(original);
+    std::vector<bool> all(columns_.size(), true);
+    insert(values, all);
+    return;
+  }
+  std::u16string sql = u"UPDATE " + sqlTable_ + u" SET " + sets;
+  sql += where(original, params);
+  restoreCopies(run(*link_, std::move(sql), params, columns_), original);
+}
+
+void TableWriter::remove(const Variant* original) {
+  ParamList params;
+  std::u16string sql = u"DELETE FROM " + sqlTable_;
+  sql += where(original, params);
+  restoreCopies(run(*link_, std::move(sql), params, columns_), original);
+}
+
+void TableWriter::restoreCopies(SQLLEN affected, const Variant* original) {
+  if (affected == 0) rowNotFound();
+  const std::vector<bool> all(columns_.size(), true);
+  for (SQLLEN i = 1; i < affected; ++i) insert(original, all);
+}
+
+}  // namespace tlx::ado

@@ -1,0 +1,70 @@
+// Rows from an ODBC query, and changes written back to the table the rows came from.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "automation/bstr.h"
+#include "platform/ado/odbc.h"
+#include "platform/ado/rows.h"
+
+namespace tlx::ado {
+
+// The result of one SQL statement; the columns are described when it is executed.
+class QuerySource : public RowSource {
+ public:
+  QuerySource(std::shared_ptr<odbc::Link> link, std::u16string sql);
+
+  const std::vector<ColumnInfo>& columns() const override { return columns_; }
+  bool next(std::vector<Variant>& out) override;
+  void restart() override;
+
+  // The table every column comes from, when they share one (empty otherwise).
+  const BStr& baseTable() const { return baseTable_; }
+  bool hasResult() const { return !columns_.empty(); }
+  SQLLEN rowsAffected() { return stmt_.rowCount(); }
+
+ private:
+  void describe();
+  Variant read(SQLUSMALLINT col, const ColumnInfo& info);
+
+  std::shared_ptr<odbc::Link> link_;  // outlives the statement
+  odbc::Statement stmt_;
+  std::u16string sql_;
+  std::vector<ColumnInfo> columns_;
+  BStr baseTable_;
+  StringArena strings_;
+  std::u16string text_;    // reused for every text value
+  std::string bytes_;      // and for every binary one
+};
+
+// Writes inserted, changed and deleted rows to a base table with parameterised statements.
+// Rows are found by the table's primary key, or by all their values when it has none.
+class TableWriter {
+ public:
+  // `table` is named as the caller wrote it; `quoted` says whether it is already an identifier
+  // ready for SQL or a plain name that needs quoting.
+  TableWriter(std::shared_ptr<odbc::Link> link, BStr table, bool quoted, std::vector<ColumnInfo> columns);
+
+  void insert(const Variant* values, const std::vector<bool>& given);
+  void update(const Variant* original, const Variant* values, const std::vector<bool>& changed);
+  void remove(const Variant* original);
+
+ private:
+  std::u16string quote(std::u16string_view name);
+  std::u16string where(const Variant* original, std::vector<std::pair<const Variant*, size_t>>& params);
+  const std::vector<size_t>& keyColumns();
+  // Rows the statement touched beyond the one meant are identical copies: they are put back.
+  void restoreCopies(SQLLEN affected, const Variant* original);
+
+  std::shared_ptr<odbc::Link> link_;
+  BStr table_;
+  std::u16string sqlTable_;
+  std::vector<ColumnInfo> columns_;
+  std::vector<size_t> key_;
+  bool keyKnown_ = false;
+  bool hasKey_ = false;
+};
+
+}  // namespace tlx::ado

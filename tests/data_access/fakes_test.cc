@@ -1,0 +1,191 @@
+// The four methods against fake data-access objects that fail on a chosen member: which code
+// each failure gives, what is closed on the way out, and the calls made in their order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "automation/convert.h"
+#include "automation/registry.h"
+#include "automation/strings.h"
+#include "automation/test_objects.h"
+#include "data/data.h"
+#include "platform/registry/components.h"
+#include "support/databases.h"
+
+using namespace tlx;
+
+namespace {
+
+// What the fakes were asked, and which member fails on which of its calls (0 = the first).
+struct Script {
+  std::vector<std::string> log;
+  std::string failOn;
+  int failAt = 0;  // negative: every call
+  std::map<std::string, int> calls;
+  std::vector<std::vector<Variant>> rows = {{Variant(int32_t(1)), Variant(u"a")}, {Variant(int32_t(2)), Variant(u"b")}};
+
+  void note(const std::string& what, std::string_view member) {
+    log.push_back(what);
+    const int call = calls[std::string(member)]++;
+    if (!failOn.empty() && member == failOn && (call == failAt || failAt < 0)) throw ComError(hr::E_FAIL, "fake failure");
+  }
+};
+
+std::string shown(DispParams& p) {
+  std::string out;
+  for (Variant* v : p.positional) {
+    if (!out.empty()) out += ",";
+    out += v->isObject() ? "obj" : u8(toBStr(*v));
+  }
+  return out;
+}
+
+class FakeField : public Dispatch {
+ public:
+  FakeField(Script& s, const size_t& pos, int j) : s_(s), pos_(pos), j_(j) {}
+  Variant invoke(std::string_view member, InvokeKind, DispParams&) override {
+    s_.note(std::string(member), member);
+    if (member == "Name") return Variant(("f" + std::to_string(j_)).c_str());
+    return s_.rows.at(pos_).at(static_cast<size_t>(j_));
+  }
+
+ private:
+  Script& s_;
+  const size_t& pos_;
+  int j_;
+};
+
+class FakeFields : public Dispatch {
+ public:
+  explicit FakeFields(Script& s) : s_(s) {}
+  Variant invoke(std::string_view member, InvokeKind, DispParams&) override {
+    s_.note("fields." + std::string(member), member);
+    return Variant(int16_t(2));
+  }
+
+ private:
+  Script& s_;
+};
+
+class FakeRecordset : public Dispatch {
+ public:
+  explicit FakeRecordset(Script& s) : s_(s) {}
+  Variant invoke(std::string_view member, InvokeKind kind, DispParams& p) override {
+    std::string m(member);
+    s_.note((kind == InvokeKind::PropertyPut ? "rs." + m + "=" : "rs." + m + "(") + shown(p) +
+                (kind == InvokeKind::PropertyPut ? "" : ")"),
+            member);
+    if (m == "RecordCount") return Variant(static_cast<int32_t>(s_.rows.size()));
+    if (m == "Fields") return Variant(ObjRef(makeRef<FakeFields>(s_)));
+    if (m.empty()) return Variant(ObjRef(makeRef<FakeField>(s_, pos_, toI4(*p.positional[0]))));
+    if (m == "EOF") return Variant(pos_ >= s_.rows.size());
+    if (m == "MoveNext") ++pos_;
+    if (m == "MoveFirst") pos_ = 0;
+    return Variant();
+  }
+
+ private:
+  Script& s_;
+  size_t pos_ = 0;
+};
+
+class FakeConnection : public Dispatch {
+ public:
+  explicit FakeConnection(Script& s) : s_(s) {}
+  Variant invoke(std::string_view member, InvokeKind, DispParams& p) override {
+    s_.note("conn." + std::string(member) + "(" + shown(p) + ")", member);
+    return Variant();
+  }
+
+ private:
+  Script& s_;
+};
+
+class Fakes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    registerClass("ADODB.Connection", [this] { return ObjRef(makeRef<FakeConnection>(script)); });
+    registerClass("ADODB.Recordset", [this] { return ObjRef(makeRef<FakeRecordset>(script)); });
+    dir = tlxtest::makeTempDir("talvex-fakes");
+  }
+  void TearDown() override {
+    unregisterClass("ADODB.Connection");
+    unregisterClass("ADODB.Recordset");
+    std::filesystem::remove_all(dir);
+  }
+  int16_t toArray() { return DatabaseTableToArray(u"dsn", u"SELECT 1", array, u"me", u"pw", true); }
+  int16_t toFile() { return DatabaseTableToTextFile(u"dsn", u"SELECT 1", file(), u"me", u"pw", true, u",", false); }
+  BStr file() const { return u16((dir / "out.txt").string()); }
+  bool closedBoth() const {
+    auto has = [&](const std::string& s) { return std::find(script.log.begin(), script.log.end(), s) != script.log.end(); };
+    return has("rs.Close()") && has("conn.Close()");
+  }
+
+  Script script;
+  Variant array = Variant(SafeArray::vector(0));
+  std::filesystem::path dir;
+};
+
+TEST_F(Fakes, CallsGoOutInTheirOrder) {
+  EXPECT_EQ(toArray(), 1);
+  std::vector<std::string> start(script.log.begin(), script.log.begin() + 4);
+  EXPECT_EQ(start, (std::vector<std::string>{"conn.Open(DSN=dsn;UID=me;PWD=pw;)", "rs.CursorLocation=3",
+                                             "rs.CacheSize=20", "rs.Open(SELECT 1,obj,0,1)"}));
+  EXPECT_EQ(script.log.back(), "conn.Close()");
+  EXPECT_EQ(array.arrayRef().at(2, 1), Variant(u"b"));
+}
+
+TEST_F(Fakes, EachFailureHasItsCodeAndClosesWhatWasOpened) {
+  struct Case {
+    std::string member;
+    int at;
+    int16_t arrayCode, fileCode;
+  };
+  for (const Case& c : {Case{"Open", 0, -2, -1}, Case{"Open", 1, -3, -2}, Case{"MoveNext", 1, -4, -3},
+                        Case{"Value", 3, -4, -3}, Case{"Close", 0, -4, -3}}) {
+    SCOPED_TRACE(c.member + " " + std::to_string(c.at));
+    script = Script{};
+    script.failOn = c.member, script.failAt = c.at;
+    EXPECT_EQ(toArray(), c.arrayCode);
+    if (c.arrayCode == -4) EXPECT_TRUE(closedBoth());
+    if (c.arrayCode == -3) EXPECT_EQ(script.log.back(), "conn.Close()");
+    script = Script{};
+    script.failOn = c.member, script.failAt = c.at;
+    EXPECT_EQ(toFile(), c.fileCode);
+    if (c.fileCode == -3) EXPECT_TRUE(closedBoth());
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 0);
+  }
+}
+
+TEST_F(Fakes, TheHostsRecordsetIsRepositionedAndItsErrorReachesTheCaller) {
+  ObjRef rs = makeRef<FakeRecordset>(script);
+  script.failOn = "MoveNext";
+  EXPECT_EQ(RecordsetToArray(rs, array, false), -2);
+  EXPECT_EQ(script.log.back(), "rs.MoveFirst()");
+  script = Script{};
+  script.failOn = "MoveNext";
+  EXPECT_EQ(RecordsetToTextFile(rs, file(), false, u",", false), -1);
+  EXPECT_EQ(script.log.back(), "rs.MoveFirst()");
+  // The success path's last MoveFirst failing goes to the trap, whose own MoveFirst is not caught.
+  script = Script{};
+  script.failOn = "MoveFirst", script.failAt = 1;
+  EXPECT_EQ(RecordsetToArray(rs, array, false), -2);
+  script = Script{};
+  script.failOn = "MoveFirst", script.failAt = -1;
+  EXPECT_EQ(errorOf([&] { RecordsetToArray(rs, array, false); }), hr::E_FAIL);
+  EXPECT_EQ(errorOf([&] { RecordsetToTextFile(rs, file(), false, u",", false); }), hr::E_FAIL);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+}
+
+TEST(ConnectionString, OrdinaryPartsGoInUnchangedAndOthersAreBraced) {
+  EXPECT_EQ(odbcConnectionString(u"db", u"", u""), u"DSN=db;UID=;PWD=;");
+  EXPECT_EQ(odbcConnectionString(u"my db", u"ann", u"se cret="), u"DSN=my db;UID=ann;PWD=se cret=;");
+  EXPECT_EQ(odbcConnectionString(u"db", u"ann", u"a;b}c{"), u"DSN=db;UID=ann;PWD={a;b}}c{};");
+}
+
+}  // namespace
