@@ -4,9 +4,12 @@
 //                             JSON requests on standard input, one JSON answer per line
 //   talvex call METHOD ARG... one call with JSON arguments; prints the answer
 //   talvex methods [--json]   the type library: identifiers, signatures, which are built
+#include <pthread.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <string>
 
@@ -149,6 +152,30 @@ void usage() {
   std::cerr << "usage: talvex session [--max-line BYTES] [--max-depth N] | talvex call METHOD [ARG...] | talvex methods [--json]\n";
 }
 
+// Values are decoded and encoded recursively, as deep as --max-depth allows: the commands run on
+// a thread whose stack has room for that, whatever the frame sizes of the build (sanitizers
+// triple them). Only the pages used are ever touched.
+int onLargeStack(const Limits& limits, const std::function<int()>& body) {
+  const size_t bytes = (size_t(8) << 20) + size_t(limits.maxDepth) * (32 << 10);
+  struct Job {
+    const std::function<int()>* body;
+    int result;
+  } job{&body, 1};
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_t thread;
+  const bool started = pthread_attr_setstacksize(&attr, bytes) == 0 &&
+                       pthread_create(&thread, &attr, [](void* p) -> void* {
+                         auto* j = static_cast<Job*>(p);
+                         j->result = (*j->body)();
+                         return nullptr;
+                       }, &job) == 0;
+  pthread_attr_destroy(&attr);
+  if (!started) return body();
+  pthread_join(thread, nullptr);
+  return job.result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,17 +184,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string command = argv[1];
-  try {
-    if (command == "session") {
-      Limits limits;
-      return readLimits(argc, argv, limits) ? runSession(limits) : 2;
+  Limits limits;
+  if (command == "session" && !readLimits(argc, argv, limits)) return 2;
+  return onLargeStack(limits, [&] {
+    try {
+      if (command == "session") return runSession(limits);
+      if (command == "call") return runCall(argc, argv);
+      if (command == "methods") return runMethods(argc > 2 && std::string(argv[2]) == "--json");
+    } catch (const std::exception& e) {
+      std::cerr << "talvex: " << e.what() << '\n';
+      return 1;
     }
-    if (command == "call") return runCall(argc, argv);
-    if (command == "methods") return runMethods(argc > 2 && std::string(argv[2]) == "--json");
-  } catch (const std::exception& e) {
-    std::cerr << "talvex: " << e.what() << '\n';
-    return 1;
-  }
-  usage();
-  return 2;
+    usage();
+    return 2;
+  });
 }

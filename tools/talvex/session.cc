@@ -52,9 +52,11 @@ std::vector<int32_t> lowerBounds(const json& tagged, size_t dims) {
 double parseIsoDate(const std::string& text) {
   int y, mo, d, h = 0, mi = 0;
   double s = 0;
-  int n = std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &s);
+  // Widths keep the numbers from overflowing; dates run from the year 100 to 9999.
+  int n = std::sscanf(text.c_str(), "%5d-%2d-%2dT%2d:%2d:%lf", &y, &mo, &d, &h, &mi, &s);
   if (n == 3 || n == 6) {
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s >= 60)
+    if (y < 100 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
+        !(s >= 0 && s < 60))
       malformed("date out of range: " + text);
     return makeDate(y, mo, d, h, mi, s);
   }
