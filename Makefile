@@ -1,4 +1,4 @@
-# Front door: `make demo`, `make test`, `make bench`, `make sanitize`.
+# Front door: `make demo`, `make test`, `make bench`, `make sanitize`, `make fuzz`.
 # `demo` and `test` first run scripts/setup, which installs missing Debian packages and
 # configures the build tree; both are idempotent.
 
@@ -7,7 +7,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CTEST_ARGS ?=
 
-.PHONY: all setup build test demo bench sanitize clean
+.PHONY: all setup build test demo bench sanitize fuzz clean
 
 all: build
 
@@ -39,5 +39,10 @@ sanitize: setup
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
+# libFuzzer targets (clang, ASan + UBSan) in build-fuzz, each run for FUZZ_SECONDS; a finding fails.
+FUZZ_SECONDS ?= 60
+fuzz: setup
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run
+
 clean:
-	rm -rf $(BUILD) build-release build-asan
+	rm -rf $(BUILD) build-release build-asan build-fuzz

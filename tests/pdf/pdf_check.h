@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "pdf/pdf_structure.h"
+
 namespace pdftest {
 
 namespace fs = std::filesystem;
@@ -97,57 +99,11 @@ inline std::vector<std::string> lines(const std::string& page) {
   return out;
 }
 
-inline long long numberAt(const std::string& s, size_t pos) {
-  return std::strtoll(s.c_str() + pos, nullptr, 10);
-}
-
-// Checks what a reader relies on: "startxref" names the "xref" line, every entry's offset is the
-// first byte of "<n> 0 obj", every stream's length object holds the stream's exact byte count.
+// Checks what a reader relies on (see pdf_structure.h).
 inline ::testing::AssertionResult wellFormed(const std::string& pdf) {
-  auto failure = [] { return ::testing::AssertionFailure(); };
-  if (pdf.rfind("%PDF-1.2\r", 0) != 0) return failure() << "no header";
-  const std::string tail = "\r%%EOF\r";
-  if (pdf.size() < tail.size() || pdf.compare(pdf.size() - tail.size(), tail.size(), tail) != 0)
-    return failure() << "does not end with %%EOF";
-  size_t sx = pdf.rfind("\rstartxref\r");
-  if (sx == std::string::npos) return failure() << "no startxref";
-  long long xref = numberAt(pdf, sx + 11);
-  if (xref < 0 || static_cast<size_t>(xref) >= pdf.size() || pdf.compare(xref, 5, "xref\r") != 0)
-    return failure() << "startxref " << xref << " does not point at xref";
-  size_t pos = xref + 5;
-  if (pdf.compare(pos, 2, "0 ") != 0) return failure() << "no subsection";
-  long long count = numberAt(pdf, pos + 2);
-  pos = pdf.find('\r', pos) + 1;
-  if (pdf.compare(pos, 20, "0000000000 65535 f \r") != 0) return failure() << "bad free entry";
-  pos += 20;
-  std::vector<long long> offsets(count, 0);
-  for (long long n = 1; n < count; ++n, pos += 20) {
-    if (pdf.compare(pos + 10, 10, " 00000 n \r") != 0) return failure() << "bad entry " << n;
-    offsets[n] = numberAt(pdf, pos);
-    std::string head = std::to_string(n) + " 0 obj\r";
-    if (offsets[n] <= 0 || static_cast<size_t>(offsets[n]) >= pdf.size() ||
-        pdf.compare(offsets[n], head.size(), head) != 0)
-      return failure() << "offset of object " << n << " (" << offsets[n] << ") misses it";
-  }
-  if (pdf.compare(pos, 8, "trailer\r") != 0) return failure() << "no trailer after the table";
-  if (pdf.find("/Size " + std::to_string(count) + "\r", pos) == std::string::npos)
-    return failure() << "/Size differs from the table";
-  // Streams: "/Length <k> 0 R" and object k holds the byte count between "stream\r\n" and
-  // "endstream".
-  size_t at = 0;
-  while ((at = pdf.find("/Length ", at)) != std::string::npos) {
-    long long lengthObject = numberAt(pdf, at + 8);
-    size_t data = pdf.find("stream\r\n", at);
-    size_t end = pdf.find("endstream\r", data);
-    if (data == std::string::npos || end == std::string::npos) return failure() << "open stream";
-    data += 8;
-    if (lengthObject <= 0 || lengthObject >= count) return failure() << "bad /Length object";
-    size_t value = pdf.find('\r', offsets[lengthObject]) + 1;
-    if (numberAt(pdf, value) != static_cast<long long>(end - data))
-      return failure() << "stream length of object " << lengthObject << " is wrong";
-    at = end;
-  }
-  return ::testing::AssertionSuccess();
+  const std::string fault = structureFault(pdf);
+  if (fault.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << fault;
 }
 
 // The strings shown by "T* (...\r\n) Tj", page by page, as written (still escaped).

@@ -1,9 +1,15 @@
 // talvex: the command-line host of the TALVEX control.
 //
-//   talvex session            JSON requests on standard input, one JSON answer per line
+//   talvex session [--max-line BYTES] [--max-depth N]
+//                             JSON requests on standard input, one JSON answer per line
 //   talvex call METHOD ARG... one call with JSON arguments; prints the answer
 //   talvex methods [--json]   the type library: identifiers, signatures, which are built
+#include <pthread.h>
+
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <string>
 
@@ -13,6 +19,7 @@
 #include "automation/strings.h"
 #include "control/talvex.h"
 #include "control/type_library.h"
+#include "line_reader.h"
 #include "session.h"
 
 using namespace tlx;
@@ -20,17 +27,56 @@ using namespace tlx::host;
 
 namespace {
 
-void printLine(const Answer& answer) {
+// False when standard output no longer takes answers.
+bool printLine(const Answer& answer) {
   std::cout << answer.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
+  return static_cast<bool>(std::cout);
 }
 
-int runSession() {
-  Session session;
+// "--max-line BYTES" and "--max-depth N"; false (with a message) on anything else.
+bool readLimits(int argc, char** argv, Limits& limits) {
+  for (int i = 2; i < argc; ++i) {
+    const std::string option = argv[i];
+    char* end = nullptr;
+    const long long n = i + 1 < argc ? std::strtoll(argv[i + 1], &end, 10) : 0;
+    if ((option != "--max-line" && option != "--max-depth") || !end || *end || n < 1 ||
+        (option == "--max-depth" && n > 5000)) {
+      std::cerr << "talvex session: expected --max-line BYTES or --max-depth N (1 to 5000), not \""
+                << option << "\"\n";
+      return false;
+    }
+    if (option == "--max-line") limits.maxLineBytes = static_cast<size_t>(n);
+    else limits.maxDepth = static_cast<int>(n);
+    ++i;
+  }
+  return true;
+}
+
+int runSession(const Limits& limits) {
+  // A reader that went away shows as a failed write (and a message), not as a silent signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  Session session(limits);
+  LineReader reader(stdin, limits.maxLineBytes);
   std::string line;
-  while (std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.find_first_not_of(" \t") == std::string::npos) continue;
-    printLine(session.handleLine(line));
+  for (;;) {
+    const LineReader::Result got = reader.next(line);
+    if (got == LineReader::End) break;
+    Answer answer;
+    if (got == LineReader::TooLong) {
+      answer = Session::malformedLine(fmt::format("line longer than {} bytes (see --max-line)", limits.maxLineBytes));
+    } else {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.find_first_not_of(" \t") == std::string::npos) continue;
+      answer = session.handleLine(line);
+    }
+    if (!printLine(answer)) {
+      std::cerr << "talvex session: standard output is closed; session ended\n";
+      return 1;
+    }
+  }
+  if (std::ferror(stdin)) {
+    std::cerr << "talvex session: standard input could not be read; session ended\n";
+    return 1;
   }
   return 0;
 }
@@ -47,6 +93,10 @@ int runCall(int argc, char** argv) {
   json request{{"call", argv[2]}, {"args", json::array()}};
   for (int i = 3; i < argc; ++i) {
     const std::string name = fmt::format("arg{}", i - 2);
+    if (nestsDeeperThan(argv[i], session.limits().maxDepth)) {
+      printLine(Session::malformedLine(fmt::format("{} nests deeper than {} levels", name, session.limits().maxDepth)));
+      return 1;
+    }
     json value = json::parse(argv[i], nullptr, false);
     if (value.is_discarded()) value = std::string(argv[i]);
     Answer let = session.handle(json{{"let", name}, {"value", value}});
@@ -99,7 +149,31 @@ int runMethods(bool asJson) {
 }
 
 void usage() {
-  std::cerr << "usage: talvex session | talvex call METHOD [ARG...] | talvex methods [--json]\n";
+  std::cerr << "usage: talvex session [--max-line BYTES] [--max-depth N] | talvex call METHOD [ARG...] | talvex methods [--json]\n";
+}
+
+// Values are decoded and encoded recursively, as deep as --max-depth allows: the commands run on
+// a thread whose stack has room for that, whatever the frame sizes of the build (sanitizers
+// triple them). Only the pages used are ever touched.
+int onLargeStack(const Limits& limits, const std::function<int()>& body) {
+  const size_t bytes = (size_t(8) << 20) + size_t(limits.maxDepth) * (32 << 10);
+  struct Job {
+    const std::function<int()>* body;
+    int result;
+  } job{&body, 1};
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_t thread;
+  const bool started = pthread_attr_setstacksize(&attr, bytes) == 0 &&
+                       pthread_create(&thread, &attr, [](void* p) -> void* {
+                         auto* j = static_cast<Job*>(p);
+                         j->result = (*j->body)();
+                         return nullptr;
+                       }, &job) == 0;
+  pthread_attr_destroy(&attr);
+  if (!started) return body();
+  pthread_join(thread, nullptr);
+  return job.result;
 }
 
 }  // namespace
@@ -110,14 +184,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string command = argv[1];
-  try {
-    if (command == "session") return runSession();
-    if (command == "call") return runCall(argc, argv);
-    if (command == "methods") return runMethods(argc > 2 && std::string(argv[2]) == "--json");
-  } catch (const std::exception& e) {
-    std::cerr << "talvex: " << e.what() << '\n';
-    return 1;
-  }
-  usage();
-  return 2;
+  Limits limits;
+  if (command == "session" && !readLimits(argc, argv, limits)) return 2;
+  return onLargeStack(limits, [&] {
+    try {
+      if (command == "session") return runSession(limits);
+      if (command == "call") return runCall(argc, argv);
+      if (command == "methods") return runMethods(argc > 2 && std::string(argv[2]) == "--json");
+    } catch (const std::exception& e) {
+      std::cerr << "talvex: " << e.what() << '\n';
+      return 1;
+    }
+    usage();
+    return 2;
+  });
 }

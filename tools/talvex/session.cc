@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -51,9 +52,11 @@ std::vector<int32_t> lowerBounds(const json& tagged, size_t dims) {
 double parseIsoDate(const std::string& text) {
   int y, mo, d, h = 0, mi = 0;
   double s = 0;
-  int n = std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &s);
+  // Widths keep the numbers from overflowing; dates run from the year 100 to 9999.
+  int n = std::sscanf(text.c_str(), "%5d-%2d-%2dT%2d:%2d:%lf", &y, &mo, &d, &h, &mi, &s);
   if (n == 3 || n == 6) {
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s >= 60)
+    if (y < 100 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
+        !(s >= 0 && s < 60))
       malformed("date out of range: " + text);
     return makeDate(y, mo, d, h, mi, s);
   }
@@ -69,6 +72,23 @@ std::string isoDate(double serial) {
   return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
+// The start of a value, for a message about it.
+std::string excerpt(const json& v) {
+  std::string text = v.dump(-1, ' ', false, json::error_handler_t::replace);
+  return text.size() <= 80 ? text : text.substr(0, 80) + "...";
+}
+
+// Arrays within arrays: 0 for a scalar. Stops counting past `limit`.
+int arrayDepth(const Variant& v, int limit) {
+  if (!v.isArray() || !v.array() || limit < 0) return 0;
+  int deepest = 0;
+  for (const Variant& e : v.array()->elements()) {
+    deepest = std::max(deepest, arrayDepth(e, limit - 1));
+    if (deepest > limit) break;
+  }
+  return deepest + 1;
+}
+
 // A double as JSON: plain when it reads back as a Double, tagged otherwise.
 json doubleJson(double d, const char* tag) {
   if (!std::isfinite(d)) return json{{tag, std::isnan(d) ? "NaN" : (d > 0 ? "Infinity" : "-Infinity")}};
@@ -78,7 +98,26 @@ json doubleJson(double d, const char* tag) {
 
 }  // namespace
 
-Session::Session() : control_(makeRef<TALVEX>(site_)) {}
+bool nestsDeeperThan(std::string_view text, int maxDepth) {
+  int depth = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > maxDepth) return true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
+}
+
+Session::Session(Limits limits) : limits_(limits), control_(makeRef<TALVEX>(site_)) {}
 
 Session::~Session() {
   vars_.clear();
@@ -87,7 +126,14 @@ Session::~Session() {
 
 // ---- values -------------------------------------------------------------------------------
 
-Variant Session::fromJson(const json& v) {
+Variant Session::fromJson(const json& v) { return fromJson(v, 0); }
+
+// `depth`: how many arrays hold this value.
+Variant Session::fromJson(const json& v, int depth) {
+  auto element = [&](const json& e) {
+    if (depth >= limits_.maxDepth) malformed(fmt::format("arrays nest deeper than {} levels", limits_.maxDepth));
+    return fromJson(e, depth + 1);
+  };
   switch (v.type()) {
     case json::value_t::null: return Variant::null();
     case json::value_t::boolean: return Variant(v.get<bool>());
@@ -104,7 +150,7 @@ Variant Session::fromJson(const json& v) {
     case json::value_t::number_float: return Variant(v.get<double>());
     case json::value_t::array: {
       auto a = SafeArray::vector(static_cast<int32_t>(v.size()));
-      for (size_t i = 0; i < v.size(); ++i) a->at(static_cast<int32_t>(i)) = fromJson(v[i]);
+      for (size_t i = 0; i < v.size(); ++i) a->at(static_cast<int32_t>(i)) = element(v[i]);
       return Variant(std::move(a));
     }
     case json::value_t::object: break;
@@ -150,6 +196,10 @@ Variant Session::fromJson(const json& v) {
     if (!v["var"].is_string()) malformed("\"var\" needs a variable name");
     auto it = vars_.find(v["var"].get<std::string>());
     if (it == vars_.end()) malformed("no session variable \"" + v["var"].get<std::string>() + "\"");
+    // A variable placed inside an array: the whole must stay within the limit, or a few
+    // requests could stack one variable into itself past it.
+    if (depth + arrayDepth(it->second, limits_.maxDepth) > limits_.maxDepth)
+      malformed(fmt::format("arrays nest deeper than {} levels", limits_.maxDepth));
     return it->second;
   }
   if (v.contains("obj")) {
@@ -166,7 +216,7 @@ Variant Session::fromJson(const json& v) {
     if (!items.is_array()) malformed("\"array\" needs a JSON array or null");
     auto lb = lowerBounds(v, 1);
     auto a = SafeArray::vector(static_cast<int32_t>(items.size()), lb[0]);
-    for (size_t i = 0; i < items.size(); ++i) a->at(lb[0] + static_cast<int32_t>(i)) = fromJson(items[i]);
+    for (size_t i = 0; i < items.size(); ++i) a->at(lb[0] + static_cast<int32_t>(i)) = element(items[i]);
     return Variant(std::move(a));
   }
   if (v.contains("array2d")) {
@@ -180,7 +230,7 @@ Variant Session::fromJson(const json& v) {
         std::vector<Bound>{{lb[0], static_cast<int32_t>(rows.size())}, {lb[1], static_cast<int32_t>(cols)}});
     for (size_t r = 0; r < rows.size(); ++r)
       for (size_t c = 0; c < cols; ++c)
-        a->at(lb[0] + static_cast<int32_t>(r), lb[1] + static_cast<int32_t>(c)) = fromJson(rows[r][c]);
+        a->at(lb[0] + static_cast<int32_t>(r), lb[1] + static_cast<int32_t>(c)) = element(rows[r][c]);
     return Variant(std::move(a));
   }
   if (v.contains("array3d")) {
@@ -204,10 +254,10 @@ Variant Session::fromJson(const json& v) {
     for (size_t i = 0; i < n1; ++i)
       for (size_t j = 0; j < n2; ++j)
         for (size_t k = 0; k < n3; ++k)
-          a->at(lb[0] + int32_t(i), lb[1] + int32_t(j), lb[2] + int32_t(k)) = fromJson(planes[i][j][k]);
+          a->at(lb[0] + int32_t(i), lb[1] + int32_t(j), lb[2] + int32_t(k)) = element(planes[i][j][k]);
     return Variant(std::move(a));
   }
-  malformed("unknown value form " + v.dump());
+  malformed("unknown value form " + excerpt(v));
 }
 
 std::string Session::objectName(const ObjRef& obj, const std::string& preferredName) {
@@ -448,17 +498,24 @@ Answer Session::handle(const json& request) {
   return answer;
 }
 
+Answer Session::malformedLine(const std::string& why) {
+  Answer answer{{"ok", false}};
+  answer["error"] = {{"number", hr::E_INVALIDARG}, {"description", "Malformed request: " + why}};
+  answer["vars"] = Answer::object();
+  answer["messages"] = Answer::array();
+  return answer;
+}
+
 Answer Session::handleLine(const std::string& line) {
+  if (line.size() > limits_.maxLineBytes)
+    return malformedLine(fmt::format("line longer than {} bytes", limits_.maxLineBytes));
+  if (nestsDeeperThan(line, limits_.maxDepth))
+    return malformedLine(fmt::format("brackets nest deeper than {} levels", limits_.maxDepth));
   json request;
   try {
     request = json::parse(line);
-  } catch (const json::parse_error& e) {
-    Answer answer{{"ok", false}};
-    answer["error"] = {{"number", hr::E_INVALIDARG},
-                       {"description", std::string("Malformed request: not a JSON line (") + e.what() + ")"}};
-    answer["vars"] = Answer::object();
-    answer["messages"] = Answer::array();
-    return answer;
+  } catch (const json::exception& e) {  // also numbers too large for a double ("1e400")
+    return malformedLine(std::string("not a JSON line (") + e.what() + ")");
   }
   return handle(request);
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -27,14 +28,27 @@ class MalformedRequest : public std::runtime_error {
 // Session variables that a request touched, with their values before it (none: new).
 using Before = std::map<std::string, std::optional<Variant>>;
 
+// What one request may hold. Deeper nesting would exhaust the stack of the recursive value
+// conversions; the line limit bounds the memory a single request can claim.
+struct Limits {
+  size_t maxLineBytes = size_t(32) << 20;
+  int maxDepth = 1000;  // brackets in a request line, and arrays within arrays in a value
+};
+
+// True when brackets ([ and {) outside strings nest deeper than `maxDepth`.
+bool nestsDeeperThan(std::string_view jsonText, int maxDepth);
+
 class Session {
  public:
-  Session();
+  explicit Session(Limits limits = {});
   ~Session();
 
   // One request line to one answer (never throws).
   Answer handleLine(const std::string& line);
   Answer handle(const json& request);
+  // The answer to a request that cannot be read at all.
+  static Answer malformedLine(const std::string& why);
+  const Limits& limits() const { return limits_; }
 
   // Values between JSON and Variants, in the tagged forms of the protocol.
   Variant fromJson(const json& value);
@@ -44,6 +58,7 @@ class Session {
   CliSite& site() { return site_; }
 
  private:
+  Variant fromJson(const json& value, int depth);
   Answer run(const json& request, Before& before);
   Variant callControl(const json& request, std::deque<Variant>& temps, Before& before);
   Variant callObject(const json& request, std::deque<Variant>& temps, Before& before);
@@ -53,6 +68,7 @@ class Session {
   DispParams params(const json& request, std::deque<Variant>& temps, Before& before);
   std::string objectName(const ObjRef& obj, const std::string& preferredName);
 
+  Limits limits_;
   CliSite site_;
   ObjRef control_;
   std::map<std::string, Variant> vars_;

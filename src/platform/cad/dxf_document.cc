@@ -439,12 +439,14 @@ const BlockDef* Document::block(std::string_view name) const {
 
 Box Document::blockExtents(std::string_view name, int depth) const {
   if (depth > 16) return {};  // nested too deep, or a block that contains itself
-  std::string key = upper(trim(name));
+  // Kept per depth: what lies below a block depends on how deep it sits, and without the cache a
+  // block that inserts itself several times would be measured exponentially often.
+  std::string key = upper(trim(name)) + '\n' + std::to_string(depth);
   if (auto it = blockBoxes_.find(key); it != blockBoxes_.end()) return it->second;
   Box box;
   if (const BlockDef* b = block(name))
     for (auto& e : b->entities) e->extents(*this, box, depth);
-  if (depth <= 1) blockBoxes_[key] = box;
+  blockBoxes_[key] = box;
   return box;
 }
 

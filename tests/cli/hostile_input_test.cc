@@ -1,0 +1,172 @@
+// The session host fed what no well-behaved client sends: every line gets a clear answer or the
+// host ends cleanly with a message; nothing crashes, hangs or holds memory without bound.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+
+#include "support/talvex_session.h"
+
+namespace {
+
+using nlohmann::json;
+using tlxtest::ProcessResult;
+using tlxtest::runHost;
+
+std::vector<json> answersOf(const ProcessResult& r) {
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return tlxtest::parseAnswers(r.out);
+}
+
+std::string description(const json& answer) { return answer["error"]["description"].get<std::string>(); }
+
+bool refused(const json& answer, const std::string& why) {
+  return answer["ok"] == false && description(answer).find("Malformed request: " + why) != std::string::npos;
+}
+
+std::string nested(int depth, const std::string& inner = "1") {
+  return std::string(depth, '[') + inner + std::string(depth, ']');
+}
+
+std::string let(const std::string& name, const std::string& value) {
+  return R"({"let":")" + name + R"(","value":)" + value + "}";
+}
+
+TEST(HostileInput, DeepNestingIsRefusedUpToTheLimitAndConfigurable) {
+  auto a = answersOf(runHost({"session"}, let("deep", nested(100000)) + "\n" + nested(100000) + "\n" +
+                                              let("ok", nested(999)) + "\n" +
+                                              let("objects", std::string(5000, '{') + std::string(5000, '}')) +
+                                              "\n" + R"({"call":"AboutBox"})" + "\n"));
+  ASSERT_EQ(a.size(), 5u);
+  EXPECT_TRUE(refused(a[0], "brackets nest deeper than 1000 levels")) << a[0];
+  EXPECT_TRUE(refused(a[1], "brackets nest deeper than 1000 levels")) << a[1];
+  EXPECT_TRUE(a[2]["ok"]) << "999 arrays inside the request object are within the limit";
+  EXPECT_TRUE(refused(a[3], "brackets nest deeper")) << a[3];
+  EXPECT_TRUE(a[4]["ok"]);
+
+  auto b = answersOf(runHost({"session", "--max-depth", "5000"}, let("deep", nested(4999)) + "\n"));
+  ASSERT_EQ(b.size(), 1u);
+  EXPECT_TRUE(b[0]["ok"]);
+  EXPECT_EQ(b[0]["vars"]["deep"], json::parse(nested(4999)));
+}
+
+TEST(HostileInput, AVariableCannotBeStackedIntoItselfPastTheLimit) {
+  std::string input = let("a", "[]") + "\n";
+  for (int i = 0; i < 12; ++i) input += let("a", R"([{"var":"a"}])") + "\n";
+  auto a = answersOf(runHost({"session", "--max-depth", "10"}, input));
+  ASSERT_EQ(a.size(), 13u);
+  for (int i = 0; i <= 9; ++i) EXPECT_TRUE(a[i]["ok"]) << i;
+  EXPECT_TRUE(refused(a[10], "arrays nest deeper than 10 levels")) << a[10];
+  EXPECT_EQ(a[9]["vars"]["a"], json::parse(nested(9, "[]")));
+}
+
+TEST(HostileInput, AnOverlongLineIsSkippedWithoutBeingHeld) {
+  const std::string huge = R"({"let":"big","value":")" + std::string(100 << 20, 'x') + R"("})";
+  auto a = answersOf(runHost({"session"}, huge + "\n" + R"({"call":"AboutBox"})" + "\n" + huge));
+  ASSERT_EQ(a.size(), 3u);
+  EXPECT_TRUE(refused(a[0], "line longer than 33554432 bytes")) << a[0];
+  EXPECT_TRUE(a[1]["ok"]) << "the session goes on after the line";
+  EXPECT_TRUE(refused(a[2], "line longer than")) << "a last line without its end counts too";
+
+  auto b = answersOf(runHost({"session", "--max-line", "100"}, let("s", '"' + std::string(60, 'y') + '"') + "\n" +
+                                                                  let("s", '"' + std::string(100, 'y') + '"') + "\n"));
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_TRUE(b[0]["ok"]);
+  EXPECT_TRUE(refused(b[1], "line longer than 100 bytes"));
+}
+
+TEST(HostileInput, TenMillionElementsWork) {
+  std::string items;
+  items.reserve(20000000);
+  for (int i = 0; i < 10000000; ++i) items += i ? ",7" : "7";
+  auto a = answersOf(runHost({"session"}, let("big", "[" + items + "]") + "\n" + R"({"call":"AboutBox"})" + "\n"));
+  ASSERT_EQ(a.size(), 2u);
+  ASSERT_TRUE(a[0]["ok"]) << a[0]["error"];
+  EXPECT_EQ(a[0]["vars"]["big"].size(), 10000000u);
+  EXPECT_TRUE(a[1]["ok"]);
+}
+
+TEST(HostileInput, GarbageAndInvalidUtf8GetAnAnswerEach) {
+  std::mt19937 random(16);
+  std::string input;
+  const int lines = 200;
+  for (int i = 0; i < lines; ++i) {
+    std::string line = "#";  // never blank
+    for (int n = random() % 300; n > 0; --n) {
+      char c = static_cast<char>(random());
+      line += c == '\n' ? '\0' : c;
+    }
+    input += line + "\n";
+  }
+  input += let("s", "\"\xFF\xFE\xC3\x28\"") + "\n";
+  input += let("s", "\"\xED\xA0\x80\"") + "\n";  // an encoded surrogate
+  input += std::string("{\"let\":\"\xC0\xAF\",\"value\":1}\n");
+  input += let("n", "[1e400]") + "\n";  // parses, but as no double
+  // Dates the runtime cannot hold (years 100 to 9999), which used to fail only when shown.
+  for (const char* date : {"20221474836484-02-31T13:05:00", "2024-01-01T00:00:nan", "99-12-31", "10000-01-01"})
+    input += let("d", std::string(R"({"date":")") + date + R"("})") + "\n";
+  auto a = answersOf(runHost({"session"}, input));
+  ASSERT_EQ(a.size(), lines + 8u);
+  for (const json& answer : a) EXPECT_TRUE(refused(answer, "")) << answer;
+}
+
+// Runs the host with its standard output closed, or a pipe nobody reads.
+ProcessResult withoutReader(bool closeOutput) {
+  const std::string input = std::string(R"({"call":"AboutBox"})") + "\n";
+  int out[2], err[2], in[2];
+  if (pipe(out) || pipe(err) || pipe(in)) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(err[1], 2);
+    if (closeOutput) close(1);
+    else dup2(out[1], 1);
+    for (int fd : {out[0], out[1], err[0], err[1], in[0], in[1]}) close(fd);
+    setsid();
+    execl(TALVEX_BINARY, TALVEX_BINARY, "session", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[0]);  // nobody reads: the host's writes fail
+  close(out[1]);
+  close(err[1]);
+  close(in[0]);
+  std::signal(SIGPIPE, SIG_IGN);
+  for (int i = 0; i < 1000; ++i)
+    if (write(in[1], input.data(), input.size()) < 0) break;
+  close(in[1]);
+  ProcessResult r;
+  char chunk[4096];
+  for (ssize_t n; (n = read(err[0], chunk, sizeof chunk)) > 0;) r.err.append(chunk, static_cast<size_t>(n));
+  close(err[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+TEST(HostileInput, NoReaderForTheAnswersEndsTheSessionWithAMessage) {
+  for (bool closed : {true, false}) {
+    ProcessResult r = withoutReader(closed);
+    EXPECT_EQ(r.exitCode, 1) << (closed ? "closed" : "broken pipe");
+    EXPECT_NE(r.err.find("standard output is closed; session ended"), std::string::npos) << r.err;
+  }
+}
+
+TEST(HostileInput, BadLimitsAndDeepCallArguments) {
+  for (auto args : std::vector<std::vector<std::string>>{{"session", "--max-depth", "x"},
+                                                         {"session", "--max-line"},
+                                                         {"session", "--max-depth", "0"},
+                                                         {"session", "--max-depth", "5001"},
+                                                         {"session", "--frobnicate", "1"}}) {
+    ProcessResult r = runHost(args, "");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("expected --max-line BYTES or --max-depth N"), std::string::npos) << r.err;
+  }
+  ProcessResult call = runHost({"call", "AboutBox", nested(60000)}, "");
+  EXPECT_EQ(call.exitCode, 1);
+  auto answers = tlxtest::parseAnswers(call.out);
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_TRUE(refused(answers[0], "arg1 nests deeper than 1000 levels")) << answers[0];
+}
+
+}  // namespace

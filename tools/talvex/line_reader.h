@@ -1,0 +1,28 @@
+// Request lines from a stream, each at most a given length: a longer line is skipped to its end
+// without being held, so one oversized line costs no more memory than the limit.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace tlx::host {
+
+class LineReader {
+ public:
+  enum Result { Line, TooLong, End };
+
+  LineReader(std::FILE* in, size_t maxBytes) : in_(in), maxBytes_(maxBytes) {}
+  // The next line without its LF (a CR before it stays); TooLong leaves `line` empty.
+  Result next(std::string& line);
+
+ private:
+  bool fill();
+
+  std::FILE* in_;
+  size_t maxBytes_;
+  char buffer_[1 << 16];
+  size_t pos_ = 0, len_ = 0;
+};
+
+}  // namespace tlx::host
