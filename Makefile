@@ -37,7 +37,7 @@ bench:
 sanitize: setup
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVEX_SANITIZE=ON
 	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(abspath tests/lsan.supp) ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 # libFuzzer targets (clang, ASan + UBSan) in build-fuzz, each run for FUZZ_SECONDS; a finding fails.
 FUZZ_SECONDS ?= 60
