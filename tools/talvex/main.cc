@@ -13,6 +13,7 @@
 #include "automation/strings.h"
 #include "control/talvex.h"
 #include "control/type_library.h"
+#include "platform/opc/recovery.h"
 #include "session.h"
 
 using namespace tlx;
@@ -111,8 +112,13 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   try {
-    if (command == "session") return runSession();
-    if (command == "call") return runCall(argc, argv);
+    // Documents left open with unsaved changes are not lost when the host ends.
+    auto keepUnsaved = [](int rc) {
+      opc::recoverUnsaved(opc::recoveryFolder(), std::cerr);
+      return rc;
+    };
+    if (command == "session") return keepUnsaved(runSession());
+    if (command == "call") return keepUnsaved(runCall(argc, argv));
     if (command == "methods") return runMethods(argc > 2 && std::string(argv[2]) == "--json");
   } catch (const std::exception& e) {
     std::cerr << "talvex: " << e.what() << '\n';

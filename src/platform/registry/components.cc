@@ -2,6 +2,7 @@
 
 #include "automation/collection.h"
 #include "platform/cad/drawing_application.h"
+#include "platform/spreadsheet/spreadsheet_application.h"
 
 namespace tlx {
 
@@ -9,6 +10,7 @@ void registerPlatformComponents() {
   static const bool done = [] {
     registerRuntimeClasses();
     registerDrawingApplication();
+    registerSpreadsheetApplication();
     return true;
   }();
   (void)done;
