@@ -79,6 +79,7 @@ Package Package::fromBytes(std::string bytes) {
       throw PackageError("The package holds an encrypted part");
     p.entries_.push_back(Entry{st.name, st.size});
   }
+  if (p.entries_.empty()) throw PackageError("Not a package: it holds no parts");
   return p;
 }
 

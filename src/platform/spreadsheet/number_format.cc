@@ -57,9 +57,19 @@ std::vector<Token> tokenize(std::string_view s) {
     if (!out.empty() && out.back().kind == Token::Code) out.back().text += t;
     else out.push_back({Token::Code, std::string(t)});
   };
+  auto startsNoCase = [&](size_t i, std::string_view word) {
+    if (s.size() - i < word.size()) return false;
+    for (size_t k = 0; k < word.size(); ++k)
+      if (lower(s[i + k]) != word[k]) return false;
+    return true;
+  };
   for (size_t i = 0; i < s.size(); ++i) {
     char c = s[i];
-    if (c == '"') {
+    if (startsNoCase(i, "am/pm") || startsNoCase(i, "a/p")) {
+      size_t n = startsNoCase(i, "am/pm") ? 5 : 3;
+      code(s.substr(i, n));
+      i += n - 1;
+    } else if (c == '"') {
       size_t end = s.find('"', i + 1);
       if (end == std::string_view::npos) end = s.size();
       literal(s.substr(i + 1, end - i - 1));
@@ -105,7 +115,10 @@ bool hasDateCode(const std::vector<Token>& tokens) {
   return false;
 }
 
+// Halves round away from zero, as the spreadsheet shows them (not to even).
 std::string fixed(double v, int decimals) {
+  double scale = std::pow(10.0, decimals);
+  if (std::fabs(v) * scale < 1e15) v = std::round(v * scale) / scale;
   char buf[400];
   auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
   return std::string(buf, r.ptr);
@@ -409,6 +422,8 @@ std::u16string formatNumber(double v, std::string_view code) {
   for (auto& t : tokens)
     if (t.kind == Token::Code && t.text.find_first_of("0#?") != std::string::npos) hasDigits = true;
   if (!hasDigits) {
+    for (auto& t : tokens)
+      if (t.kind == Token::Code && t.text.find('@') != std::string::npos) return formatGeneral(v);
     std::string out;
     for (auto& t : tokens) out += t.kind == Token::Literal ? t.text : "";
     return widen(out);
