@@ -20,6 +20,7 @@
 #include "control/talvex.h"
 #include "control/type_library.h"
 #include "line_reader.h"
+#include "platform/opc/recovery.h"
 #include "session.h"
 
 using namespace tlx;
@@ -186,10 +187,15 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   Limits limits;
   if (command == "session" && !readLimits(argc, argv, limits)) return 2;
+  // Documents left open with unsaved changes are not lost when the host ends.
+  auto keepUnsaved = [](int rc) {
+    opc::recoverUnsaved(opc::recoveryFolder(), std::cerr);
+    return rc;
+  };
   return onLargeStack(limits, [&] {
     try {
-      if (command == "session") return runSession(limits);
-      if (command == "call") return runCall(argc, argv);
+      if (command == "session") return keepUnsaved(runSession(limits));
+      if (command == "call") return keepUnsaved(runCall(argc, argv));
       if (command == "methods") return runMethods(argc > 2 && std::string(argv[2]) == "--json");
     } catch (const std::exception& e) {
       std::cerr << "talvex: " << e.what() << '\n';

@@ -5,6 +5,7 @@
 #include "platform/cad/drawing_application.h"
 #include "platform/inet/inet_control.h"
 #include "platform/forms/form_controls.h"
+#include "platform/spreadsheet/spreadsheet_application.h"
 
 namespace tlx {
 
@@ -15,6 +16,7 @@ void registerPlatformComponents() {
     registerInetControl();
     registerFormControls();
     registerDataAccess();
+    registerSpreadsheetApplication();
     return true;
   }();
   (void)done;

@@ -1,0 +1,210 @@
+#include "platform/opc/package.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace tlx::opc {
+
+namespace {
+
+struct ArchiveCloser {
+  void operator()(zip_t* z) const { zip_discard(z); }
+};
+using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
+
+std::string zipMessage(zip_error_t* e) {
+  std::string text = zip_error_strerror(e);
+  zip_error_fini(e);
+  return text;
+}
+
+Archive openBuffer(const std::string& bytes) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+  if (!src) throw PackageError("Not a package: " + zipMessage(&error));
+  zip_t* z = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+  if (!z) {
+    zip_source_free(src);
+    throw PackageError("Not a package: " + zipMessage(&error));
+  }
+  zip_error_fini(&error);
+  return Archive(z);
+}
+
+std::string readEntry(zip_t* z, zip_uint64_t index, uint64_t size) {
+  zip_file_t* f = zip_fopen_index(z, index, 0);
+  if (!f) throw PackageError(std::string("Cannot read a part: ") + zip_strerror(z));
+  std::string data(size, '\0');
+  zip_int64_t n = zip_fread(f, data.data(), size);
+  char extra;
+  bool longer = n >= 0 && static_cast<uint64_t>(n) == size && zip_fread(f, &extra, 1) > 0;
+  zip_fclose(f);
+  if (n < 0 || static_cast<uint64_t>(n) != size || longer)
+    throw PackageError("A part of the package is damaged");
+  return data;
+}
+
+bool contains(const std::vector<std::string>& names, std::string_view name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
+Package Package::open(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw PackageError("Cannot open \"" + path + "\"");
+  std::ostringstream buf;
+  buf << in.rdbuf();
+  return fromBytes(std::move(buf).str());
+}
+
+Package Package::fromBytes(std::string bytes) {
+  Package p;
+  p.source_ = std::move(bytes);
+  Archive z = openBuffer(p.source_);
+  zip_int64_t n = zip_get_num_entries(z.get(), 0);
+  for (zip_int64_t i = 0; i < n; ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || !st.name)
+      throw PackageError("A part of the package is damaged");
+    if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE)
+      throw PackageError("The package holds an encrypted part");
+    p.entries_.push_back(Entry{st.name, st.size});
+  }
+  if (p.entries_.empty()) throw PackageError("Not a package: it holds no parts");
+  return p;
+}
+
+bool Package::has(std::string_view part) const {
+  if (replaced_.count(std::string(part))) return true;
+  if (contains(removed_, part)) return false;
+  return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.name == part; });
+}
+
+std::string Package::read(std::string_view part) const {
+  if (auto it = replaced_.find(std::string(part)); it != replaced_.end()) return it->second;
+  if (!contains(removed_, part))
+    for (size_t i = 0; i < entries_.size(); ++i) {
+      if (entries_[i].name != part) continue;
+      if (entries_[i].size > kMaxPartSize) throw PackageError("The part \"" + entries_[i].name + "\" is too large");
+      Archive z = openBuffer(source_);
+      return readEntry(z.get(), i, entries_[i].size);
+    }
+  throw PackageError("The package has no part \"" + std::string(part) + "\"");
+}
+
+std::vector<std::string> Package::partNames() const {
+  std::vector<std::string> names;
+  for (auto& e : entries_)
+    if (!contains(removed_, e.name)) names.push_back(e.name);
+  for (auto& a : added_) names.push_back(a);
+  return names;
+}
+
+void Package::write(const std::string& part, std::string data) {
+  std::erase(removed_, part);
+  bool known = std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.name == part; });
+  if (!known && !contains(added_, part)) added_.push_back(part);
+  replaced_[part] = std::move(data);
+}
+
+void Package::remove(const std::string& part) {
+  replaced_.erase(part);
+  std::erase(added_, part);
+  if (!contains(removed_, part)) removed_.push_back(part);
+}
+
+void Package::save(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path target(path);
+  fs::path temp = target;
+  temp += ".talvex-tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(source_.data(), static_cast<std::streamsize>(source_.size()));
+    if (!out.flush()) {
+      std::error_code ec;
+      fs::remove(temp, ec);
+      throw PackageError("Cannot write \"" + path + "\"");
+    }
+  }
+  auto fail = [&](const std::string& why) {
+    std::error_code ec;
+    fs::remove(temp, ec);
+    throw PackageError("Cannot write \"" + path + "\": " + why);
+  };
+  int error = 0;
+  zip_t* z = zip_open(temp.c_str(), source_.empty() ? ZIP_TRUNCATE | ZIP_CREATE : 0, &error);
+  if (!z) fail("cannot create the package");
+  Archive guard(z);
+  for (auto& name : removed_) {
+    zip_int64_t i = zip_name_locate(z, name.c_str(), 0);
+    if (i >= 0) zip_delete(z, static_cast<zip_uint64_t>(i));
+  }
+  auto put = [&](const std::string& name, const std::string& data) {
+    zip_source_t* src = zip_source_buffer(z, data.data(), data.size(), 0);
+    zip_int64_t i = src ? zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) : -1;
+    if (i < 0) {
+      if (src) zip_source_free(src);
+      fail(zip_strerror(z));
+    }
+    // Fast deflate: the parts we write are regenerated XML, quick to rebuild and to squeeze.
+    zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_DEFLATE, 1);
+  };
+  for (auto& e : entries_)
+    if (auto it = replaced_.find(e.name); it != replaced_.end()) put(e.name, it->second);
+  for (auto& name : added_) put(name, replaced_.at(name));
+  if (zip_close(z) != 0) fail(zip_strerror(z));
+  guard.release();
+  std::error_code ec;
+  if (!fs::exists(temp, ec)) {  // libzip writes nothing for an archive without entries
+    fail("the package has no parts");
+  }
+  fs::rename(temp, target, ec);
+  if (ec) fail(ec.message());
+  *this = open(path);
+}
+
+std::string resolvePartName(std::string_view base, std::string_view target) {
+  std::string joined;
+  if (!target.empty() && target.front() == '/') {
+    joined = std::string(target.substr(1));
+  } else {
+    size_t slash = base.rfind('/');
+    joined = (slash == std::string_view::npos ? std::string() : std::string(base.substr(0, slash + 1))) +
+             std::string(target);
+  }
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= joined.size()) {
+    size_t end = joined.find('/', start);
+    if (end == std::string::npos) end = joined.size();
+    std::string piece = joined.substr(start, end - start);
+    if (piece == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!piece.empty() && piece != ".") {
+      parts.push_back(piece);
+    }
+    start = end + 1;
+  }
+  std::string out;
+  for (auto& p : parts) out += (out.empty() ? "" : "/") + p;
+  return out;
+}
+
+std::string relationshipsPartOf(std::string_view part) {
+  size_t slash = part.rfind('/');
+  std::string folder = slash == std::string_view::npos ? "" : std::string(part.substr(0, slash + 1));
+  std::string name = std::string(slash == std::string_view::npos ? part : part.substr(slash + 1));
+  return folder + "_rels/" + name + ".rels";
+}
+
+}  // namespace tlx::opc

@@ -1,0 +1,60 @@
+// A zip package of parts (the container of XLSX and DOCX files): read parts, replace or add
+// some, and write the package again. Parts nobody replaced are copied as they were stored
+// (compressed bytes unchanged), so whatever a reader does not understand survives a save.
+#pragma once
+
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tlx::opc {
+
+// A package that cannot be read or written; the message says why.
+class PackageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class Package {
+ public:
+  // Parts larger than this when inflated are refused rather than allocated (zip bombs).
+  static constexpr size_t kMaxPartSize = size_t(1) << 30;
+
+  Package() = default;  // an empty package
+  static Package open(const std::string& path);
+  // The package held in `bytes` (an outside file's content: checked like one).
+  static Package fromBytes(std::string bytes);
+
+  // Part names are zip entry names, without a leading "/" ("xl/workbook.xml").
+  bool has(std::string_view part) const;
+  std::string read(std::string_view part) const;  // throws PackageError when absent
+  std::vector<std::string> partNames() const;     // in package order, new parts last
+  void write(const std::string& part, std::string data);
+  void remove(const std::string& part);
+  bool changed() const { return !replaced_.empty() || !removed_.empty(); }
+
+  // Writes to a temporary file beside `path`, then renames it over `path`: a failed save
+  // leaves no half-written file. Afterwards the saved file is the new source.
+  void save(const std::string& path);
+
+ private:
+  struct Entry {
+    std::string name;
+    uint64_t size = 0;
+  };
+  std::string source_;                          // the package as read
+  std::vector<Entry> entries_;                  // its parts, in order
+  std::map<std::string, std::string> replaced_;  // new contents by part name
+  std::vector<std::string> added_;              // names of new parts, in order of addition
+  std::vector<std::string> removed_;
+};
+
+// "xl/worksheets/sheet1.xml" from "/xl/worksheets/sheet1.xml" or a target relative to the
+// folder of `base` ("worksheets/sheet1.xml" from "xl/workbook.xml"); ".." steps up.
+std::string resolvePartName(std::string_view base, std::string_view target);
+// The relationships part of `part`: "xl/_rels/workbook.xml.rels"; "_rels/.rels" for "".
+std::string relationshipsPartOf(std::string_view part);
+
+}  // namespace tlx::opc

@@ -1,0 +1,150 @@
+#include "platform/opc/xml_parts.h"
+
+#include <cstring>
+#include <sstream>
+
+namespace tlx::opc {
+
+pugi::xml_document parseXml(std::string_view text, std::string_view partName) {
+  pugi::xml_document doc;
+  pugi::xml_parse_result r = doc.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
+  if (!r) throw PackageError("The part \"" + std::string(partName) + "\" is not valid XML: " + r.description());
+  return doc;
+}
+
+std::string toText(const pugi::xml_document& doc) {
+  std::ostringstream out;
+  doc.save(out, "", pugi::format_raw, pugi::encoding_utf8);
+  return std::move(out).str();
+}
+
+std::string_view localName(const pugi::xml_node& n) {
+  std::string_view name = n.name();
+  size_t colon = name.find(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+pugi::xml_node child(const pugi::xml_node& n, std::string_view local) {
+  for (pugi::xml_node c : n.children())
+    if (c.type() == pugi::node_element && localName(c) == local) return c;
+  return {};
+}
+
+namespace {
+
+constexpr const char* kContentTypesPart = "[Content_Types].xml";
+
+std::string extensionOf(std::string_view part) {
+  size_t dot = part.rfind('.');
+  size_t slash = part.rfind('/');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return "";
+  return std::string(part.substr(dot + 1));
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+}  // namespace
+
+ContentTypes::ContentTypes(const Package& p) {
+  doc_ = parseXml(p.read(kContentTypesPart), kContentTypesPart);
+  if (!doc_.child("Types")) throw PackageError("The package has no content types");
+}
+
+ContentTypes::ContentTypes() {
+  pugi::xml_node types = doc_.append_child("Types");
+  types.append_attribute("xmlns") = ns::ContentTypes;
+  pugi::xml_node rels = types.append_child("Default");
+  rels.append_attribute("Extension") = "rels";
+  rels.append_attribute("ContentType") = "application/vnd.openxmlformats-package.relationships+xml";
+  pugi::xml_node xml = types.append_child("Default");
+  xml.append_attribute("Extension") = "xml";
+  xml.append_attribute("ContentType") = "application/xml";
+}
+
+std::string ContentTypes::typeOf(std::string_view part) const {
+  std::string name = "/" + std::string(part);
+  pugi::xml_node types = doc_.child("Types");
+  for (pugi::xml_node o : types.children("Override"))
+    if (equalsNoCase(o.attribute("PartName").value(), name)) return o.attribute("ContentType").value();
+  std::string ext = extensionOf(part);
+  for (pugi::xml_node d : types.children("Default"))
+    if (equalsNoCase(d.attribute("Extension").value(), ext)) return d.attribute("ContentType").value();
+  return "";
+}
+
+void ContentTypes::setOverride(std::string_view part, std::string_view type) {
+  std::string name = "/" + std::string(part);
+  pugi::xml_node types = doc_.child("Types");
+  for (pugi::xml_node o : types.children("Override"))
+    if (equalsNoCase(o.attribute("PartName").value(), name)) {
+      o.attribute("ContentType").set_value(std::string(type).c_str());
+      return;
+    }
+  pugi::xml_node o = types.append_child("Override");
+  o.append_attribute("PartName") = name.c_str();
+  o.append_attribute("ContentType") = std::string(type).c_str();
+}
+
+void ContentTypes::removeOverride(std::string_view part) {
+  std::string name = "/" + std::string(part);
+  pugi::xml_node types = doc_.child("Types");
+  for (pugi::xml_node o : types.children("Override"))
+    if (equalsNoCase(o.attribute("PartName").value(), name)) {
+      types.remove_child(o);
+      return;
+    }
+}
+
+void ContentTypes::store(Package& p) const { p.write(kContentTypesPart, toText(doc_)); }
+
+Relationships::Relationships(const Package& p, std::string_view sourcePart) : source_(sourcePart) {
+  std::string part = relationshipsPartOf(sourcePart);
+  if (p.has(part)) doc_ = parseXml(p.read(part), part);
+  if (!doc_.child("Relationships")) doc_.append_child("Relationships").append_attribute("xmlns") = ns::Relationships;
+}
+
+std::string Relationships::targetOf(std::string_view id) const {
+  for (pugi::xml_node r : doc_.child("Relationships").children("Relationship"))
+    if (id == r.attribute("Id").value()) return resolvePartName(source_, r.attribute("Target").value());
+  return "";
+}
+
+std::string Relationships::targetOfType(std::string_view type) const {
+  for (pugi::xml_node r : doc_.child("Relationships").children("Relationship"))
+    if (type == r.attribute("Type").value() && std::string_view(r.attribute("TargetMode").value()) != "External")
+      return resolvePartName(source_, r.attribute("Target").value());
+  return "";
+}
+
+std::string Relationships::add(std::string_view type, std::string_view target) {
+  pugi::xml_node rels = doc_.child("Relationships");
+  int n = 1;
+  std::string id;
+  auto used = [&](const std::string& candidate) {
+    for (pugi::xml_node r : rels.children("Relationship"))
+      if (candidate == r.attribute("Id").value()) return true;
+    return false;
+  };
+  do id = "rId" + std::to_string(n++);
+  while (used(id));
+  pugi::xml_node r = rels.append_child("Relationship");
+  r.append_attribute("Id") = id.c_str();
+  r.append_attribute("Type") = std::string(type).c_str();
+  r.append_attribute("Target") = std::string(target).c_str();
+  return id;
+}
+
+void Relationships::remove(std::string_view type) {
+  pugi::xml_node rels = doc_.child("Relationships");
+  for (pugi::xml_node r = rels.child("Relationship"); r;) {
+    pugi::xml_node next = r.next_sibling("Relationship");
+    if (type == r.attribute("Type").value()) rels.remove_child(r);
+    r = next;
+  }
+}
+
+void Relationships::store(Package& p) const { p.write(relationshipsPartOf(source_), toText(doc_)); }
+
+}  // namespace tlx::opc

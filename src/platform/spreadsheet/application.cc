@@ -1,0 +1,244 @@
+#include <filesystem>
+
+#include "automation/convert.h"
+#include "automation/registry.h"
+#include "automation/strings.h"
+#include "platform/opc/recovery.h"
+#include "platform/spreadsheet/spreadsheet_application.h"
+#include "platform/spreadsheet/spreadsheet_model.h"
+
+namespace tlx::xlsx {
+
+namespace {
+
+constexpr const char* kProgId = "Excel.Application";
+constexpr int kNewBookSheets = 3;
+constexpr HRESULT APP_ERROR = hr::basicError(1004);  // the application's "method failed"
+
+std::string text8(const Variant& v) { return u8(toBStr(v)); }
+
+[[noreturn]] void disconnected(const char* what) { throw ComError(hr::RPC_E_DISCONNECTED, what); }
+
+std::string absolutePath(const std::string& path) {
+  if (path.find('\0') != std::string::npos) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
+  std::error_code ec;
+  auto p = std::filesystem::absolute(std::filesystem::path(path), ec);
+  if (ec) throw ComError(hr::BAD_FILE_NAME, "Bad file name: \"" + path + "\"");
+  return p.lexically_normal().string();
+}
+
+bool isCompoundFile(const std::string& path) {
+  static const unsigned char magic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  unsigned char head[8] = {};
+  size_t n = std::fread(head, 1, 8, f);
+  std::fclose(f);
+  return n == 8 && std::equal(head, head + 8, magic);
+}
+
+}  // namespace
+
+void BookCore::saveAs(const std::string& path) {
+  try {
+    book->save(path);
+  } catch (const opc::PackageError& e) {
+    throw ComError(APP_ERROR, e.what());
+  }
+  std::filesystem::path p(path);
+  name = p.filename().string();
+  fullName = path;
+  onDisk = true;
+  readOnly = false;
+  markedSaved = false;
+}
+
+std::shared_ptr<BookCore> AppCore::add() {
+  auto b = std::make_shared<BookCore>();
+  b->book = Workbook::create(kNewBookSheets);
+  b->name = b->fullName = "Book" + std::to_string(nextBook++);
+  books.push_back(b);
+  active = b;
+  keep(b);
+  return b;
+}
+
+std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, const Variant& password,
+                                        const Variant& writeResPassword) {
+  if (path.empty()) throw ComError(APP_ERROR, "No file name given");
+  std::string full = absolutePath(path);
+  for (auto& b : books)
+    if (b->onDisk && b->fullName == full) {
+      active = b;
+      return b;
+    }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(full, ec))
+    throw ComError(APP_ERROR, "'" + path + "' could not be found. Check the spelling of the file name.");
+  if (isCompoundFile(full))
+    throw ComError(APP_ERROR, "The workbook \"" + path + "\" is encrypted; encrypted workbooks cannot be opened here");
+  auto b = std::make_shared<BookCore>();
+  try {
+    b->book = Workbook::load(opc::Package::open(full));
+  } catch (const opc::PackageError& e) {
+    throw ComError(APP_ERROR, "Cannot open \"" + path + "\": " + e.what());
+  }
+  if (b->book->writeReserved() && !readOnly) {
+    std::u16string given = writeResPassword.isMissing() || writeResPassword.isEmpty()
+                               ? std::u16string()
+                               : std::u16string(toBStr(writeResPassword).view());
+    if (!b->book->checkWriteReservation(given))
+      throw ComError(APP_ERROR, "The password you supplied is not correct. Verify that the CAPS LOCK key is off "
+                                "and be sure to use the correct capitalization.");
+  }
+  (void)password;  // an open password only matters for encrypted workbooks
+  std::filesystem::path p(full);
+  b->name = p.filename().string();
+  b->fullName = full;
+  b->onDisk = true;
+  b->readOnly = readOnly;
+  books.push_back(b);
+  active = b;
+  keep(b);
+  return b;
+}
+
+void AppCore::close(const std::shared_ptr<BookCore>& b) {
+  std::erase(books, b);
+  b->open = false;
+  if (b->recoveryTicket) opc::unlistUnsaved(b->recoveryTicket);
+  b->recoveryTicket = 0;
+  if (active == b) active = books.empty() ? nullptr : books.back();
+}
+
+void AppCore::keep(const std::shared_ptr<BookCore>& b) {
+  std::weak_ptr<BookCore> weak = b;
+  std::string stem = std::filesystem::path(b->name).stem().string();
+  b->recoveryTicket = opc::listUnsaved(stem, ".xlsx", [weak](const std::string& path) {
+    auto book = weak.lock();
+    if (!book || !book->open || book->saved()) return false;
+    book->book->save(path);
+    return true;
+  });
+}
+
+namespace {
+
+void checkApp(const AppPtr& app) {
+  if (!app || !app->alive) disconnected("The spreadsheet application has ended");
+}
+
+template <class Self>
+class Live : public Object<Self> {
+ public:
+  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
+    static_cast<Self&>(*this).check();
+    return Object<Self>::invoke(member, kind, params);
+  }
+};
+
+class WorkbooksObj : public Live<WorkbooksObj> {
+ public:
+  explicit WorkbooksObj(AppPtr a) : app(std::move(a)) {}
+  void check() { checkApp(app); }
+  std::string typeName() const override { return "Workbooks"; }
+  std::vector<Variant> enumerate() override {
+    std::vector<Variant> out;
+    for (auto& b : app->books) out.emplace_back(workbookObject(app, b));
+    return out;
+  }
+  static const Members<WorkbooksObj>& members() {
+    static const Members<WorkbooksObj> m = [] {
+      Members<WorkbooksObj> t;
+      t.property("Count", [](WorkbooksObj& s, Args&) { return Variant(int32_t(s.app->books.size())); });
+      t.method("Item", {"Index"}, [](WorkbooksObj& s, Args& a) {
+        const Variant& key = a[0];
+        if (key.isString()) {
+          for (auto& b : s.app->books)
+            if (equalsNoCase(u16(b->name), key.str())) return Variant(workbookObject(s.app, b));
+          throw ComError(hr::DISP_E_BADINDEX, "Subscript out of range");
+        }
+        int32_t i = toI4(key);
+        if (i < 1 || i > static_cast<int32_t>(s.app->books.size())) throw ComError(hr::DISP_E_BADINDEX, "Subscript out of range");
+        return Variant(workbookObject(s.app, s.app->books[static_cast<size_t>(i - 1)]));
+      });
+      t.method("Add", {"Template"}, [](WorkbooksObj& s, Args&) { return Variant(workbookObject(s.app, s.app->add())); });
+      t.method("Open", {"Filename", "UpdateLinks", "ReadOnly", "Format", "Password", "WriteResPassword"},
+               [](WorkbooksObj& s, Args& a) {
+                 bool ro = a.has(2) && toBool(a.value(2));
+                 auto b = s.app->open(text8(a[0]), ro, a.value(4, Variant::missing()), a.value(5, Variant::missing()));
+                 return Variant(workbookObject(s.app, b));
+               });
+      t.method("Close", {}, [](WorkbooksObj& s, Args&) {
+        while (!s.app->books.empty()) s.app->close(s.app->books.back());
+        return Variant();
+      });
+      t.byDefault("Item");
+      return t;
+    }();
+    return m;
+  }
+  AppPtr app;
+};
+
+class ApplicationObj : public Live<ApplicationObj> {
+ public:
+  ApplicationObj() : app(std::make_shared<AppCore>()) { app->wrapper = this; }
+  ~ApplicationObj() override {
+    app->alive = false;
+    app->wrapper = nullptr;
+  }
+  void check() { checkApp(app); }
+  std::string typeName() const override { return "Application"; }
+
+  void quit() {
+    ObjRef keep(this);  // the running table may hold the last reference
+    for (auto& b : std::vector<BookPtr>(app->books)) app->close(b);
+    app->alive = false;
+    revokeRunning(kProgId, this);
+  }
+
+  static const Members<ApplicationObj>& members() {
+    static const Members<ApplicationObj> m = [] {
+      Members<ApplicationObj> t;
+      t.property("Name", [](ApplicationObj&, Args&) { return Variant(u"Microsoft Excel"); });
+      t.property(
+          "Visible", [](ApplicationObj& s, Args&) { return Variant(s.app->visible); },
+          [](ApplicationObj& s, Args&, const Variant& v) { s.app->visible = toBool(v); });
+      t.property("Workbooks", [](ApplicationObj& s, Args&) { return Variant(ObjRef(makeRef<WorkbooksObj>(s.app))); });
+      t.property("ActiveWorkbook", [](ApplicationObj& s, Args&) {
+        return s.app->active ? Variant(workbookObject(s.app, s.app->active)) : Variant(ObjRef());
+      });
+      t.property("ActiveSheet", [](ApplicationObj& s, Args&) {
+        if (!s.app->active) return Variant(ObjRef());
+        auto& b = s.app->active;
+        return Variant(worksheetObject(s.app, b, b->book->sheets().at(b->activeSheet).get()));
+      });
+      t.property("Application", [](ApplicationObj& s, Args&) { return Variant(ObjRef(&s)); });
+      t.method("Quit", {}, [](ApplicationObj& s, Args&) {
+        s.quit();
+        return Variant();
+      });
+      t.byDefault("Name");
+      return t;
+    }();
+    return m;
+  }
+  AppPtr app;
+};
+
+}  // namespace
+
+}  // namespace tlx::xlsx
+
+namespace tlx {
+
+void registerSpreadsheetApplication() {
+  registerClass(xlsx::kProgId, [] {
+    ObjRef app(makeRef<xlsx::ApplicationObj>());
+    registerRunning(xlsx::kProgId, app);
+    return app;
+  });
+}
+
+}  // namespace tlx

@@ -1,0 +1,405 @@
+// A worksheet's cells and columns, read from its part on first use and written back as its
+// part with the cell table and the column widths replaced and everything else kept.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+#include "automation/convert.h"
+#include "automation/strings.h"
+#include "platform/spreadsheet/cell_ref.h"
+#include "platform/spreadsheet/cell_values.h"
+#include "platform/spreadsheet/number_format.h"
+#include "platform/spreadsheet/workbook.h"
+
+namespace tlx::xlsx {
+
+namespace {
+
+using opc::localName;
+
+[[noreturn]] void damaged(const std::string& part, const std::string& why) {
+  throw opc::PackageError("The sheet \"" + part + "\" is damaged: " + why);
+}
+
+double parseDouble(std::string_view s, const std::string& part) {
+  double d = 0;
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  auto r = std::from_chars(s.data(), s.data() + s.size(), d);
+  if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(d)) damaged(part, "bad number \"" + std::string(s) + "\"");
+  return d;
+}
+
+// The text of an inline or shared string item: its <t>, or the <t> of each rich-text run.
+std::string itemText(const pugi::xml_node& item) {
+  std::string out;
+  for (pugi::xml_node n : item.children()) {
+    if (localName(n) == "t") out += n.text().get();
+    else if (localName(n) == "r") out += opc::child(n, "t").text().get();
+  }
+  return out;
+}
+
+std::string nodeXml(const pugi::xml_node& n) {
+  std::ostringstream out;
+  n.print(out, "", pugi::format_raw);
+  return std::move(out).str();
+}
+
+std::string keptAttributes(const pugi::xml_node& n, std::initializer_list<std::string_view> skip) {
+  std::string out;
+  for (pugi::xml_attribute a : n.attributes()) {
+    if (std::find(skip.begin(), skip.end(), std::string_view(a.name())) != skip.end()) continue;
+    out += ' ';
+    out += a.name();
+    out += "=\"";
+    appendXmlText(out, std::string_view(a.value()));
+    out += '"';
+  }
+  return out;
+}
+
+Variant cellValue(const pugi::xml_node& c, std::string_view type, Workbook& book, const std::string& part, int32_t& sst) {
+  pugi::xml_node v = opc::child(c, "v");
+  std::string_view raw = v.text().get();
+  if (type == "inlineStr") return Variant(BStr(decodeCellText(itemText(opc::child(c, "is")))));
+  if (!v) return Variant();
+  if (type == "s") {
+    int64_t i = static_cast<int64_t>(parseDouble(raw, part));
+    sst = static_cast<int32_t>(i);
+    return Variant(book.sharedString(sst));
+  }
+  if (type == "str") return Variant(BStr(decodeCellText(raw)));
+  if (type == "b") return Variant(raw == "1" || raw == "true");
+  if (type == "e") {
+    auto code = errorCode(raw);
+    return code ? Variant(ErrorValue{*code}) : Variant(ErrorValue{hr::basicError(2015)});
+  }
+  if (type == "d") {
+    double d = parseDate(u16(raw));
+    return Variant(dateToCellSerial(d, book.date1904()));
+  }
+  if (raw.empty()) return Variant();
+  return Variant(parseDouble(raw, part));
+}
+
+struct Span {
+  size_t begin = std::string::npos, end = std::string::npos;
+  bool found() const { return begin != std::string::npos; }
+};
+
+// The first element `<local ...>` (any prefix) in `xml`, from its start tag to its end.
+Span findElement(const std::string& xml, std::string_view local) {
+  size_t pos = 0;
+  while ((pos = xml.find('<', pos)) != std::string::npos) {
+    if (xml.compare(pos, 4, "<!--") == 0) {
+      pos = xml.find("-->", pos);
+      if (pos == std::string::npos) break;
+      continue;
+    }
+    size_t nameEnd = xml.find_first_of(" \t\r\n/>", pos + 1);
+    if (nameEnd == std::string::npos) break;
+    std::string_view qname(xml.data() + pos + 1, nameEnd - pos - 1);
+    size_t colon = qname.find(':');
+    if ((colon == std::string_view::npos ? qname : qname.substr(colon + 1)) == local) {
+      size_t tagEnd = xml.find('>', nameEnd);
+      if (tagEnd == std::string::npos) break;
+      if (xml[tagEnd - 1] == '/') return {pos, tagEnd + 1};
+      size_t close = xml.find("</" + std::string(qname) + ">", tagEnd);
+      if (close == std::string::npos) break;
+      return {pos, close + qname.size() + 3};
+    }
+    pos = nameEnd;
+  }
+  return {};
+}
+
+constexpr const char* kNewSheet =
+    R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+    "\n"
+    R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
+    R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+    R"(<dimension ref="A1"/><sheetViews><sheetView workbookViewId="0"/></sheetViews>)"
+    R"(<sheetFormatPr defaultRowHeight="15"/><sheetData/>)"
+    R"(<pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/></worksheet>)";
+
+void appendNumber(std::string& out, double d) {
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, d);
+  out.append(buf, r.ptr);
+}
+
+void appendCellName(std::string& out, int32_t row, int32_t col) {
+  char letters[4];
+  int n = 0;
+  for (int32_t c = col; c > 0; c = (c - 1) / 26) letters[n++] = char('A' + (c - 1) % 26);
+  while (n) out += letters[--n];
+  char buf[12];
+  auto r = std::to_chars(buf, buf + sizeof buf, row);
+  out.append(buf, r.ptr);
+}
+
+}  // namespace
+
+void Sheet::load() {
+  if (loaded_) return;
+  loaded_ = true;
+  if (!part.empty() && book_->package().has(part)) {
+    original_ = book_->package().read(part);
+    readXml(original_);
+  } else {
+    original_ = kNewSheet;
+  }
+}
+
+void Sheet::readXml(const std::string& xml) {
+  pugi::xml_document doc = opc::parseXml(xml, part);
+  pugi::xml_node ws = doc.document_element();
+  if (localName(ws) != "worksheet") damaged(part, "not a worksheet");
+  for (pugi::xml_node c : opc::child(ws, "cols").children()) {
+    if (localName(c) != "col") continue;
+    int32_t min = c.attribute("min").as_int(), max = c.attribute("max").as_int();
+    if (min < 1 || max < min || max > kMaxCols) continue;
+    ColumnRange range{max, std::nullopt, keptAttributes(c, {"min", "max", "width", "customWidth"})};
+    if (pugi::xml_attribute w = c.attribute("width")) range.width = w.as_double();
+    columns_[min] = std::move(range);
+  }
+  int32_t lastRow = 0;
+  for (pugi::xml_node r : opc::child(ws, "sheetData").children()) {
+    if (localName(r) != "row") continue;
+    int32_t rowNum = r.attribute("r") ? r.attribute("r").as_int() : lastRow + 1;
+    if (rowNum <= lastRow || rowNum > kMaxRows) damaged(part, "rows out of order");
+    lastRow = rowNum;
+    Row& row = rows_[rowNum];
+    row.attrs = keptAttributes(r, {"r", "spans"});
+    int32_t lastCol = 0;
+    for (pugi::xml_node c : r.children()) {
+      if (localName(c) != "c") continue;
+      int32_t col = lastCol + 1;
+      if (pugi::xml_attribute ref = c.attribute("r")) {
+        auto cr = parseCell(ref.value());
+        if (!cr || cr->row != rowNum) damaged(part, std::string("bad cell reference ") + ref.value());
+        col = cr->col;
+      }
+      if (col <= lastCol || col > kMaxCols) damaged(part, "cells out of order");
+      lastCol = col;
+      Cell cell;
+      cell.col = col;
+      cell.style = c.attribute("s").as_uint();
+      cell.value = cellValue(c, c.attribute("t").value(), *book_, part, cell.sst);
+      if (pugi::xml_node f = opc::child(c, "f")) {
+        cell.formula = static_cast<int32_t>(formulas_.size());
+        formulas_.push_back(nodeXml(f));
+      }
+      row.cells.push_back(std::move(cell));
+    }
+  }
+}
+
+const Cell* Sheet::find(int32_t row, int32_t col) {
+  load();
+  auto it = rows_.find(row);
+  if (it == rows_.end()) return nullptr;
+  auto& cells = it->second.cells;
+  auto c = std::lower_bound(cells.begin(), cells.end(), col, [](const Cell& a, int32_t b) { return a.col < b; });
+  return c != cells.end() && c->col == col ? &*c : nullptr;
+}
+
+Cell& Sheet::cell(int32_t row, int32_t col) {
+  load();
+  auto& cells = rows_[row].cells;
+  if (cells.empty() || cells.back().col < col) {
+    cells.push_back(Cell{col, 0, -1, -1, Variant()});
+    return cells.back();
+  }
+  auto c = std::lower_bound(cells.begin(), cells.end(), col, [](const Cell& a, int32_t b) { return a.col < b; });
+  if (c != cells.end() && c->col == col) return *c;
+  return *cells.insert(c, Cell{col, 0, -1, -1, Variant()});
+}
+
+void Sheet::setValue(int32_t row, int32_t col, const Variant& v) {
+  if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols) throw ComError(hr::E_INVALIDARG, "Cell outside the sheet");
+  Variant stored;
+  bool date = false;
+  switch (v.type()) {
+    case vtEmpty:
+    case vtNull: break;
+    case vtString:
+      stored = v.str().size() > kMaxCellChars ? Variant(v.str().view().substr(0, kMaxCellChars)) : v;
+      break;
+    case vtBoolean: stored = v; break;
+    case vtDate:
+      stored = Variant(dateToCellSerial(v.date(), book_->date1904()));
+      date = true;
+      break;
+    case vtError:
+      if (errorText(v.scode()).empty()) throw ComError(hr::DISP_E_TYPEMISMATCH, "Not a cell error value");
+      stored = v;
+      break;
+    default:
+      if (!v.isNumeric()) throw ComError(hr::DISP_E_TYPEMISMATCH, "A cell cannot hold this value");
+      stored = Variant(toDouble(v));
+  }
+  dirty_ = true;
+  book_->touch();
+  Cell& c = cell(row, col);
+  if (c.formula >= 0) book_->formulaDropped();
+  c.formula = -1;
+  c.sst = -1;
+  c.value = std::move(stored);
+  if (date && !book_->styles().isDate(c.style)) {
+    double frac = v.date() - std::floor(v.date());
+    c.style = book_->styles().dateStyle(frac != 0);
+  }
+}
+
+Variant Sheet::value(int32_t row, int32_t col) {
+  const Cell* c = find(row, col);
+  if (!c) return Variant();
+  if (c->value.type() == vtR8 && book_->styles().isDate(c->style))
+    return Variant(Date{cellSerialToDate(c->value.r8(), book_->date1904())});
+  return c->value;
+}
+
+std::u16string Sheet::text(int32_t row, int32_t col) {
+  const Cell* c = find(row, col);
+  if (!c) return {};
+  const Variant& v = c->value;
+  std::string code = book_->styles().formatOf(c->style);
+  switch (v.type()) {
+    case vtString: return formatText(v.str().view(), code);
+    case vtBoolean: return v.boolean() ? u"TRUE" : u"FALSE";
+    case vtError: return std::u16string(u16(errorText(v.scode())).view());
+    case vtR8:
+      if (book_->styles().isDate(c->style)) return formatDateSerial(cellSerialToDate(v.r8(), book_->date1904()), code);
+      return formatNumber(v.r8(), code);
+    default: return {};
+  }
+}
+
+double Sheet::columnWidth(int32_t col) {
+  load();
+  auto it = columns_.upper_bound(col);
+  if (it != columns_.begin()) {
+    --it;
+    if (col <= it->second.max && it->second.width) return *it->second.width;
+  }
+  return kDefaultColumnWidth;
+}
+
+void Sheet::setColumnWidth(int32_t col, double width) {
+  load();
+  if (!(width >= 0 && width <= 255)) throw ComError(hr::E_INVALIDARG, "Unable to set the ColumnWidth property");
+  // Split the range holding the column so that it gets a range of its own.
+  auto it = columns_.upper_bound(col);
+  if (it != columns_.begin() && std::prev(it)->second.max >= col) {
+    auto prev = std::prev(it);
+    int32_t min = prev->first;
+    ColumnRange range = prev->second;
+    columns_.erase(prev);
+    if (min < col) columns_[min] = ColumnRange{col - 1, range.width, range.attrs};
+    if (range.max > col) columns_[col + 1] = ColumnRange{range.max, range.width, range.attrs};
+    columns_[col] = ColumnRange{col, width, range.attrs};
+  } else {
+    columns_[col] = ColumnRange{col, width, {}};
+  }
+  dirty_ = true;
+  book_->touch();
+}
+
+void Sheet::autoFit(int32_t row1, int32_t col1, int32_t row2, int32_t col2) {
+  load();
+  std::map<int32_t, size_t> widest;
+  for (auto it = rows_.lower_bound(row1); it != rows_.end() && it->first <= row2; ++it)
+    for (const Cell& c : it->second.cells)
+      if (c.col >= col1 && c.col <= col2) {
+        size_t n = text(it->first, c.col).size();
+        widest[c.col] = std::max(widest[c.col], n);
+      }
+  for (auto [col, n] : widest)
+    if (n > 0) setColumnWidth(col, std::min(255.0, std::round((double(n) + 0.71) * 100) / 100));
+}
+
+std::string Sheet::xml() {
+  load();
+  if (!dirty_) return original_;
+  std::string data = "<sheetData>";
+  data.reserve(64 * rows_.size());
+  int32_t minRow = 0, maxRow = 0, minCol = 0, maxCol = 0;
+  for (auto& [r, row] : rows_) {
+    if (row.cells.empty() && row.attrs.empty()) continue;
+    data += "<row r=\"";
+    appendNumber(data, r);
+    data += '"';
+    data += row.attrs;
+    data += '>';
+    for (const Cell& c : row.cells) {
+      if (c.value.isEmpty() && c.formula < 0 && c.style == 0) continue;
+      minRow = minRow ? minRow : r, maxRow = r;
+      minCol = minCol ? std::min(minCol, c.col) : c.col, maxCol = std::max(maxCol, c.col);
+      data += "<c r=\"";
+      appendCellName(data, r, c.col);
+      data += '"';
+      if (c.style) {
+        data += " s=\"";
+        appendNumber(data, c.style);
+        data += '"';
+      }
+      const Variant& v = c.value;
+      bool inlineText = v.isString() && c.sst < 0 && c.formula < 0;
+      if (v.isString()) data += inlineText ? " t=\"inlineStr\"" : c.sst >= 0 && c.formula < 0 ? " t=\"s\"" : " t=\"str\"";
+      else if (v.type() == vtBoolean) data += " t=\"b\"";
+      else if (v.type() == vtError) data += " t=\"e\"";
+      data += '>';
+      if (c.formula >= 0) data += formulas_[static_cast<size_t>(c.formula)];
+      if (inlineText) {
+        data += "<is><t xml:space=\"preserve\">";
+        appendXmlText(data, v.str().view());
+        data += "</t></is>";
+      } else if (!v.isEmpty()) {
+        data += "<v>";
+        if (v.isString() && c.sst >= 0 && c.formula < 0) appendNumber(data, c.sst);
+        else if (v.isString()) appendXmlText(data, v.str().view());
+        else if (v.type() == vtBoolean) data += v.boolean() ? '1' : '0';
+        else if (v.type() == vtError) data += errorText(v.scode());
+        else appendNumber(data, v.r8());
+        data += "</v>";
+      }
+      data += "</c>";
+    }
+    data += "</row>";
+  }
+  data += "</sheetData>";
+  std::string cols;
+  if (!columns_.empty()) {
+    cols = "<cols>";
+    for (auto& [min, range] : columns_) {
+      cols += "<col min=\"" + std::to_string(min) + "\" max=\"" + std::to_string(range.max) + "\"";
+      if (range.width) {
+        cols += " width=\"";
+        appendNumber(cols, *range.width);
+        cols += "\" customWidth=\"1\"";
+      }
+      cols += range.attrs + "/>";
+    }
+    cols += "</cols>";
+  }
+  std::string dimension = "<dimension ref=\"" +
+                          (maxRow ? cellName(minRow, minCol) + (minRow == maxRow && minCol == maxCol ? "" : ":" + cellName(maxRow, maxCol))
+                                  : std::string("A1")) +
+                          "\"/>";
+  std::string out = original_;
+  Span sd = findElement(out, "sheetData");
+  if (!sd.found()) damaged(part, "no cell table");
+  Span cl = findElement(out, "cols");
+  Span dim = findElement(out, "dimension");
+  // Replace from the back so that earlier offsets stay valid.
+  out.replace(sd.begin, sd.end - sd.begin, data);
+  if (cl.found() && cl.begin < sd.begin) out.replace(cl.begin, cl.end - cl.begin, cols);
+  else out.insert(sd.begin, cols);
+  if (dim.found() && dim.begin < sd.begin) out.replace(dim.begin, dim.end - dim.begin, dimension);
+  return out;
+}
+
+}  // namespace tlx::xlsx

@@ -1,0 +1,195 @@
+// The spreadsheet application through its members: workbooks, sheets and their names, typed
+// cells, saving and reading back, write reservation, Quit, and damaged files.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "automation/convert.h"
+#include "automation/registry.h"
+#include "automation/strings.h"
+#include "platform/opc/package.h"
+#include "platform/spreadsheet/spreadsheet_application.h"
+#include "platform/spreadsheet/workbook.h"
+#include "platform/spreadsheet/write_reservation.h"
+
+namespace tlx {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string python(const std::string& code) {
+  std::string cmd = "/usr/bin/python3 -c '" + code + "'";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+class Spreadsheet : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    registerSpreadsheetApplication();
+    char t[] = "/tmp/talvex-xlsx-XXXXXX";
+    dir = mkdtemp(t);
+    xl = createObject("Excel.Application");
+  }
+  void TearDown() override {
+    if (xl) callMethod(xl, "Quit");
+    fs::remove_all(dir);
+  }
+  ObjRef books() { return objectOf(getProperty(xl, "Workbooks")); }
+  ObjRef add() { return objectOf(callMethod(books(), "Add")); }
+  ObjRef sheet(const ObjRef& wb, Variant key) { return objectOf(getProperty(wb, "Worksheets", {key})); }
+  ObjRef cell(const ObjRef& ws, int32_t r, int32_t c) { return objectOf(getProperty(ws, "Cells", {Variant(r), Variant(c)})); }
+  std::string name(const ObjRef& ws) { return u8(toBStr(getProperty(ws, "Name"))); }
+  std::string path(const char* file) { return (dir / file).string(); }
+
+  fs::path dir;
+  ObjRef xl;
+};
+
+TEST_F(Spreadsheet, SheetsAreFoundAddedInPlaceAndNamedByTheRules) {
+  ObjRef wb = add();
+  ObjRef all = objectOf(getProperty(wb, "Worksheets"));
+  EXPECT_EQ(toI4(getProperty(all, "Count")), 3);
+  EXPECT_EQ(name(sheet(wb, Variant(int16_t(2)))), "Sheet2");
+  EXPECT_EQ(name(sheet(wb, Variant(u"sHEET3"))), "Sheet3");
+  EXPECT_THROW(sheet(wb, Variant(int16_t(4))), ComError);
+  EXPECT_THROW(sheet(wb, Variant(u"Nope")), ComError);
+
+  ObjRef first = sheet(wb, Variant(int16_t(1)));
+  Variant after(first);
+  DispParams p{{}, {{"After", &after}}};
+  ObjRef added = objectOf(all->invoke("Add", InvokeKind::Method, p));
+  EXPECT_EQ(name(added), "Sheet4");
+  EXPECT_EQ(toI4(getProperty(added, "Index")), 2);
+  Variant before(first);
+  DispParams q{{}, {{"Before", &before}}};
+  EXPECT_EQ(toI4(getProperty(objectOf(all->invoke("Add", InvokeKind::Method, q)), "Index")), 1);
+
+  for (const char16_t* bad : {u"", u"a:b", u"a\\b", u"a/b", u"a?b", u"a*b", u"a[b", u"a]b",
+                              u"0123456789012345678901234567890x", u"SHEET2"})
+    EXPECT_THROW(putProperty(first, "Name", Variant(bad)), ComError) << u8(bad);
+  putProperty(first, "Name", Variant(u"0123456789012345678901234567890"));
+  putProperty(first, "Name", Variant(u"Sheet1"));  // its own name, in another case too
+  putProperty(first, "Name", Variant(u"SHEET1"));
+  EXPECT_EQ(name(first), "SHEET1");
+}
+
+TEST_F(Spreadsheet, TypedCellsSurviveSaveAndOpenAndReadWithOpenpyxl) {
+  ObjRef wb = add();
+  ObjRef ws = sheet(wb, Variant(int16_t(1)));
+  auto arr = std::make_unique<SafeArray>(std::vector<Bound>{{0, 2}, {0, 3}});
+  arr->at(0, 0) = Variant(u"text & <markup>");
+  arr->at(0, 1) = Variant(int16_t(7));
+  arr->at(0, 2) = Variant(Date{makeDate(2024, 1, 31, 13, 5)});
+  arr->at(1, 0) = Variant(true);
+  arr->at(1, 1) = Variant(ErrorValue{hr::basicError(2007)});
+  arr->at(1, 2) = Variant(u"  spaced\ttab\x01");
+  ObjRef block = objectOf(getProperty(ws, "Range", {Variant(u"B2:E4")}));
+  putProperty(block, "Value", Variant(std::move(arr)));
+  EXPECT_EQ(u8(toBStr(getProperty(cell(ws, 2, 4), "Text"))), "1/31/2024 13:05");
+  EXPECT_EQ(getProperty(cell(ws, 2, 5), "Value").scode(), hr::basicError(2042));  // beyond the array: #N/A
+  EXPECT_EQ(u8(toBStr(getProperty(cell(ws, 3, 3), "Text"))), "#DIV/0!");
+  putProperty(objectOf(getProperty(ws, "Columns", {Variant(u"C")})), "ColumnWidth", Variant(25.5));
+  EXPECT_FALSE(getProperty(wb, "Saved").boolean());
+  callMethod(wb, "SaveAs", {Variant(u16(path("typed.xlsx")))});
+  EXPECT_TRUE(getProperty(wb, "Saved").boolean());
+  EXPECT_EQ(u8(toBStr(getProperty(wb, "Name"))), "typed.xlsx");
+  callMethod(wb, "Close");
+
+  ObjRef back = objectOf(callMethod(books(), "Open", {Variant(u16(path("typed.xlsx")))}));
+  ObjRef bs = sheet(back, Variant(int16_t(1)));
+  EXPECT_EQ(getProperty(cell(bs, 2, 2), "Value"), Variant(u"text & <markup>"));
+  EXPECT_EQ(getProperty(cell(bs, 2, 3), "Value"), Variant(7.0));
+  EXPECT_EQ(getProperty(cell(bs, 2, 4), "Value"), Variant(Date{makeDate(2024, 1, 31, 13, 5)}));
+  EXPECT_EQ(getProperty(cell(bs, 3, 2), "Value"), Variant(true));
+  EXPECT_EQ(getProperty(cell(bs, 3, 4), "Value"), Variant(u"  spaced\ttab\x01"));
+  EXPECT_EQ(toDouble(getProperty(objectOf(getProperty(bs, "Columns", {Variant(u"C")})), "ColumnWidth")), 25.5);
+
+  std::string seen = python(
+      "import openpyxl; ws = openpyxl.load_workbook(\"" + path("typed.xlsx") + "\").active; "
+      "print(repr([ws[\"B2\"].value, ws[\"C2\"].value, str(ws[\"D2\"].value), ws[\"B3\"].value, ws[\"C3\"].value, "
+      "ws[\"D3\"].value, ws[\"E2\"].value, ws.column_dimensions[\"C\"].width]))");
+  // A control character is stored as the format's _xHHHH_ escape, which openpyxl leaves as is.
+  EXPECT_EQ(seen, "['text & <markup>', 7, '2024-01-31 13:05:00', True, '#DIV/0!', '  spaced\\ttab_x0001_', '#N/A', 25.5]");
+}
+
+TEST_F(Spreadsheet, QuitEndsEveryHeldReference) {
+  ObjRef wb = add();
+  ObjRef ws = sheet(wb, Variant(int16_t(1)));
+  EXPECT_EQ(getObject("Excel.Application").get(), xl.get());
+  callMethod(xl, "Quit");
+  EXPECT_THROW(getProperty(ws, "Name"), ComError);
+  EXPECT_THROW(getProperty(wb, "Name"), ComError);
+  EXPECT_THROW(getProperty(xl, "Workbooks"), ComError);
+  EXPECT_THROW(getObject("Excel.Application"), ComError);
+  xl = ObjRef();
+}
+
+TEST_F(Spreadsheet, WriteReservationNeedsTheRightPassword) {
+  EXPECT_EQ(xlsx::legacyPasswordHash(u"secret"), python("from openpyxl.utils.protection import hash_password as h; print(h(\"secret\"))"));
+  EXPECT_EQ(xlsx::legacyPasswordHash(u"abcdefghijklmnopq"),
+            python("from openpyxl.utils.protection import hash_password as h; print(h(\"abcdefghijklmnopq\"))"));
+  std::string sha = python(
+      "import hashlib,base64; s=base64.b64decode(\"c2FsdHNhbHRzYWx0c2FsdA==\"); "
+      "h=hashlib.sha512(s+\"pw\".encode(\"utf-16-le\")).digest()\n"
+      "for i in range(1000): h=hashlib.sha512(h+i.to_bytes(4,\"little\")).digest()\n"
+      "print(base64.b64encode(h).decode())");
+  EXPECT_EQ(xlsx::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"pw"), sha);
+
+  ObjRef wb = add();
+  callMethod(wb, "SaveAs", {Variant(u16(path("plain.xlsx")))});
+  callMethod(wb, "Close");
+  for (auto [file, element] :
+       {std::pair{"legacy.xlsx", "<fileSharing reservationPassword=\"" + xlsx::legacyPasswordHash(u"secret") + "\"/>"},
+        std::pair{"sha.xlsx", "<fileSharing algorithmName=\"SHA-512\" saltValue=\"c2FsdHNhbHRzYWx0c2FsdA==\" "
+                              "spinCount=\"1000\" hashValue=\"" +
+                                  xlsx::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"secret") +
+                                  "\"/>"}}) {
+    opc::Package p = opc::Package::open(path("plain.xlsx"));
+    std::string book = p.read("xl/workbook.xml");
+    size_t at = book.find("<bookViews");
+    ASSERT_NE(at, std::string::npos);
+    p.write("xl/workbook.xml", book.insert(at, element));
+    p.save(path(file));
+    auto open = [&](const char16_t* pw) {
+      Variant name(u16(path(file))), res(pw);
+      DispParams params{{&name}, {{"WriteResPassword", &res}}};
+      return objectOf(books()->invoke("Open", InvokeKind::Method, params));
+    };
+    EXPECT_THROW(open(u""), ComError) << file;
+    EXPECT_THROW(open(u"Secret"), ComError) << file;
+    callMethod(open(u"secret"), "Close");
+  }
+}
+
+TEST_F(Spreadsheet, DamagedFilesAreRefusedWithAnError) {
+  ObjRef wb = add();
+  putProperty(cell(sheet(wb, Variant(int16_t(1))), 1, 1), "Value", Variant(u"x"));
+  callMethod(wb, "SaveAs", {Variant(u16(path("good.xlsx")))});
+  std::ifstream in(path("good.xlsx"), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NO_THROW(xlsx::readWorkbookBytes(bytes));
+  for (size_t cut : {size_t(0), size_t(30), bytes.size() / 2, bytes.size() - 10})
+    EXPECT_ANY_THROW(xlsx::readWorkbookBytes(bytes.substr(0, cut))) << cut;
+
+  opc::Package p = opc::Package::open(path("good.xlsx"));
+  p.write("xl/worksheets/sheet1.xml",
+          "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+          "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99</v></c></row></sheetData></worksheet>");
+  p.write("xl/worksheets/sheet2.xml", "<worksheet><sheetData><row r=\"5\"/><row r=\"2\"/></sheetData></worksheet>");
+  p.save(path("bad.xlsx"));
+  std::ifstream bad(path("bad.xlsx"), std::ios::binary);
+  EXPECT_THROW(xlsx::readWorkbookBytes(std::string((std::istreambuf_iterator<char>(bad)), {})), opc::PackageError);
+  EXPECT_THROW(callMethod(books(), "Open", {Variant(u16(path("missing.xlsx")))}), ComError);
+}
+
+}  // namespace
+}  // namespace tlx
