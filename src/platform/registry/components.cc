@@ -3,6 +3,7 @@
 #include "automation/collection.h"
 #include "platform/cad/drawing_application.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
+#include "platform/wordproc/word_application.h"
 
 namespace tlx {
 
@@ -11,6 +12,7 @@ void registerPlatformComponents() {
     registerRuntimeClasses();
     registerDrawingApplication();
     registerSpreadsheetApplication();
+    registerWordApplication();
     return true;
   }();
   (void)done;
