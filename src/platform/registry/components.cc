@@ -6,6 +6,7 @@
 #include "platform/inet/inet_control.h"
 #include "platform/forms/form_controls.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
+#include "platform/wordproc/word_application.h"
 
 namespace tlx {
 
@@ -17,6 +18,7 @@ void registerPlatformComponents() {
     registerFormControls();
     registerDataAccess();
     registerSpreadsheetApplication();
+    registerWordApplication();
     return true;
   }();
   (void)done;

@@ -1,0 +1,25 @@
+// The 43 table formats as table styles of the styles part: borders, fills and header fonts in
+// the spirit of each format's name, with conditional parts (header row, last row, first and
+// last column, bands) that the table's look switches on.
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <string>
+
+namespace tlx::docx {
+
+constexpr int kTableFormats = 43;
+
+// Which parts of a format a table takes.
+struct StyleParts {
+  bool borders = true, shading = true, font = true, color = true;
+};
+
+// The style's id ("TalvexGrid1", with a suffix when parts are left out); format 0 is a plain
+// grid of single lines.
+std::string tableStyleId(int format, StyleParts parts);
+// Adds the style to <w:styles> unless it is there; `w` is the main namespace's prefix ("w:").
+void addTableStyle(pugi::xml_node styles, const std::string& w, int format, StyleParts parts);
+
+}  // namespace tlx::docx
