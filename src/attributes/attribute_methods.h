@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "attributes/extraction_template.h"
+#include "automation/dispatch.h"
 #include "automation/variant.h"
 #include "cad/acad_context.h"
 
@@ -20,6 +21,14 @@ int16_t AttributesToArray(const AcadContext& ctx, const ExtractionTemplate& Extr
                           bool blnIncludeTags);
 int16_t AttributesToClipboard(const AcadContext& ctx, const ExtractionTemplate& ExtractionTemplate,
                               bool blnIncludeTags, BStr strDelimiter, bool blnQuotes);
+
+// Table sinks: one row per record, in one transaction. AttributesToRecordset: -3 when a failure
+// rolled the call back. AttributesToDatabaseTable: -3 connection, -4 table, -5 rolled back.
+int16_t AttributesToRecordset(const AcadContext& ctx, const ExtractionTemplate& ExtractionTemplate, const ObjRef& objConn,
+                              const ObjRef& objRecd, bool blnOverwrite);
+int16_t AttributesToDatabaseTable(const AcadContext& ctx, const ExtractionTemplate& ExtractionTemplate,
+                                  const BStr& strDSN, const BStr& strTable, const BStr& strUserID,
+                                  const BStr& strPassword, bool blnOverwrite);
 
 // The number of attribute values replaced.
 int16_t ReplaceAttributes(const AcadContext& ctx, const ExtractionTemplate& ExtractionTemplate,

@@ -23,6 +23,15 @@ std::span<const Binding> attributesBindings() {
        [](TALVEX& t, A& a) {
          return Variant(AttributesToArray(t.acad(), t.extractionTemplate(), a.var(0), a.boolean(1)));
        }},
+      {"AttributesToRecordset",
+       [](TALVEX& t, A& a) {
+         return Variant(AttributesToRecordset(t.acad(), t.extractionTemplate(), a.obj(0), a.obj(1), a.boolean(2)));
+       }},
+      {"AttributesToDatabaseTable",
+       [](TALVEX& t, A& a) {
+         return Variant(AttributesToDatabaseTable(t.acad(), t.extractionTemplate(), a.str(0), a.str(1), a.str(2),
+                                                  a.str(3), a.boolean(4)));
+       }},
       {"AttributesToClipboard",
        [](TALVEX& t, A& a) {
          return Variant(AttributesToClipboard(t.acad(), t.extractionTemplate(), a.boolean(0), a.str(1),

@@ -9,16 +9,12 @@
 #include "automation/frame.h"
 #include "automation/registry.h"
 #include "data/data.h"
+#include "data/database_query.h"
 #include "data/replacing_file.h"
 
 namespace tlx {
 
 namespace {
-
-constexpr int16_t adUseClient = 3;
-constexpr int16_t kCacheSize = 20;
-constexpr int16_t adOpenForwardOnly = 0;
-constexpr int16_t adLockReadOnly = 1;
 
 std::u16string connectionPart(std::u16string_view part) {
   if (part.find_first_of(u";{}") == part.npos) return std::u16string(part);
@@ -29,45 +25,6 @@ std::u16string connectionPart(std::u16string_view part) {
   }
   return out + u"}";
 }
-
-// Closing on the way out of a trap: a failure here changes nothing more.
-void closeQuietly(const ObjRef& obj) {
-  ErrorFrame f;
-  f.step([&] { callMethod(obj, "Close"); });
-}
-
-// The connection and query recordset of the two database methods.
-struct DatabaseQuery {
-  enum Failure { kNone, kConnection, kQuery };
-
-  // Continue-on-error steps: a new connection opened with the connection string, then the query
-  // recordset (client cursor, cache of 20, forward-only, read-only). A query that fails to open
-  // closes the connection.
-  Failure open(const BStr& dsn, const BStr& user, const BStr& password, const BStr& sql) {
-    ErrorFrame f;
-    f.enter();
-    f.step([&] { conn = createObject("ADODB.Connection"); });
-    f.step([&] { callMethod(conn, "Open", {Variant(odbcConnectionString(dsn, user, password))}); });
-    if (f.pending()) return kConnection;
-    f.step([&] { rs = createObject("ADODB.Recordset"); });
-    f.step([&] { putProperty(rs, "CursorLocation", adUseClient); });
-    f.step([&] { putProperty(rs, "CacheSize", kCacheSize); });
-    f.step([&] { callMethod(rs, "Open", {Variant(sql), Variant(conn), adOpenForwardOnly, adLockReadOnly}); });
-    if (!f.pending()) return kNone;
-    closeQuietly(conn);
-    return kQuery;
-  }
-  void close() {
-    callMethod(rs, "Close");
-    callMethod(conn, "Close");
-  }
-  void closeAfterFailure() {
-    closeQuietly(rs);
-    closeQuietly(conn);
-  }
-
-  ObjRef conn, rs;
-};
 
 int16_t fieldCount(const ObjRef& rs) { return toI2(getProperty(objectOf(getProperty(rs, "Fields")), "Count")); }
 
