@@ -203,6 +203,8 @@ int16_t RecordsetToWord(const ObjRef& objRecd, bool blnIncludeHeadings, const Wo
   f.step([&] { putProperty(word, "Visible", Variant(true)); });
   try {
     if (!objRecd) throw ComError(hr::OBJECT_REQUIRED, "Object required");
+    // From the first record, so that a recordset the host has moved on still gives all its rows.
+    callMethod(objRecd, "MoveFirst");
     BStr rows = toBStr(callMethod(objRecd, "GetString", {Variant(int32_t(2)), Variant(int32_t(-1)), Variant(u"\t")}));
     callMethod(objRecd, "MoveFirst");
     BStr text = blnIncludeHeadings ? BStr(std::u16string(headerLine(objRecd).view()) + std::u16string(rows.view())) : rows;
