@@ -174,16 +174,28 @@ class TableObj : public Object<TableObj> {
   std::string style;
 };
 
-// What a range covers: some paragraphs, or the end of the document before text was put there.
+// What a range covers: some paragraphs, or the end of the document before text was put there,
+// or text put there and still pending as a block.
 struct Span {
   bool atEnd = false;
   std::vector<Para> paras;
+  Block block;
 };
 using SpanPtr = std::shared_ptr<Span>;
 
+// The paragraphs a range covers, a pending block laid out now.
+std::vector<Para>& laidOut(Document& d, Span& s) {
+  if (s.block) {
+    s.paras = d.layOut(s.block);
+    s.block.reset();
+  }
+  return s.paras;
+}
+
 // The paragraphs a range's formatting reaches: at the end of the document with nothing put
-// there yet, the last paragraph (the one the next text is typed into).
-std::vector<Para> reached(Document& d, const Span& s) {
+// there yet, the last paragraph (the one the next text is typed into); a pending block's model.
+std::vector<Para> reached(Document& d, Span& s) {
+  if (s.block) return {d.formatOf(s.block)};
   if (s.paras.empty() && s.atEnd) return {d.lastParagraph()};
   return s.paras;
 }
@@ -241,14 +253,16 @@ class RangeObj : public InDoc<RangeObj> {
 
   std::u16string text() {
     std::u16string out;
-    for (auto& p : span->paras) out += model().text(p) + u"\r";
+    for (auto& p : laidOut(model(), *span)) out += model().text(p) + u"\r";
     return out;
   }
   void setText(std::u16string_view t) {
     if (span->atEnd) {
-      span->paras = model().insertAtEnd(t);
+      laidOut(model(), *span);
+      span->block = model().appendText(t);
+      span->paras = span->block ? std::vector<Para>() : model().insertAtEnd(t);
     } else {
-      if (span->paras.empty()) throw ComError(NO_MEMBER, "The range is empty");
+      if (laidOut(model(), *span).empty()) throw ComError(NO_MEMBER, "The range is empty");
       model().setText(span->paras.front(), t);
     }
   }
@@ -273,8 +287,9 @@ class RangeObj : public InDoc<RangeObj> {
     r.autoFit = flag(a, 13);
     if (r.columnWidth < 0 || r.minColumns < 0 || r.minColumns > 63)
       throw ComError(hr::basicError(5148), "The number must be between 1 and 63.");
-    auto [rows, cols] = model().convertToTable(span->paras, r);
+    auto [rows, cols] = span->block ? model().convertToTable(span->block, r) : model().convertToTable(span->paras, r);
     span->paras.clear();
+    span->block.reset();
     std::string style = "Talvex table format " + std::to_string(r.format);
     return Variant(ObjRef(makeRef<TableObj>(rows, cols, style)));
   }
@@ -288,6 +303,7 @@ class RangeObj : public InDoc<RangeObj> {
       t.property("Font", [](RangeObj& s, Args&) { return Variant(ObjRef(makeRef<FontObj>(s.app, s.doc, s.span))); });
       t.property("Paragraphs", [](RangeObj& s, Args&) { return Variant(paragraphsObject(s.app, s.doc)); });
       t.method("InsertParagraphAfter", {}, [](RangeObj& s, Args&) {
+        laidOut(s.model(), *s.span);
         auto paras = reached(s.model(), *s.span);
         if (paras.empty()) throw ComError(NO_MEMBER, "The range is empty");
         Para text = s.model().insertParagraphAfter(paras.back());
@@ -348,7 +364,7 @@ class ParagraphObj : public InDoc<ParagraphObj> {
       paragraphFormatMembers(t);
       t.property("Range", [](ParagraphObj& s, Args&) {
         s.model().text(s.para);  // a paragraph that left the document fails here
-        return Variant(rangeObject(s.app, s.doc, Span{false, {s.para}}));
+        return Variant(rangeObject(s.app, s.doc, Span{false, {s.para}, nullptr}));
       });
       t.property("Format", [](ParagraphObj& s, Args&) {
         return Variant(ObjRef(makeRef<ParagraphFormatObj>(s.app, s.doc, s.para)));
@@ -409,7 +425,7 @@ class BookmarkObj : public InDoc<BookmarkObj> {
       t.property("Name", [](BookmarkObj&, Args&) { return Variant(u"\\endofdoc"); });
       t.property("Range", [](BookmarkObj& s, Args&) {
         s.model();
-        return Variant(rangeObject(s.app, s.doc, Span{true, {}}));
+        return Variant(rangeObject(s.app, s.doc, Span{true, {}, nullptr}));
       });
       return t;
     }();
@@ -497,7 +513,7 @@ class DocumentObj : public InDoc<DocumentObj> {
       t.property("Bookmarks", [](DocumentObj& s, Args&) { return Variant(ObjRef(makeRef<BookmarksObj>(s.app, s.doc))); });
       t.property("Paragraphs", [](DocumentObj& s, Args&) { return Variant(paragraphsObject(s.app, s.doc)); });
       t.property("Content", [](DocumentObj& s, Args&) {
-        return Variant(rangeObject(s.app, s.doc, Span{false, s.model().paragraphs()}));
+        return Variant(rangeObject(s.app, s.doc, Span{false, s.model().paragraphs(), nullptr}));
       });
       t.property("Tables", [](DocumentObj& s, Args&) { return Variant(ObjRef(makeRef<CountObj>(s.model().tableCount()))); });
       t.byDefault("Name");
