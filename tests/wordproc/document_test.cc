@@ -1,8 +1,10 @@
 // The document model on its own: outside bytes that are not a document, paragraphs held after
-// they left the body, and table text that waits as a block.
+// they left the body, table text that waits as a block, and parts streamed into the package.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
+#include <stdexcept>
 
 #include "automation/com_error.h"
 #include "platform/opc/xml_parts.h"
@@ -127,4 +129,39 @@ TEST(WordDocument, APendingBlockIsLaidOutWhenTheBodyIsWalked) {
   auto last = d->lastParagraph();
   d->setText(last, u"start ");
   EXPECT_FALSE(d->appendText(u"end\r\n"));
+}
+
+// A part made a piece at a time reads back whole, saves like any part, and a writer that fails
+// fails the save without touching the file already there.
+TEST(StreamedPart, ReadsSavesAndFailsCleanly) {
+  tlx::opc::Package p;
+  p.write("a.txt", "plain");
+  auto counting = [] {
+    return [n = 0](std::string& out) mutable {
+      out += std::to_string(n) + ";";
+      return ++n < 1000;
+    };
+  };
+  p.writeStreamed("big.txt", counting);
+  std::string whole = p.read("big.txt");
+  EXPECT_EQ(whole.substr(0, 6), "0;1;2;");
+  EXPECT_EQ(whole.substr(whole.size() - 4), "999;");
+  std::string file = testing::TempDir() + "/streamed.zip";
+  p.save(file);
+  EXPECT_EQ(tlx::opc::Package::open(file).read("big.txt"), whole);
+
+  p.writeStreamed("big.txt", [] {
+    return [](std::string& out) -> bool {
+      out += "half";
+      throw std::runtime_error("the writer gave up");
+    };
+  });
+  try {
+    p.save(file);
+    ADD_FAILURE() << "the save should fail";
+  } catch (const tlx::opc::PackageError& e) {
+    EXPECT_NE(std::string(e.what()).find("the writer gave up"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(tlx::opc::Package::open(file).read("big.txt"), whole);
+  EXPECT_FALSE(std::filesystem::exists(file + ".talvex-tmp"));
 }

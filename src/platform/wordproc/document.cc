@@ -213,7 +213,9 @@ std::unique_ptr<Document> Document::load(opc::Package package) {
 }
 
 void Document::save(const std::string& path) {
-  package_.write(documentPart_, withTables(opc::toText(xml_)));
+  layOutPending();
+  if (textTables_.empty()) package_.write(documentPart_, opc::toText(xml_));
+  else package_.writeStreamed(documentPart_, [this] { return partPieces(); });
   if (styles_ && stylesChanged_) package_.write(stylesPart_, opc::toText(*styles_));
   package_.save(path);
   stylesChanged_ = false;
@@ -714,13 +716,12 @@ struct Document::TextTable {
 
   std::string rowStart, rowEnd, cellEnd, lineBreak;
 
-  void writeTo(std::string& out) const {
-    out += head;
-    size_t pos = 0;
-    bool ended = true;
-    while (ended) {
+  // Up to `count` rows from `pos` on; false once the last one is written.
+  bool writeRows(std::string& out, size_t& pos, size_t count) const {
+    for (size_t n = 0; n < count; ++n) {
+      bool ended = false;
       std::u16string_view line = trimmedLine(text, pos, ended);
-      if (!ended) break;
+      if (!ended) return false;
       out += rowStart;
       auto cells = splitAt(line, u'\t');
       for (size_t c = 0; c < columns; ++c) {
@@ -734,7 +735,7 @@ struct Document::TextTable {
       }
       out += rowEnd;
     }
-    out += "</" + w + "tbl>";
+    return pos < text.size();
   }
   // Escaped; a vertical tab (a manual line break) as a break between text pieces.
   void writeText(std::string& out, std::u16string_view cell) const {
@@ -803,24 +804,40 @@ std::pair<int, int> Document::convertToTable(const Block& b, const TableRequest&
   return {int(rows), int(columns)};
 }
 
-// The document part's text with every text table written in place of its placeholder.
-std::string Document::withTables(std::string text) const {
-  if (textTables_.empty()) return text;
+// The document part a piece at a time: its XML with every text table written in place of its
+// placeholder, a few hundred rows a piece.
+opc::Package::PieceWriter Document::partPieces() const {
+  struct State {
+    std::string text;
+    size_t pos = 0;
+    const TextTable* table = nullptr;
+    size_t row = 0;
+  };
+  auto st = std::make_shared<State>();
+  st->text = opc::toText(xml_);
   const std::string w = prefixOf(xml_.document_element());
   const std::string open = "<" + w + "tbl><?" + std::string(kTablePlaceholder) + " ";
   const std::string close = "?></" + w + "tbl>";
-  std::string out;
-  out.reserve(text.size());
-  size_t pos = 0;
-  for (size_t at; (at = text.find(open, pos)) != std::string::npos;) {
-    size_t end = text.find(close, at);
-    size_t n = size_t(std::atoll(text.c_str() + at + open.size()));
-    out.append(text, pos, at - pos);
-    textTables_.at(n)->writeTo(out);
-    pos = end + close.size();
-  }
-  out.append(text, pos);
-  return out;
+  return [this, st, open, close, end = "</" + w + "tbl>"](std::string& out) {
+    if (st->table) {
+      if (!st->table->writeRows(out, st->row, 256)) {
+        out += end;
+        st->table = nullptr;
+      }
+      return true;
+    }
+    size_t at = st->text.find(open, st->pos);
+    if (at == std::string::npos) {
+      out.append(st->text, st->pos);
+      return false;
+    }
+    out.append(st->text, st->pos, at - st->pos);
+    st->table = textTables_.at(size_t(std::atoll(st->text.c_str() + at + open.size()))).get();
+    out += st->table->head;
+    st->row = 0;
+    st->pos = st->text.find(close, at) + close.size();
+    return true;
+  };
 }
 
 int Document::tableCount() {

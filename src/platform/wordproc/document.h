@@ -118,7 +118,7 @@ class Document {
   void layOutPending();
   std::vector<Para> layOutLines(pugi::xml_node mark, pugi::xml_node pPr, pugi::xml_node rPr, std::u16string_view text);
   pugi::xml_node tableFrame(pugi::xml_node before, const TableRequest& r, size_t columns);
-  std::string withTables(std::string text) const;
+  opc::Package::PieceWriter partPieces() const;
   void touch() { changed_ = true; }
 
   opc::Package package_;
