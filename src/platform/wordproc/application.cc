@@ -4,6 +4,7 @@
 #include "automation/convert.h"
 #include "automation/registry.h"
 #include "automation/strings.h"
+#include "platform/app/documents.h"
 #include "platform/opc/recovery.h"
 #include "platform/wordproc/document.h"
 #include "platform/wordproc/word_application.h"
@@ -19,13 +20,7 @@ constexpr HRESULT BAD_DOCUMENT = hr::basicError(5792);
 
 [[noreturn]] void disconnected() { throw ComError(hr::RPC_E_DISCONNECTED, "The word processor has ended"); }
 
-std::string absolutePath(const std::string& path) {
-  if (path.find('\0') != std::string::npos) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
-  std::error_code ec;
-  auto p = std::filesystem::absolute(std::filesystem::path(path), ec);
-  if (ec) throw ComError(hr::BAD_FILE_NAME, "Bad file name: \"" + path + "\"");
-  return p.lexically_normal().string();
-}
+using app::absolutePath;
 
 // A path in the working folder that no file holds yet.
 std::string freeName(const std::string& stem) {
@@ -97,25 +92,18 @@ struct AppCore {
     d->onDisk = true;
     return keep(d);
   }
-  void close(const DocPtr& d) {
-    std::erase(docs, d);
+  void close(const DocPtr& listed) {
+    DocPtr d = app::dropDocument(docs, active, listed);
     d->open = false;
     if (d->recoveryTicket) opc::unlistUnsaved(d->recoveryTicket);
     d->recoveryTicket = 0;
-    if (active == d) active = docs.empty() ? nullptr : docs.back();
   }
   // Listed for recovery at host exit until closed.
   DocPtr keep(const DocPtr& d) {
     docs.push_back(d);
     active = d;
-    std::weak_ptr<DocCore> weak = d;
-    std::string stem = std::filesystem::path(d->name).stem().string();
-    d->recoveryTicket = opc::listUnsaved(stem, ".docx", [weak](const std::string& path) {
-      auto doc = weak.lock();
-      if (!doc || !doc->open || doc->saved()) return false;
-      doc->doc->save(path);
-      return true;
-    });
+    d->recoveryTicket =
+        opc::listForRecovery(d, d->name, ".docx", [](DocCore& c, const std::string& path) { c.doc->save(path); });
     return d;
   }
 };
@@ -123,12 +111,11 @@ using AppPtr = std::shared_ptr<AppCore>;
 
 // Every object checks that its application still runs before any member.
 template <class Self>
-class Live : public Object<Self> {
+class Live : public app::Live<Self> {
  public:
   explicit Live(AppPtr a) : app(std::move(a)) {}
-  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
+  void check() {
     if (!app || !app->alive) disconnected();
-    return Object<Self>::invoke(member, kind, params);
   }
   AppPtr app;
 };
@@ -385,9 +372,7 @@ class ParagraphsObj : public InDoc<ParagraphsObj> {
   using InDoc::InDoc;
   std::string typeName() const override { return "Paragraphs"; }
   std::vector<Variant> enumerate() override {
-    std::vector<Variant> out;
-    for (auto& p : model().paragraphs()) out.emplace_back(paragraphObject(app, doc, p));
-    return out;
+    return app::objectsOf(model().paragraphs(), [&](const Para& p) { return paragraphObject(app, doc, p); });
   }
   Variant item(int32_t i) {
     auto all = model().paragraphs();
@@ -530,25 +515,16 @@ class DocumentsObj : public Live<DocumentsObj> {
   using Live::Live;
   std::string typeName() const override { return "Documents"; }
   std::vector<Variant> enumerate() override {
-    std::vector<Variant> out;
-    for (auto& d : app->docs) out.emplace_back(documentObject(app, d));
-    return out;
+    return app::objectsOf(app->docs, [&](const DocPtr& d) { return documentObject(app, d); });
   }
   static const Members<DocumentsObj>& members() {
     static const Members<DocumentsObj> m = [] {
       Members<DocumentsObj> t;
       t.property("Count", [](DocumentsObj& s, Args&) { return Variant(int32_t(s.app->docs.size())); });
       t.method("Item", {"Index"}, [](DocumentsObj& s, Args& a) {
-        const Variant& key = a[0];
-        if (key.isString()) {
-          for (auto& d : s.app->docs)
-            if (equalsNoCase(u16(d->name), key.str())) return Variant(documentObject(s.app, d));
-          throw ComError(NO_MEMBER, "The requested member of the collection does not exist.");
-        }
-        int32_t i = toI4(key);
-        if (i < 1 || i > int32_t(s.app->docs.size()))
-          throw ComError(NO_MEMBER, "The requested member of the collection does not exist.");
-        return Variant(documentObject(s.app, s.app->docs[size_t(i - 1)]));
+        auto missing = [](const Variant&) { return ComError(NO_MEMBER, "The requested member of the collection does not exist."); };
+        auto& d = app::itemByKey(s.app->docs, a[0], 1, [](const DocCore& c) { return c.name; }, missing);
+        return Variant(documentObject(s.app, d));
       });
       t.method("Add", {"Template", "NewTemplate", "DocumentType", "Visible"},
                [](DocumentsObj& s, Args&) { return Variant(documentObject(s.app, s.app->add())); });
@@ -574,14 +550,11 @@ class ApplicationObj : public Live<ApplicationObj> {
   std::string typeName() const override { return "Application"; }
 
   void quit(Args& a) {
-    ObjRef keep(this);  // the running table may hold the last reference
     bool save = a.has(0) && toI4(a.value(0)) != 0;
-    for (auto& d : std::vector<DocPtr>(app->docs)) {
+    app::endApplication(kProgId, this, *app, app->docs, [&](const DocPtr& d) {
       if (save && !d->saved()) d->save();
       app->close(d);
-    }
-    app->alive = false;
-    revokeRunning(kProgId, this);
+    });
   }
 
   static const Members<ApplicationObj>& members() {
@@ -614,11 +587,7 @@ class ApplicationObj : public Live<ApplicationObj> {
 namespace tlx {
 
 void registerWordApplication() {
-  registerClass(docx::kProgId, [] {
-    ObjRef app(makeRef<docx::ApplicationObj>());
-    registerRunning(docx::kProgId, app);
-    return app;
-  });
+  app::registerApplication(docx::kProgId, [] { return ObjRef(makeRef<docx::ApplicationObj>()); });
 }
 
 }  // namespace tlx
