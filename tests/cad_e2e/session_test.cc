@@ -130,5 +130,29 @@ TEST(DrawingSession, GuardFailuresReachTheHostAsCodesAndRaisedErrors) {
   EXPECT_EQ(answers[6]["error"]["description"], "Document is not active.");
 }
 
+TEST(DrawingSession, DrawingsLeftUnsavedAtExitAreRecoveredAndSaid) {
+  ScratchDir dir;
+  fs::path original = dir.path / "Office.dxf", saved = dir.path / "Kept.dxf", recovered = dir.path / "recovered";
+  makeDrawing(original);
+  SessionOptions options{{{"TALVEX_RECOVERY_DIR", recovered.string()}}};
+  std::string input;
+  for (const json& r : {call("OpenDocument", {original.string()}), call("CreateCircle", {2}),
+                        call("SaveDocument", {saved.string()}), call("AddDocument"),
+                        call("CreateLine", {0, false, false, 0, 0, 0, 10, 5, 0}), call("ActiveDocumentName")})
+    input += r.dump() + "\n";
+  ProcessResult r = runHost({"session"}, input, options);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+
+  // The drawing with a line nobody saved is written out and named; the saved one is not.
+  std::string name = fs::path(parseAnswers(r.out).back()["result"].get<std::string>()).stem().string();
+  fs::path drawing = recovered / (name + ".dxf");
+  EXPECT_NE(r.err.find("unsaved " + name + " saved to " + drawing.string()), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Kept"), std::string::npos) << r.err;
+  json back = entities(drawing);
+  EXPECT_TRUE(back["audit_errors"].empty()) << back;
+  ASSERT_EQ(back["model"].size(), 1u) << back;
+  EXPECT_EQ(back["model"][0]["type"], "LINE");
+}
+
 }  // namespace
 }  // namespace tlxtest

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "platform/opc/package.h"
-#include "platform/opc/recovery.h"
+#include "platform/app/recovery.h"
 #include "platform/opc/xml_parts.h"
 
 namespace tlx::opc {
@@ -103,19 +103,19 @@ TEST(Package, PartNamesAndRelationships) {
 
 TEST(Recovery, SavesOnlyWhatHasUnsavedWorkAndSaysWhere) {
   Scratch s;
-  int kept = listUnsaved("Book1", ".xlsx", [](const std::string& path) {
+  int kept = app::listUnsaved("Book1", ".xlsx", [](const std::string& path) {
     std::ofstream(path) << "data";
     return true;
   });
-  listUnsaved("Book2", ".xlsx", [](const std::string&) { return false; });
-  int gone = listUnsaved("Book3", ".xlsx", [](const std::string&) -> bool { throw std::runtime_error("no"); });
-  unlistUnsaved(gone);
+  app::listUnsaved("Book2", ".xlsx", [](const std::string&) { return false; });
+  int gone = app::listUnsaved("Book3", ".xlsx", [](const std::string&) -> bool { throw std::runtime_error("no"); });
+  app::unlistUnsaved(gone);
   std::ostringstream log;
-  EXPECT_EQ(recoverUnsaved((s.dir / "rec").string(), log), 1);
+  EXPECT_EQ(app::recoverUnsaved((s.dir / "rec").string(), log), 1);
   EXPECT_TRUE(fs::exists(s.dir / "rec" / "Book1.xlsx"));
   EXPECT_NE(log.str().find("Book1 saved to " + (s.dir / "rec" / "Book1.xlsx").string()), std::string::npos);
   EXPECT_EQ(log.str().find("Book2"), std::string::npos);
-  EXPECT_EQ(recoverUnsaved((s.dir / "rec").string(), log), 0);  // the list is empty afterwards
+  EXPECT_EQ(app::recoverUnsaved((s.dir / "rec").string(), log), 0);  // the list is empty afterwards
   (void)kept;
 }
 

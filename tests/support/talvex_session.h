@@ -67,6 +67,8 @@ inline ProcessResult runHost(const std::vector<std::string>& args, const std::st
     dup2(err, 2);
     // No controlling terminal for the host: a pick with an empty queue is a cancel, not a prompt.
     setsid();
+    // Work left unsaved at exit is recovered into the scratch folder unless a test asks where.
+    setenv("TALVEX_RECOVERY_DIR", (tmp / "recovered").c_str(), 1);
     for (auto& [k, v] : options.env) setenv(k.c_str(), v.c_str(), 1);
     if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
     std::vector<char*> argv;

@@ -20,7 +20,7 @@
 #include "control/talvex.h"
 #include "control/type_library.h"
 #include "line_reader.h"
-#include "platform/opc/recovery.h"
+#include "platform/app/recovery.h"
 #include "session.h"
 
 using namespace tlx;
@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
   if (command == "session" && !readLimits(argc, argv, limits)) return 2;
   // Documents left open with unsaved changes are not lost when the host ends.
   auto keepUnsaved = [](int rc) {
-    opc::recoverUnsaved(opc::recoveryFolder(), std::cerr);
+    app::recoverUnsaved(app::recoveryFolder(), std::cerr);
     return rc;
   };
   return onLargeStack(limits, [&] {

@@ -6,6 +6,7 @@
 #include "platform/app/documents.h"
 #include "platform/cad/cad_model.h"
 #include "platform/cad/drawing_application.h"
+#include "platform/app/recovery.h"
 
 namespace tlx::cad {
 
@@ -103,12 +104,24 @@ void AppCore::close(const DocPtr& listed) {
   DocPtr doc = app::dropDocument(docs, active, listed);
   doc->open = false;
   doc->drawing.reset();
+  if (doc->recoveryTicket) app::unlistUnsaved(doc->recoveryTicket);
+  doc->recoveryTicket = 0;
   refreshCaption();
 }
 
 DocCore& AppCore::activeDoc() {
   if (!active) throw ComError(hr::E_FAIL, "No document is open");
   return *active;
+}
+
+// An opened or new drawing joins the open ones, active, and is listed for saving at host exit
+// while it has unsaved changes.
+DocPtr AppCore::keep(const DocPtr& doc) {
+  docs.push_back(doc);
+  activate(doc);
+  doc->recoveryTicket =
+      app::listForRecovery(doc, doc->name, ".dxf", [](DocCore& d, const std::string& path) { d.drawing->save(path); });
+  return doc;
 }
 
 std::shared_ptr<DocCore> AppCore::addDocument(const std::string& templatePath) {
@@ -124,9 +137,7 @@ std::shared_ptr<DocCore> AppCore::addDocument(const std::string& templatePath) {
   std::error_code ec;
   doc->folder = std::filesystem::current_path(ec).string();
   if (doc->folder == "/") doc->folder.clear();
-  docs.push_back(doc);
-  activate(doc);
-  return doc;
+  return keep(doc);
 }
 
 std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool readOnly) {
@@ -151,9 +162,7 @@ std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool rea
   doc->folder = p.parent_path().string();
   if (doc->folder == "/") doc->folder.clear();
   doc->readOnly = readOnly;
-  docs.push_back(doc);
-  activate(doc);
-  return doc;
+  return keep(doc);
 }
 
 

@@ -22,6 +22,7 @@ struct DocCore {
   bool open = true;
   bool readOnly = false;
   bool saved = true;   // no change since the last save
+  int recoveryTicket = 0;  // listed for saving at host exit while open
   int windowState = 1;
   std::vector<dxf::ViewState> history;
   std::string activeConfig = "*Active";  // the viewport configuration last made active
@@ -52,6 +53,9 @@ struct AppCore {
   std::shared_ptr<DocCore> addDocument(const std::string& templatePath);
   std::shared_ptr<DocCore> openDocument(const std::string& path, bool readOnly);
   DocCore& activeDoc();
+
+ private:
+  std::shared_ptr<DocCore> keep(const std::shared_ptr<DocCore>& doc);
 };
 
 using AppPtr = std::shared_ptr<AppCore>;

@@ -4,7 +4,7 @@
 #include "automation/registry.h"
 #include "automation/strings.h"
 #include "platform/app/documents.h"
-#include "platform/opc/recovery.h"
+#include "platform/app/recovery.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/spreadsheet_model.h"
 
@@ -101,13 +101,13 @@ std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, 
 void AppCore::close(const std::shared_ptr<BookCore>& listed) {
   BookPtr b = app::dropDocument(books, active, listed);
   b->open = false;
-  if (b->recoveryTicket) opc::unlistUnsaved(b->recoveryTicket);
+  if (b->recoveryTicket) app::unlistUnsaved(b->recoveryTicket);
   b->recoveryTicket = 0;
 }
 
 void AppCore::keep(const std::shared_ptr<BookCore>& b) {
   b->recoveryTicket =
-      opc::listForRecovery(b, b->name, ".xlsx", [](BookCore& c, const std::string& path) { c.book->save(path); });
+      app::listForRecovery(b, b->name, ".xlsx", [](BookCore& c, const std::string& path) { c.book->save(path); });
 }
 
 namespace {

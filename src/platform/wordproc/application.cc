@@ -5,7 +5,7 @@
 #include "automation/registry.h"
 #include "automation/strings.h"
 #include "platform/app/documents.h"
-#include "platform/opc/recovery.h"
+#include "platform/app/recovery.h"
 #include "platform/wordproc/document.h"
 #include "platform/wordproc/word_application.h"
 
@@ -95,7 +95,7 @@ struct AppCore {
   void close(const DocPtr& listed) {
     DocPtr d = app::dropDocument(docs, active, listed);
     d->open = false;
-    if (d->recoveryTicket) opc::unlistUnsaved(d->recoveryTicket);
+    if (d->recoveryTicket) app::unlistUnsaved(d->recoveryTicket);
     d->recoveryTicket = 0;
   }
   // Listed for recovery at host exit until closed.
@@ -103,7 +103,7 @@ struct AppCore {
     docs.push_back(d);
     active = d;
     d->recoveryTicket =
-        opc::listForRecovery(d, d->name, ".docx", [](DocCore& c, const std::string& path) { c.doc->save(path); });
+        app::listForRecovery(d, d->name, ".docx", [](DocCore& c, const std::string& path) { c.doc->save(path); });
     return d;
   }
 };

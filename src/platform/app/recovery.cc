@@ -1,10 +1,10 @@
-#include "platform/opc/recovery.h"
+#include "platform/app/recovery.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 
-namespace tlx::opc {
+namespace tlx::app {
 
 namespace {
 
@@ -62,4 +62,4 @@ std::string recoveryFolder() {
   return (std::filesystem::current_path() / "talvex-recovery").string();
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::app

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-namespace tlx::opc {
+namespace tlx::app {
 
 // Saves the document to the path given when it has unsaved changes (returns false when it has
 // none); throws on failure.
@@ -24,9 +24,14 @@ int recoverUnsaved(const std::string& folder, std::ostream& log);
 // The folder the host uses: $TALVEX_RECOVERY_DIR, else "talvex-recovery" in the working folder.
 std::string recoveryFolder();
 
-}  // namespace tlx::opc
-
-namespace tlx::opc {
+// Whether a document has no unsaved changes: its saved() or its saved flag.
+template <class Doc>
+bool savedNow(const Doc& d) {
+  if constexpr (requires { d.saved(); })
+    return d.saved();
+  else
+    return d.saved;
+}
 
 // Lists an application's open document, held weakly, while it stays open with unsaved changes;
 // `save(doc, path)` writes it. Returns the ticket.
@@ -35,10 +40,10 @@ int listForRecovery(const std::shared_ptr<Doc>& doc, const std::string& name, co
   std::weak_ptr<Doc> weak = doc;
   return listUnsaved(std::filesystem::path(name).stem().string(), extension, [weak, save](const std::string& path) {
     auto d = weak.lock();
-    if (!d || !d->open || d->saved()) return false;
+    if (!d || !d->open || savedNow(*d)) return false;
     save(*d, path);
     return true;
   });
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::app
