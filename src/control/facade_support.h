@@ -15,38 +15,21 @@
 
 namespace tlx::facade {
 
+// The automation type of a parameter type, and its reader from a Variant of that type.
+template <class T, VarType V, auto Read>
+struct TypedAs {
+  static constexpr VarType type = V;
+  static T get(const Variant& v) { return (v.*Read)(); }
+};
 template <class T>
-struct Typed;  // the automation type of a parameter type, and reading it from a Variant
+struct Typed;
+template <> struct Typed<int16_t> : TypedAs<int16_t, vtI2, &Variant::i2> {};
+template <> struct Typed<int32_t> : TypedAs<int32_t, vtI4, &Variant::i4> {};
+template <> struct Typed<double> : TypedAs<double, vtR8, &Variant::r8> {};
+template <> struct Typed<float> : TypedAs<float, vtR4, &Variant::r4> {};
+template <> struct Typed<bool> : TypedAs<bool, vtBoolean, &Variant::boolean> {};
 template <>
-struct Typed<int16_t> {
-  static constexpr VarType type = vtI2;
-  static int16_t get(const Variant& v) { return v.i2(); }
-};
-template <>
-struct Typed<int32_t> {
-  static constexpr VarType type = vtI4;
-  static int32_t get(const Variant& v) { return v.i4(); }
-};
-template <>
-struct Typed<double> {
-  static constexpr VarType type = vtR8;
-  static double get(const Variant& v) { return v.r8(); }
-};
-template <>
-struct Typed<float> {
-  static constexpr VarType type = vtR4;
-  static float get(const Variant& v) { return v.r4(); }
-};
-template <>
-struct Typed<bool> {
-  static constexpr VarType type = vtBoolean;
-  static bool get(const Variant& v) { return v.boolean(); }
-};
-template <>
-struct Typed<BStr> {
-  static constexpr VarType type = vtString;
-  static BStr get(const Variant& v) { return v.str(); }
-};
+struct Typed<BStr> : TypedAs<BStr, vtString, static_cast<const BStr& (Variant::*)() const>(&Variant::str)> {};
 
 template <class T>
 Variant toVariant(const T& value) {
