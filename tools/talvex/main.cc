@@ -51,7 +51,7 @@ bool readLimits(int argc, char** argv, Limits& limits, std::string& traceFile) {
     const long long n = i + 1 < argc ? std::strtoll(argv[i + 1], &end, 10) : 0;
     if ((option != "--max-line" && option != "--max-depth") || !end || *end || n < 1 ||
         (option == "--max-depth" && n > 5000)) {
-      std::cerr << "talvex session: expected --max-line BYTES, --max-depth N (1 to 5000) or --trace FILE, not \""
+      std::cerr << "talvex session: expected --max-line BYTES or --max-depth N (1 to 5000) or --trace FILE, not \""
                 << option << "\"\n";
       return false;
     }
