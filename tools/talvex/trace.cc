@@ -82,8 +82,8 @@ std::string maskConnectionSecrets(std::string text) {
   return text;
 }
 
-json maskRequest(const json& request) {
-  json masked = request;
+Answer maskRequest(const Answer& request) {
+  Answer masked = request;
   maskStrings(masked);
   if (!masked.is_object()) return masked;
   if (masked.contains("call") && !masked.contains("on") && masked["call"].is_string() &&
@@ -117,9 +117,11 @@ Trace::Trace(const std::string& path, int maxDepth)
 
 void Trace::request(const std::string& line) {
   // A line the session refuses for its depth is not parsed here either.
-  const json parsed = nestsDeeperThan(line, maxDepth_) ? json(json::value_t::discarded) : json::parse(line, nullptr, false);
+  // Parsed in order, so that the trace shows the request's members as they were sent.
+  const Answer parsed =
+      nestsDeeperThan(line, maxDepth_) ? Answer(Answer::value_t::discarded) : Answer::parse(line, nullptr, false);
   const std::string text = parsed.is_discarded() ? maskConnectionSecrets(line)
-                                                 : maskRequest(parsed).dump(-1, ' ', false, json::error_handler_t::replace);
+                                                 : maskRequest(parsed).dump(-1, ' ', false, Answer::error_handler_t::replace);
   out_ << "> " << text << '\n' << std::flush;
 }
 

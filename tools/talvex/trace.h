@@ -14,7 +14,7 @@ namespace tlx::host {
 std::string maskConnectionSecrets(std::string text);
 // A request with string arguments of parameters whose names say password, and values of
 // variables whose names do, masked; every other string has its connection secrets masked.
-json maskRequest(const json& request);
+Answer maskRequest(const Answer& request);
 // An answer with the same rules applied to its values and changed variables.
 Answer maskAnswer(const Answer& answer);
 
