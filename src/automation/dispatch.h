@@ -13,6 +13,9 @@
 namespace tlx {
 
 enum class InvokeKind { Method, PropertyGet, PropertyPut };
+// What a member is to a client that reads attributes: a property read without arguments, or
+// something to call (a method, an indexed property); Unknown when the object cannot tell.
+enum class MemberKind { Unknown, Method, Property };
 
 // Interface identifiers answered by supports().
 namespace iid {
@@ -46,6 +49,7 @@ class Dispatch {
   virtual bool supports(std::string_view interfaceId) const { return interfaceId == iid::IDispatch; }
   // Basic's TypeName of the object.
   virtual std::string typeName() const { return "Object"; }
+  virtual MemberKind memberKind(std::string_view member) const { return MemberKind::Unknown; }
   // For Each over the object; objects that are not collections raise error 438.
   virtual std::vector<Variant> enumerate();
 
@@ -116,6 +120,11 @@ class Members {
   }
 
   Variant invoke(Self& self, std::string_view name, InvokeKind kind, DispParams& params) const;
+  MemberKind kindOf(std::string_view name) const {
+    const Member* m = find(name);
+    if (!m) return MemberKind::Unknown;
+    return m->get && !m->call && m->params.empty() ? MemberKind::Property : MemberKind::Method;
+  }
 
  private:
   Member& entry(std::string name, std::vector<std::string> params);
@@ -132,6 +141,7 @@ class Object : public Dispatch {
   Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
     return Self::members().invoke(static_cast<Self&>(*this), member, kind, params);
   }
+  MemberKind memberKind(std::string_view member) const override { return Self::members().kindOf(member); }
 };
 
 // Shared by every member table: case-insensitive lookup and named-argument placement.

@@ -442,6 +442,8 @@ std::string lowerAscii(std::string_view s) {
   return out;
 }
 
+}  // namespace
+
 std::string literalText(const Variant& v) {
   switch (v.type()) {
     case vtString: return "\"" + u8(v.str()) + "\"";
@@ -449,8 +451,6 @@ std::string literalText(const Variant& v) {
     default: return u8(toBStr(v));
   }
 }
-
-}  // namespace
 
 std::string MethodInfo::signature() const {
   std::string s = (resultType == vtEmpty && resultTypeName.empty()) ? "Sub " : "Function ";

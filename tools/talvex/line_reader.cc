@@ -1,12 +1,23 @@
 #include "line_reader.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace tlx::host {
 
+// What is there now, not a full buffer: a client that waits for each answer before it sends the
+// next request sends no more until this one is answered.
 bool LineReader::fill() {
   pos_ = 0;
-  len_ = std::fread(buffer_, 1, sizeof buffer_, in_);
+  len_ = 0;
+  ssize_t got;
+  do {
+    got = ::read(fileno(in_), buffer_, sizeof buffer_);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) failed_ = true;
+  if (got > 0) len_ = static_cast<size_t>(got);
   return len_ > 0;
 }
 

@@ -15,6 +15,8 @@ class LineReader {
   LineReader(std::FILE* in, size_t maxBytes) : in_(in), maxBytes_(maxBytes) {}
   // The next line without its LF (a CR before it stays); TooLong leaves `line` empty.
   Result next(std::string& line);
+  // Whether reading failed (rather than reaching the end).
+  bool failed() const { return failed_; }
 
  private:
   bool fill();
@@ -23,6 +25,7 @@ class LineReader {
   size_t maxBytes_;
   char buffer_[1 << 16];
   size_t pos_ = 0, len_ = 0;
+  bool failed_ = false;
 };
 
 }  // namespace tlx::host

@@ -1,9 +1,11 @@
 // talvex: the command-line host of the TALVEX control.
 //
-//   talvex session [--max-line BYTES] [--max-depth N]
+//   talvex session [--max-line BYTES] [--max-depth N] [--trace FILE]
 //                             JSON requests on standard input, one JSON answer per line
 //   talvex call METHOD ARG... one call with JSON arguments; prints the answer
 //   talvex methods [--json]   the type library: identifiers, signatures, which are built
+//   talvex methods NAME       one method's declaration and parameters
+//   talvex --help             all of this, with the request forms
 #include <pthread.h>
 
 #include <csignal>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include <fmt/format.h>
@@ -19,9 +22,11 @@
 #include "automation/strings.h"
 #include "control/talvex.h"
 #include "control/type_library.h"
+#include "help.h"
 #include "line_reader.h"
 #include "platform/app/recovery.h"
 #include "session.h"
+#include "trace.h"
 
 using namespace tlx;
 using namespace tlx::host;
@@ -34,15 +39,19 @@ bool printLine(const Answer& answer) {
   return static_cast<bool>(std::cout);
 }
 
-// "--max-line BYTES" and "--max-depth N"; false (with a message) on anything else.
-bool readLimits(int argc, char** argv, Limits& limits) {
+// "--max-line BYTES", "--max-depth N" and "--trace FILE"; false (with a message) on anything else.
+bool readLimits(int argc, char** argv, Limits& limits, std::string& traceFile) {
   for (int i = 2; i < argc; ++i) {
     const std::string option = argv[i];
+    if (option == "--trace" && i + 1 < argc && *argv[i + 1]) {
+      traceFile = argv[++i];
+      continue;
+    }
     char* end = nullptr;
     const long long n = i + 1 < argc ? std::strtoll(argv[i + 1], &end, 10) : 0;
     if ((option != "--max-line" && option != "--max-depth") || !end || *end || n < 1 ||
         (option == "--max-depth" && n > 5000)) {
-      std::cerr << "talvex session: expected --max-line BYTES or --max-depth N (1 to 5000), not \""
+      std::cerr << "talvex session: expected --max-line BYTES or --max-depth N (1 to 5000) or --trace FILE, not \""
                 << option << "\"\n";
       return false;
     }
@@ -53,9 +62,11 @@ bool readLimits(int argc, char** argv, Limits& limits) {
   return true;
 }
 
-int runSession(const Limits& limits) {
+int runSession(const Limits& limits, const std::string& traceFile) {
   // A reader that went away shows as a failed write (and a message), not as a silent signal.
   std::signal(SIGPIPE, SIG_IGN);
+  std::optional<Trace> trace;
+  if (!traceFile.empty()) trace.emplace(traceFile, limits.maxDepth);
   Session session(limits);
   LineReader reader(stdin, limits.maxLineBytes);
   std::string line;
@@ -65,17 +76,20 @@ int runSession(const Limits& limits) {
     Answer answer;
     if (got == LineReader::TooLong) {
       answer = Session::malformedLine(fmt::format("line longer than {} bytes (see --max-line)", limits.maxLineBytes));
+      if (trace) trace->request(fmt::format("(a line longer than {} bytes)", limits.maxLineBytes));
     } else {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t") == std::string::npos) continue;
+      if (trace) trace->request(line);
       answer = session.handleLine(line);
     }
+    if (trace) trace->answer(answer);
     if (!printLine(answer)) {
       std::cerr << "talvex session: standard output is closed; session ended\n";
       return 1;
     }
   }
-  if (std::ferror(stdin)) {
+  if (reader.failed()) {
     std::cerr << "talvex session: standard input could not be read; session ended\n";
     return 1;
   }
@@ -112,8 +126,15 @@ int runCall(int argc, char** argv) {
   return answer["ok"].get<bool>() ? 0 : 1;
 }
 
-std::string dispidText(int32_t dispid) {
-  return dispid < 0 ? std::to_string(dispid) : fmt::format("0x{:08X}", static_cast<uint32_t>(dispid));
+// One method's declaration, identifier and parameters; 1 when the type library has no such name.
+int describeMethod(const std::string& name) {
+  const MethodInfo* m = findMethod(name);
+  if (!m) {
+    std::cerr << "talvex methods: no method \"" << name << "\" (talvex methods lists them)\n";
+    return 1;
+  }
+  std::cout << methodDescription(*m, TALVEX::isBuilt(m->name));
+  return 0;
 }
 
 int runMethods(bool asJson) {
@@ -150,7 +171,8 @@ int runMethods(bool asJson) {
 }
 
 void usage() {
-  std::cerr << "usage: talvex session [--max-line BYTES] [--max-depth N] | talvex call METHOD [ARG...] | talvex methods [--json]\n";
+  std::cerr << "usage: talvex session [--max-line BYTES] [--max-depth N] [--trace FILE] | talvex call METHOD [ARG...] | "
+               "talvex methods [--json | NAME] | talvex --help\n";
 }
 
 // Values are decoded and encoded recursively, as deep as --max-depth allows: the commands run on
@@ -185,8 +207,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << helpText();
+    return 0;
+  }
   Limits limits;
-  if (command == "session" && !readLimits(argc, argv, limits)) return 2;
+  std::string traceFile;
+  if (command == "session" && !readLimits(argc, argv, limits, traceFile)) return 2;
   // Documents left open with unsaved changes are not lost when the host ends.
   auto keepUnsaved = [](int rc) {
     app::recoverUnsaved(app::recoveryFolder(), std::cerr);
@@ -194,8 +221,9 @@ int main(int argc, char** argv) {
   };
   return onLargeStack(limits, [&] {
     try {
-      if (command == "session") return keepUnsaved(runSession(limits));
+      if (command == "session") return keepUnsaved(runSession(limits, traceFile));
       if (command == "call") return keepUnsaved(runCall(argc, argv));
+      if (command == "methods" && argc > 2 && std::string(argv[2]) != "--json") return describeMethod(argv[2]);
       if (command == "methods") return runMethods(argc > 2 && std::string(argv[2]) == "--json");
     } catch (const std::exception& e) {
       std::cerr << "talvex: " << e.what() << '\n';

@@ -404,7 +404,15 @@ Variant Session::callObject(const json& request, std::deque<Variant>& temps, Bef
     obj->invoke(name, InvokeKind::PropertyPut, p);
     return Variant();
   }
-  malformed("\"on\" needs \"call\", \"get\" or \"put\"");
+  if (request.contains("member")) {
+    // Lets a client tell a property from a method before it touches either.
+    switch (obj->memberKind(stringField(request, "member"))) {
+      case MemberKind::Property: return Variant(u"property");
+      case MemberKind::Method: return Variant(u"method");
+      case MemberKind::Unknown: return Variant(u"unknown");
+    }
+  }
+  malformed("\"on\" needs \"call\", \"get\", \"put\" or \"member\"");
 }
 
 Answer Session::run(const json& request, Before& before) {

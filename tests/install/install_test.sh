@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the built tree into a temporary prefix and uses it as an outside user would: the host
+# runs, the example project builds with find_package(talvex) and runs, and the same program
+# builds with pkg-config alone.
+#   install_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1
+source=$2
+tmp=$(mktemp -d /tmp/talvex-install-XXXXXX)
+trap 'rm -rf "$tmp"' EXIT
+prefix=$tmp/prefix
+
+cmake --install "$build" --prefix "$prefix" > "$tmp/install.log"
+test -x "$prefix/bin/talvex"
+"$prefix/bin/talvex" methods TextFileToArray | grep -q "^Function TextFileToArray("
+test -f "$prefix/include/talvex/control.h"
+test -f "$prefix/include/talvex/control/facade_support.h"
+
+printf 'name,qty\r\nbolt,12\r\nnut,7\r\n' > "$tmp/in.csv"
+check_example() {  # the program, what it wrote
+  "$1" "$tmp/in.csv" "$tmp/out.html" | grep -qx "rows 3, columns 2"
+  grep -q "<TD NOWRAP>bolt</TD><TD NOWRAP>12</TD>" "$tmp/out.html"
+  rm -f "$tmp/out.html"
+  if "$1" "$tmp/no-such.csv" "$tmp/out.html" 2> "$tmp/err"; then
+    echo "a missing input was reported as success"; exit 1
+  fi
+}
+
+cmake -S "$source/examples" -B "$tmp/example" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_PREFIX_PATH="$prefix" > "$tmp/configure.log"
+cmake --build "$tmp/example" > "$tmp/build.log" || { cat "$tmp/build.log"; exit 1; }
+check_example "$tmp/example/csv_to_html"
+
+pc_dir=$(dirname "$(find "$prefix" -name talvex.pc)")
+flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs talvex)
+c++ -O1 -o "$tmp/csv_to_html_pc" "$source/examples/csv_to_html.cc" $flags
+check_example "$tmp/csv_to_html_pc"
+echo "installed tree works: host, CMake package, pkg-config"
