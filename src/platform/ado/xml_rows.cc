@@ -72,6 +72,18 @@ struct Level {
   std::vector<size_t> rowStart;   // each row's first cell
   std::deque<BStr> texts;         // each row's "$Text"
   std::vector<uint32_t> parentOf;  // chapter levels: the record of the level above each row is in
+  struct Interned {
+    const xmlChar* local;
+    const xmlChar* prefix;
+    bool attribute;
+    bool operator==(const Interned&) const = default;
+  };
+  struct InternedHash {
+    size_t operator()(const Interned& k) const {
+      return std::hash<const void*>()(k.local) * 31 + std::hash<const void*>()(k.prefix) + k.attribute;
+    }
+  };
+  std::unordered_map<Interned, uint32_t, InternedHash> interned;  // while the file is read
 
   size_t rows() const { return rowStart.size(); }
   size_t rowEnd(size_t r) const { return r + 1 < rows() ? rowStart[r + 1] : cells.size(); }
@@ -80,6 +92,15 @@ struct Level {
     return at < rowEnd(r) ? &cells[at] : nullptr;
   }
 
+  // The parser hands out each name as one interned pointer (with its prefix's): a look-up by
+  // those pointers spares building and hashing the name for every element of every record.
+  uint32_t column(const xmlChar* local, const xmlChar* prefix, bool attribute) {
+    const Interned key{local, prefix, attribute};
+    if (auto it = interned.find(key); it != interned.end()) return it->second;
+    std::string name = prefix ? std::string(reinterpret_cast<const char*>(prefix)) + ":" : std::string();
+    name += reinterpret_cast<const char*>(local);
+    return interned[key] = column(name, attribute);
+  }
   uint32_t column(std::string_view name, bool attribute) {
     NameIndex& index = attribute ? attributes : elements;
     if (auto it = index.find(name); it != index.end()) return it->second;
@@ -135,7 +156,7 @@ class Builder {
  public:
   std::shared_ptr<Level> top = std::make_shared<Level>();
 
-  void start(std::string_view name, int attributeCount, const xmlChar** attributes) {
+  void start(const xmlChar* local, const xmlChar* prefix, int attributeCount, const xmlChar** attributes) {
     flushRun();
     if (frames_.empty()) return frames_.push_back(Frame{Frame::Table});
     if (frames_.back().kind == Frame::TextField) promote(frames_.size() - 1);
@@ -146,7 +167,7 @@ class Builder {
       f.level = top.get();
     } else {
       Level& up = *above.level;
-      const uint32_t c = up.column(name, false);
+      const uint32_t c = up.column(local, prefix, false);
       const bool record = up.columns[c].chapter || attributeCount > 0 || up.lastRowHas(c);
       if (!record) return frames_.push_back(Frame{Frame::TextField, nullptr, c});
       f.level = &up.chapter(c);
@@ -155,7 +176,7 @@ class Builder {
     f.textStart = text_.size();
     for (int i = 0; i < attributeCount; ++i) {
       const xmlChar** a = attributes + 5 * i;  // local name, prefix, URI, value, end
-      f.level->set(f.level->column(qualified(a[0], a[1]), true), Variant(decoded(a[3], a[4] - a[3])));
+      f.level->set(f.level->column(a[0], a[1], true), Variant(decoded(a[3], a[4] - a[3])));
     }
     frames_.push_back(f);
   }
@@ -177,11 +198,6 @@ class Builder {
 
   void characters(const xmlChar* s, int n) {
     if (frames_.size() > 1) appendUtf8(run_, s, static_cast<size_t>(n));
-  }
-
-  std::string qualified(const xmlChar* local, const xmlChar* prefix) {
-    std::string name = prefix ? std::string(reinterpret_cast<const char*>(prefix)) + ":" : std::string();
-    return name += reinterpret_cast<const char*>(local);
   }
 
  private:
@@ -212,8 +228,7 @@ class Builder {
 
 void onStart(void* ctx, const xmlChar* local, const xmlChar* prefix, const xmlChar*, int, const xmlChar**,
              int attributeCount, int, const xmlChar** attributes) {
-  auto& b = *static_cast<Builder*>(xml::userOf(ctx));
-  b.start(b.qualified(local, prefix), attributeCount, attributes);
+  static_cast<Builder*>(xml::userOf(ctx))->start(local, prefix, attributeCount, attributes);
 }
 void onEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) { static_cast<Builder*>(xml::userOf(ctx))->end(); }
 void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xml::userOf(ctx))->characters(s, n); }
@@ -221,7 +236,7 @@ void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xml::use
 // The rows of one level, or of the records of one level that belong to one record above.
 class LevelRows : public RowSource {
  public:
-  LevelRows(std::shared_ptr<Level> level, size_t begin, size_t end) : level_(std::move(level)), begin_(begin), end_(end), next_(begin) {
+  LevelRows(std::shared_ptr<Level> level, size_t begin, size_t end) : level_(std::move(level)), end_(end), next_(begin) {
     const auto& cols = level_->columns;
     for (int pass = 0; pass < 2; ++pass)
       for (uint32_t c = 0; c < cols.size(); ++c)
@@ -248,17 +263,17 @@ class LevelRows : public RowSource {
         continue;
       }
       Variant* v = l.cell(next_, c);
-      out.push_back(v && !v->isEmpty() ? *v : Variant::null());
+      out.push_back(v && !v->isEmpty() ? std::move(*v) : Variant::null());
     }
-    out.push_back(Variant(l.texts[next_]));
+    out.push_back(Variant(std::move(l.texts[next_])));
     ++next_;
     return true;
   }
 
-  void restart() override {
-    next_ = begin_;
-    for (auto& [c, at] : childNext_) at = 0;
-  }
+  size_t rowsLeft() const override { return end_ - next_; }
+
+  // The values move into the recordset, which reads them all when it opens.
+  void restart() override { throw ComError(hr::E_FAIL, "The rows of an XML file are read once."); }
 
  private:
   // The child records of row r, which follow each other in the child level.
@@ -274,7 +289,7 @@ class LevelRows : public RowSource {
   }
 
   std::shared_ptr<Level> level_;
-  size_t begin_, end_, next_;
+  size_t end_, next_;
   std::vector<uint32_t> order_;
   std::vector<ColumnInfo> info_;
   std::unordered_map<uint32_t, size_t> childNext_;
