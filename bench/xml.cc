@@ -17,6 +17,7 @@
 #include <malloc.h>
 
 #include "automation/strings.h"
+#include "bench_support.h"
 #include "automation/variant.h"
 #include "platform/registry/components.h"
 #include "xml/xml_files.h"
@@ -26,18 +27,8 @@ namespace {
 // TALVEX_BENCH_ROWS sets another size, TALVEX_BENCH_NO_PEERS skips the peers (for profiling).
 const int kRows = std::getenv("TALVEX_BENCH_ROWS") ? std::atoi(std::getenv("TALVEX_BENCH_ROWS")) : 1'000'000;
 
-double seconds(auto&& f) {
-  auto start = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "bench/xml: failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
+using bench::run;
+using bench::seconds;
 
 long statusKilobytes(const char* key) {
   long kb = 0;

@@ -1,7 +1,5 @@
 // Tables that pandas wrote (through lxml): XMLFileToArray gives the values pandas.read_xml
 // reads back, and the field names it gives the columns.
-#include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "xml/xml_files.h"
@@ -10,18 +8,8 @@
 namespace tlxtest {
 namespace {
 
-nlohmann::json pandasTables(const std::string& dir) {
-  const std::string command = "/usr/bin/python3 " TALVEX_SOURCE_DIR "/tests/xml_files/pandas_files.py '" + dir + "'";
-  FILE* p = popen(command.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  EXPECT_EQ(pclose(p), 0);
-  return nlohmann::json::parse(out);
-}
-
 TEST_F(XmlTest, ArrayGivesWhatPandasReadsFromItsOwnFiles) {
-  const nlohmann::json tables = pandasTables(dir.string());
+  const nlohmann::json tables = nlohmann::json::parse(pythonOutput("pandas_files.py", dir.string()));
   ASSERT_EQ(tables.size(), 4u);
   for (auto& [name, table] : tables.items()) {
     SCOPED_TRACE(name);

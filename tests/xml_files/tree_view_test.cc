@@ -1,7 +1,5 @@
 // XMLFileToTreeView into the real tree view, checked against Python's minidom walk of the same
 // file: every node's text and parent.
-#include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "xml/xml_files.h"
@@ -14,12 +12,7 @@ namespace {
 using Walk = std::vector<std::pair<std::string, int>>;
 
 Walk minidomWalk(const std::string& path) {
-  const std::string command = "/usr/bin/python3 " TALVEX_SOURCE_DIR "/tests/xml_files/minidom_walk.py '" + path + "'";
-  FILE* p = popen(command.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  EXPECT_EQ(pclose(p), 0);
+  const std::string out = pythonOutput("minidom_walk.py", path);
   Walk walk;
   for (auto& item : nlohmann::json::parse(out)) walk.emplace_back(item[0].get<std::string>(), item[1].get<int>());
   return walk;

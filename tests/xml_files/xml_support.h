@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -46,6 +48,17 @@ class XmlTest : public ::testing::Test {
 
   fs::path dir;
 };
+
+// What a script beside these tests prints, run by Debian's Python with one argument.
+inline std::string pythonOutput(const std::string& script, const std::string& argument) {
+  const std::string command = "/usr/bin/python3 " TALVEX_SOURCE_DIR "/tests/xml_files/" + script + " '" + argument + "'";
+  FILE* p = popen(command.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  EXPECT_EQ(pclose(p), 0) << command;
+  return out;
+}
 
 inline std::string show(const Variant& v) {
   if (v.isNull()) return "<null>";
