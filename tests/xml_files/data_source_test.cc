@@ -122,3 +122,32 @@ TEST_F(XmlTest, OnlyTheXmlDataSourcesOfTheProviderAreAccepted) {
 
 }  // namespace
 }  // namespace tlxtest
+
+namespace tlxtest {
+namespace {
+
+// Files of scattered names would lay out as tables of empty cells far larger than themselves.
+TEST_F(XmlTest, ATableMuchLargerThanItsValuesIsRefused) {
+  std::string diagonal = "<t>", late = "<t><r>";
+  for (int i = 0; i < 20000; ++i) diagonal += "<r><f" + std::to_string(i) + ">v</f" + std::to_string(i) + "></r>";
+  for (int i = 0; i < 5000; ++i) late += "<f" + std::to_string(i) + ">v</f" + std::to_string(i) + ">";
+  late += "</r>";
+  for (int i = 0; i < 5000; ++i) late += "<r><f0>v</f0></r>";
+  auto openError = [&](const std::string& name, const std::string& content) {
+    try {
+      openXml(file(name, content + "</t>"));
+    } catch (const ComError& e) {
+      return e.description();
+    }
+    return std::string("opened");
+  };
+  EXPECT_EQ(openError("diagonal.xml", diagonal).substr(0, 51), "The table has too many fields for the values the fi");
+  EXPECT_EQ(openError("late.xml", late), "The table's 5001 records and 5001 fields are too many cells for the values the file holds.");
+  // A table as wide as its values are many stays readable.
+  std::string wide = "<t><r>";
+  for (int i = 0; i < 3000; ++i) wide += "<f" + std::to_string(i) + ">v</f" + std::to_string(i) + ">";
+  EXPECT_EQ(openError("wide.xml", wide + "</r><r><f1>w</f1></r>"), "opened");
+}
+
+}  // namespace
+}  // namespace tlxtest

@@ -17,6 +17,11 @@ namespace tlx::ado {
 namespace {
 
 constexpr std::u16string_view kText = u"$Text";
+// A table laid out in rows and fields may hold at most this many cells for each value the file
+// gave (plus a fixed allowance): a file of scattered names cannot make a table of empty cells
+// far larger than itself.
+constexpr size_t kCellsPerValue = 16;
+constexpr size_t kCellAllowance = size_t{1} << 20;
 
 std::u16string_view trimmed(std::u16string_view s) {
   while (!s.empty() && s.front() == u' ') s.remove_prefix(1);
@@ -72,6 +77,7 @@ struct Level {
   std::vector<size_t> rowStart;   // each row's first cell
   std::deque<BStr> texts;         // each row's "$Text"
   std::vector<uint32_t> parentOf;  // chapter levels: the record of the level above each row is in
+  size_t present = 0;              // cells given a value
   struct Interned {
     const xmlChar* local;
     const xmlChar* prefix;
@@ -105,7 +111,7 @@ struct Level {
     NameIndex& index = attribute ? attributes : elements;
     if (auto it = index.find(name); it != index.end()) return it->second;
     const auto c = static_cast<uint32_t>(columns.size());
-    columns.push_back(Column{u16(name), attribute});
+    columns.push_back(Column{u16(name), attribute, false, nullptr});
     index.emplace(std::string(name), c);
     return c;
   }
@@ -118,8 +124,11 @@ struct Level {
   void set(uint32_t c, Variant v) {
     const size_t at = rowStart.back() + c;
     if (cells.size() <= at) cells.resize(at + 1);
+    if (cells[at].isEmpty()) ++present;
     cells[at] = std::move(v);
   }
+  size_t cellLimit() const { return kCellsPerValue * (present + rows()) + kCellAllowance; }
+  bool overLimit(size_t cellCount) const { return cellCount > cellLimit(); }
   bool lastRowHas(uint32_t c) {
     Variant* v = rows() ? cell(rows() - 1, c) : nullptr;
     return v && !v->isEmpty();
@@ -155,6 +164,7 @@ struct Frame {
 class Builder {
  public:
   std::shared_ptr<Level> top = std::make_shared<Level>();
+  bool tooSparse = false;
 
   void start(const xmlChar* local, const xmlChar* prefix, int attributeCount, const xmlChar** attributes) {
     flushRun();
@@ -178,6 +188,7 @@ class Builder {
       const xmlChar** a = attributes + 5 * i;  // local name, prefix, URI, value, end
       f.level->set(f.level->column(a[0], a[1], true), Variant(decoded(a[3], a[4] - a[3])));
     }
+    tooSparse |= f.level->overLimit(f.level->cells.size());
     frames_.push_back(f);
   }
 
@@ -185,7 +196,9 @@ class Builder {
     Frame f = frames_.back();
     frames_.pop_back();
     if (f.kind == Frame::TextField) {
-      frames_.back().level->set(f.column, Variant(strings_.copy(run_)));
+      Level& up = *frames_.back().level;
+      up.set(f.column, Variant(strings_.copy(run_)));
+      tooSparse |= up.overLimit(up.cells.size());
       flushRun();
       return;
     }
@@ -226,12 +239,46 @@ class Builder {
   StringArena strings_;
 };
 
+[[noreturn]] void raiseTooSparse(size_t rows, size_t fields) {
+  throw ComError(hr::E_FAIL, "The table's " + std::to_string(rows) + " records and " + std::to_string(fields) +
+                                 " fields are too many cells for the values the file holds.");
+}
+
+void stopIfTooSparse(void* ctx, const Builder& b) {
+  if (b.tooSparse) xml::abortParse(ctx, xml::kErrorLimit, "The table has too many fields for the values the file holds.");
+}
+
 void onStart(void* ctx, const xmlChar* local, const xmlChar* prefix, const xmlChar*, int, const xmlChar**,
              int attributeCount, int, const xmlChar** attributes) {
-  static_cast<Builder*>(xml::userOf(ctx))->start(local, prefix, attributeCount, attributes);
+  auto& b = *static_cast<Builder*>(xml::userOf(ctx));
+  b.start(local, prefix, attributeCount, attributes);
+  stopIfTooSparse(ctx, b);
 }
-void onEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) { static_cast<Builder*>(xml::userOf(ctx))->end(); }
+void onEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+  auto& b = *static_cast<Builder*>(xml::userOf(ctx));
+  b.end();
+  stopIfTooSparse(ctx, b);
+}
+
+// Every level laid out whole stays within its cells' limit.
+void checkLayout(const Level& top) {
+  std::vector<const Level*> pending{&top};
+  while (!pending.empty()) {
+    const Level& l = *pending.back();
+    pending.pop_back();
+    if (l.overLimit(l.rows() * (l.columns.size() + 1))) raiseTooSparse(l.rows(), l.columns.size() + 1);
+    for (const auto& c : l.columns)
+      if (c.child) pending.push_back(c.child.get());
+  }
+}
 void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xml::userOf(ctx))->characters(s, n); }
+
+ColumnInfo columnInfo(BStr name, int32_t type) {
+  ColumnInfo info;
+  info.name = std::move(name);
+  info.type = type;
+  return info;
+}
 
 // The rows of one level, or of the records of one level that belong to one record above.
 class LevelRows : public RowSource {
@@ -244,10 +291,10 @@ class LevelRows : public RowSource {
     for (uint32_t c : order_) {
       const auto& col = cols[c];
       const bool clash = col.attribute && level_->elements.count(u8(col.name.view()));
-      info_.push_back(ColumnInfo{clash ? BStr(u"!" + std::u16string(col.name.view())) : col.name,
-                                 col.chapter ? adChapter : adVarWChar});
+      info_.push_back(columnInfo(clash ? BStr(u"!" + std::u16string(col.name.view())) : col.name,
+                                 col.chapter ? adChapter : adVarWChar));
     }
-    info_.push_back(ColumnInfo{BStr(kText), adVarWChar});
+    info_.push_back(columnInfo(BStr(kText), adVarWChar));
     for (uint32_t c : order_)
       if (cols[c].chapter) childNext_.emplace(c, 0);
   }
@@ -333,6 +380,7 @@ std::unique_ptr<RowSource> xmlFileRows(const BStr& path) {
     std::string where = error.line ? " (line " + std::to_string(error.line) + ", position " + std::to_string(error.linepos) + ")" : "";
     throw ComError(hr::E_FAIL, error.reason + where);
   }
+  checkLayout(*builder.top);
   const size_t rows = builder.top->rows();
   return std::make_unique<LevelRows>(builder.top, 0, rows);
 }

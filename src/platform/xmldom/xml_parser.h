@@ -31,6 +31,7 @@ using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
 constexpr int kErrorExternalEntity = 0x7000;  // our own code: an external entity was referenced
 constexpr int kErrorNotFound = 0x7001;        // the file could not be opened
 constexpr int kErrorEntityExpansion = 0x7002;  // entities would expand to too much text
+constexpr int kErrorLimit = 0x7003;            // a reader's own bound on what the input makes
 
 // A whole document (a file, or text in memory), entities substituted.
 DocPtr readFile(const std::string& path, ParseError& error);
