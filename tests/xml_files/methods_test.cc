@@ -35,6 +35,32 @@ TEST_F(XmlTest, ArrayResultCodes) {
   registerDataAccess();
 }
 
+// A recordset that cannot count its records, standing in for the data-access component.
+class UncountedRecordset : public Object<UncountedRecordset> {
+ public:
+  static const Members<UncountedRecordset>& members() {
+    static const Members<UncountedRecordset> table = [] {
+      Members<UncountedRecordset> m;
+      m.property("ActiveConnection", [](UncountedRecordset&, Args&) { return Variant(); },
+                 [](UncountedRecordset&, Args&, const Variant&) {});
+      m.method("Open", {"Source"}, [](UncountedRecordset&, Args&) { return Variant(); });
+      m.property("RecordCount", [](UncountedRecordset&, Args&) { return Variant(int32_t{-1}); });
+      // Its own Fields collection, of three fields.
+      m.property("Fields", [](UncountedRecordset& s, Args&) { return Variant(ObjRef(&s)); });
+      m.property("Count", [](UncountedRecordset&, Args&) { return Variant(int32_t{3}); });
+      return m;
+    }();
+    return table;
+  }
+};
+
+TEST_F(XmlTest, ARecordsetThatCannotCountItsRecordsEndsTheArrayWithMinus4) {
+  registerClass("ADODB.Recordset", [] { return ObjRef(makeRef<UncountedRecordset>()); });
+  Variant a = emptyArray();
+  EXPECT_EQ(XMLFileToArray(u"any.xml", a, true), -4);
+  registerDataAccess();
+}
+
 TEST_F(XmlTest, RecordsetIsLeftOpenForTheHost) {
   const BStr path = u16(file("t.xml", "<t><r><a>1</a></r><r><a>2</a></r></t>"));
   ObjRef rs = createObject("ADODB.Recordset");
