@@ -33,6 +33,11 @@ TEST_F(XmlTest, TextIsTheRecordsTextInDocumentOrderWithoutIndentation) {
   Rows rows = recordsOf(rs);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].back(), "onetwo and three\n    tail\n  ");
+  // b has an element of its own: a chapter, whose record's text starts before that element.
+  callMethod(rs, "MoveFirst");
+  ObjRef b = objectOf(getProperty(fieldOf(rs, 1), "Value"));
+  EXPECT_EQ(fieldsOf(b), (Fields{{"i", 202}, {"$Text", 202}}));
+  EXPECT_EQ(recordsOf(b), (Rows{{"and", "two and three"}}));
   // A text field keeps its text as written; an empty element is an empty string, not Null.
   EXPECT_EQ(rows[1][0], "  spaced  ");
   EXPECT_EQ(rows[1].back(), "  spaced  ");

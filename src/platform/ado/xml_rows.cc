@@ -167,9 +167,10 @@ class Builder {
   bool tooSparse = false;
 
   void start(const xmlChar* local, const xmlChar* prefix, int attributeCount, const xmlChar** attributes) {
+    // An element that held only text so far is a record after all; the text it has read is its own.
+    if (!frames_.empty() && frames_.back().kind == Frame::TextField) promote(frames_.size() - 1);
     flushRun();
     if (frames_.empty()) return frames_.push_back(Frame{Frame::Table});
-    if (frames_.back().kind == Frame::TextField) promote(frames_.size() - 1);
     Frame& above = frames_.back();
     Frame f{Frame::Record};
     if (above.kind == Frame::Table) {
@@ -224,7 +225,6 @@ class Builder {
     if (!whitespaceOnly(run_)) text_ += run_;
     run_.clear();
   }
-  // An element that held only text gets an element of its own: it is a record after all.
   void promote(size_t at) {
     Frame& f = frames_[at];
     Level& up = *frames_[at - 1].level;
