@@ -259,6 +259,7 @@ void onEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
   b.end();
   stopIfTooSparse(ctx, b);
 }
+void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xml::userOf(ctx))->characters(s, n); }
 
 // Every level laid out whole stays within its cells' limit.
 void checkLayout(const Level& top) {
@@ -271,7 +272,27 @@ void checkLayout(const Level& top) {
       if (c.child) pending.push_back(c.child.get());
   }
 }
-void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xml::userOf(ctx))->characters(s, n); }
+
+class LevelRows;
+
+// A chapter field's value: the recordset of its records, opened when it is first used, so that
+// a reader that never looks into chapters (an array of the top level) does not pay for them.
+class Chapter : public Dispatch {
+ public:
+  Chapter(std::shared_ptr<Level> level, size_t begin, size_t end) : level_(std::move(level)), begin_(begin), end_(end) {}
+  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
+    return recordset()->invoke(member, kind, params);
+  }
+  std::vector<Variant> enumerate() override { return recordset()->enumerate(); }
+  std::string typeName() const override { return "Recordset"; }
+
+ private:
+  const ObjRef& recordset();
+
+  std::shared_ptr<Level> level_;
+  size_t begin_, end_;
+  ObjRef recordset_;
+};
 
 ColumnInfo columnInfo(BStr name, int32_t type) {
   ColumnInfo info;
@@ -330,9 +351,7 @@ class LevelRows : public RowSource {
     while (at < child->rows() && child->parentOf[at] < r) ++at;
     const size_t first = at;
     while (at < child->rows() && child->parentOf[at] == r) ++at;
-    ObjRef rs = newRecordset();
-    openRecordsetOn(rs, std::make_unique<LevelRows>(child, first, at));
-    return Variant(rs);
+    return Variant(ObjRef(makeRef<Chapter>(child, first, at)));
   }
 
   std::shared_ptr<Level> level_;
@@ -341,6 +360,14 @@ class LevelRows : public RowSource {
   std::vector<ColumnInfo> info_;
   std::unordered_map<uint32_t, size_t> childNext_;
 };
+
+const ObjRef& Chapter::recordset() {
+  if (!recordset_) {
+    recordset_ = newRecordset();
+    openRecordsetOn(recordset_, std::make_unique<LevelRows>(level_, begin_, end_));
+  }
+  return recordset_;
+}
 
 }  // namespace
 
