@@ -14,6 +14,7 @@
 #include <malloc.h>
 
 #include "automation/strings.h"
+#include "bench_support.h"
 #include "automation/variant.h"
 #include "data/data.h"
 #include "platform/registry/components.h"
@@ -24,18 +25,8 @@ namespace {
 const int kRows = std::getenv("TALVEX_BENCH_ROWS") ? std::atoi(std::getenv("TALVEX_BENCH_ROWS")) : 1'000'000;
 const char* const kQuery = "SELECT id, amount, name, day, note FROM big";
 
-double seconds(auto&& f) {
-  auto start = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-void run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "bench/data: failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
+using bench::run;
+using bench::seconds;
 
 // Resident memory, after the allocator has given back what was freed (the driver's buffers).
 long residentBytes() {

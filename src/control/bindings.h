@@ -51,5 +51,6 @@ std::span<const Binding> arraysBindings();
 std::span<const Binding> controlsBindings();
 std::span<const Binding> htmlBindings();
 std::span<const Binding> pdfBindings();
+std::span<const Binding> xmlBindings();
 
 }  // namespace tlx

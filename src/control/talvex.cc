@@ -25,7 +25,7 @@ std::unordered_map<std::string, Invoker>& bindingTable() {
     std::unordered_map<std::string, Invoker> t;
     for (auto family : {controlBindings, cadBindings, attributesBindings, dxfBindings, officeBindings,
                         dataBindings, transferBindings, arraysBindings, controlsBindings, htmlBindings,
-                        pdfBindings})
+                        pdfBindings, xmlBindings})
       for (const Binding& b : family())
         if (b.invoke) t[lowerAscii(b.method)] = b.invoke;
     return t;

@@ -6,6 +6,7 @@
 #include "platform/ado/ado.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/cursor.h"
+#include "platform/ado/xml_rows.h"
 
 namespace tlx {
 
@@ -123,6 +124,7 @@ class Recordset : public Object<Recordset> {
   void open(const Variant& source, const Variant& connection, const Variant& cursorType, const Variant& lockType);
   void openOn(std::unique_ptr<RowSource> rows, bool forwardOnly);
   void openQuery();
+  void openXmlFile();
   void close() {
     cursor().close();
     cursor_.reset();
@@ -147,6 +149,7 @@ class Recordset : public Object<Recordset> {
   int32_t lockType = adLockReadOnly;
   BStr source;
   BStr connectionText;  // a connection string given instead of an object
+  bool xmlSource = false;  // connectionText names the XML data source
 
  private:
   Ref<Connection> connection_;
@@ -164,9 +167,16 @@ void Recordset::setConnection(const Variant& v) {
     connection_ = refCast<Connection>(v.obj());
     if (!connection_) throw ComError(hr::basicError(3001), "The connection object is not one this recordset can use.");
   } else {
+    BStr text = toBStr(v);
+    const XmlProvider xml = xmlProviderOf(text);
+    if (xml == XmlProvider::Unavailable)
+      throw ComError(hr::basicError(3706), "Provider cannot be found. It may not be properly installed.");
     connection_.reset();
-    connectionText = toBStr(v);
+    connectionText = std::move(text);
+    xmlSource = xml == XmlProvider::Available;
+    return;
   }
+  xmlSource = false;
 }
 
 void Recordset::open(const Variant& src, const Variant& connection, const Variant& type, const Variant& lock) {
@@ -175,6 +185,7 @@ void Recordset::open(const Variant& src, const Variant& connection, const Varian
   if (!connection.isMissing()) setConnection(connection);
   if (!type.isMissing()) cursorType = toI4(type);
   if (!lock.isMissing()) lockType = toI4(lock);
+  if (!connection_ && xmlSource) return openXmlFile();
   if (!connection_) {
     if (connectionText.empty()) throw ComError(hr::basicError(3709), "The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
     auto own = makeRef<Connection>();
@@ -211,6 +222,15 @@ void Recordset::openQuery() {
   openOn(std::move(query), forwardOnly);
   cursor_->writer = std::move(writer);
   if (!forwardOnly) cursorType = adOpenStatic;
+}
+
+// An XML table file: every row read now, read-only, as a client cursor reads.
+void Recordset::openXmlFile() {
+  auto rows = xmlFileRows(source);
+  cursorLocation = adUseClient;
+  lockType = adLockReadOnly;
+  openOn(std::move(rows), false);
+  cursorType = adOpenStatic;
 }
 
 void Recordset::openOn(std::unique_ptr<RowSource> rows, bool forwardOnly) {

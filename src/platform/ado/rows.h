@@ -39,6 +39,8 @@ class RowSource {
   virtual bool next(std::vector<Variant>& out) = 0;
   // Starts again from the first row (a forward-only cursor asked to go back).
   virtual void restart() = 0;
+  // How many rows are left, when the source knows (0: it does not).
+  virtual size_t rowsLeft() const { return 0; }
 };
 
 // The rows a recordset holds, each with a flag for rows deleted since they were read.
@@ -57,6 +59,8 @@ class RowStore {
 
   // Reads every row of `source` that is left.
   void fill(RowSource& source) {
+    values_.reserve(values_.size() + source.rowsLeft() * width());
+    deleted_.reserve(deleted_.size() + source.rowsLeft());
     while (source.next(values_)) deleted_.push_back(0);
   }
   // Reads the next row only; false after the last.

@@ -7,6 +7,7 @@
 #include "platform/forms/form_controls.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/wordproc/word_application.h"
+#include "platform/xmldom/dom_document.h"
 
 namespace tlx {
 
@@ -19,6 +20,7 @@ void registerPlatformComponents() {
     registerDataAccess();
     registerSpreadsheetApplication();
     registerWordApplication();
+    registerDomDocuments();
     return true;
   }();
   (void)done;
