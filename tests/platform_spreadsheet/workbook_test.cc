@@ -6,11 +6,14 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "automation/convert.h"
 #include "automation/registry.h"
 #include "automation/strings.h"
+#include "platform/opc/encrypted_package.h"
 #include "platform/opc/package.h"
+#include "platform/opc/recovery.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/workbook.h"
 #include "platform/spreadsheet/write_reservation.h"
@@ -189,6 +192,111 @@ TEST_F(Spreadsheet, DamagedFilesAreRefusedWithAnError) {
   std::ifstream bad(path("bad.xlsx"), std::ios::binary);
   EXPECT_THROW(xlsx::readWorkbookBytes(std::string((std::istreambuf_iterator<char>(bad)), {})), opc::PackageError);
   EXPECT_THROW(callMethod(books(), "Open", {Variant(u16(path("missing.xlsx")))}), ComError);
+}
+
+std::string slurp(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Encrypts `plain` with an open password; msoffcrypto-tool, an independent reader, must get the
+// same bytes back, so the file is known to be sound before our reader sees it.
+void encrypt(const std::string& plain, const std::string& out, const std::string& password, const std::string& options = "") {
+  std::string script = std::string(TALVEX_SOURCE_DIR) + "/tests/support/encrypt_workbook.py";
+  ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " '" + plain + "' '" + out + "' '" + password + "' " + options).c_str()), 0);
+  if (options.find("--bad-hmac") != std::string::npos) return;
+  ASSERT_EQ(std::system(("msoffcrypto-tool -p '" + password + "' '" + out + "' '" + out + ".check'").c_str()), 0);
+  ASSERT_EQ(slurp(out + ".check"), slurp(plain));
+}
+
+class EncryptedWorkbook : public Spreadsheet {
+ protected:
+  void SetUp() override {
+    Spreadsheet::SetUp();
+    python("import openpyxl, datetime\n"
+           "wb = openpyxl.Workbook(); ws = wb.active; ws.title = \"Data\"\n"
+           "ws[\"A1\"] = \"geheim\"; ws[\"B1\"] = 1234.5; ws[\"A2\"] = datetime.date(2024, 2, 29)\n"
+           "for r in range(3, 400): ws.cell(r, 1, \"row %d\" % r)\n"  // a package of several segments
+           "wb.create_sheet(\"Other\"); wb.save(\"" + path("plain.xlsx") + "\")");
+  }
+  ObjRef open(const std::string& file, const Variant& password) {
+    Variant name(u16(path(file.c_str()))), pw(password);
+    DispParams params{{&name}, {{"Password", &pw}}};
+    return objectOf(books()->invoke("Open", InvokeKind::Method, params));
+  }
+  std::string openError(const std::string& file, const Variant& password) {
+    try {
+      open(file, password);
+    } catch (const ComError& e) {
+      return e.what();
+    }
+    return "opened";
+  }
+};
+
+TEST_F(EncryptedWorkbook, OpensOnlyWithItsPasswordAndIsNeverWrittenBackSilentlyPlain) {
+  encrypt(path("plain.xlsx"), path("enc.xlsx"), "Pässwörd 1");
+  EXPECT_NE(openError("enc.xlsx", Variant::missing()).find("none was given"), std::string::npos);
+  EXPECT_NE(openError("enc.xlsx", Variant(u"pässwörd 1")).find("not correct"), std::string::npos);
+
+  ObjRef wb = open("enc.xlsx", Variant(u"Pässwörd 1"));
+  ObjRef ws = sheet(wb, Variant(u"Data"));
+  EXPECT_EQ(getProperty(cell(ws, 1, 1), "Value"), Variant(u"geheim"));
+  EXPECT_EQ(u8(toBStr(getProperty(cell(ws, 1, 2), "Text"))), "1234.5");
+  EXPECT_EQ(getProperty(cell(ws, 2, 1), "Value"), Variant(Date{makeDate(2024, 2, 29)}));
+  EXPECT_EQ(getProperty(cell(ws, 399, 1), "Value"), Variant(u"row 399"));
+  EXPECT_EQ(toI4(getProperty(objectOf(getProperty(wb, "Worksheets")), "Count")), 2);
+
+  putProperty(cell(ws, 1, 3), "Value", Variant(u"added"));
+  std::string before = slurp(path("enc.xlsx"));
+  try {
+    callMethod(wb, "Save");
+    ADD_FAILURE() << "Save wrote the decrypted workbook";
+  } catch (const ComError& e) {
+    EXPECT_NE(std::string(e.what()).find("SaveAs"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(slurp(path("enc.xlsx")), before);
+
+  // The host's recovery at exit does not write it in the clear either, and says so.
+  std::ostringstream log;
+  EXPECT_EQ(opc::recoverUnsaved(path("recovery"), log), 0);
+  EXPECT_NE(log.str().find("enc could not be saved"), std::string::npos) << log.str();
+
+  callMethod(wb, "SaveAs", {Variant(u16(path("copy.xlsx")))});
+  EXPECT_EQ(python("import openpyxl; ws = openpyxl.load_workbook(\"" + path("copy.xlsx") +
+                   "\")[\"Data\"]; print(ws[\"A1\"].value, ws[\"C1\"].value, ws[\"A399\"].value)"),
+            "geheim added row 399");
+  callMethod(wb, "Save");  // now the plain copy
+  EXPECT_EQ(slurp(path("enc.xlsx")), before);
+}
+
+TEST_F(EncryptedWorkbook, BothSectorSizesAndDamageIsRefusedNotCrashedOn) {
+  encrypt(path("plain.xlsx"), path("big-sectors.xlsx"), "pw", "--sector 4096 --spin 1000");
+  callMethod(open("big-sectors.xlsx", Variant(u"pw")), "Close");
+  encrypt(path("plain.xlsx"), path("tampered.xlsx"), "pw", "--bad-hmac --spin 1000");
+  EXPECT_NE(openError("tampered.xlsx", Variant(u"pw")).find("integrity"), std::string::npos);
+
+  encrypt(path("plain.xlsx"), path("small.xlsx"), "pw", "--spin 1000");
+  std::string good = slurp(path("small.xlsx"));
+  std::string plain = slurp(path("plain.xlsx"));
+  EXPECT_EQ(opc::decryptPackage(good, u"pw"), plain);
+  EXPECT_THROW(opc::decryptPackage(good, u"pw", 999), opc::PackageError);  // more rounds than allowed
+  // Every header field, directory entry and table sector changed in turn, and cuts anywhere:
+  // each is decrypted as before or refused with an error.
+  auto soundOrRefused = [&](const std::string& bytes, size_t at) {
+    try {
+      EXPECT_EQ(opc::decryptPackage(bytes, u"pw"), plain) << at;
+    } catch (const opc::PackageError&) {
+    }
+  };
+  for (size_t at = 0; at < good.size(); at += at < 1024 ? 3 : 97) {
+    std::string bad = good;
+    bad[at] = static_cast<char>(bad[at] ^ 0x5A);
+    soundOrRefused(bad, at);
+    soundOrRefused(good.substr(0, at), at);
+  }
+  std::ofstream(path("old.xls"), std::ios::binary) << good.substr(0, 512) + std::string(1024, '\0');
+  EXPECT_NE(openError("old.xls", Variant(u"pw")).find("Cannot open"), std::string::npos);
 }
 
 }  // namespace

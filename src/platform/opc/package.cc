@@ -124,6 +124,9 @@ void Package::remove(const std::string& part) {
 
 void Package::save(const std::string& path) {
   namespace fs = std::filesystem;
+  if (encrypted_ && !unencryptedSaveAllowed_)
+    throw PackageError("It was opened from a file encrypted with an open password, and it is not written back "
+                       "without that encryption: save an unencrypted copy with SaveAs under a name of your choice");
   fs::path target(path);
   fs::path temp = target;
   temp += ".talvex-tmp";
