@@ -162,10 +162,15 @@ Sheet& Workbook::addSheet(size_t position) {
   sheet->dirty_ = true;
   entry.append_attribute("name") = sheet->name.c_str();
   entry.append_attribute("sheetId") = sheetId;
-  std::string prefix = "r";
+  std::string prefix;
   for (pugi::xml_attribute a : workbookXml_.document_element().attributes())
     if (std::string_view(a.value()) == kRelNs && std::string_view(a.name()).starts_with("xmlns:"))
       prefix = std::string(a.name()).substr(6);
+  if (prefix.empty()) {
+    // Some writers declare the relationships namespace on each <sheet> instead of the root.
+    prefix = "r";
+    entry.append_attribute("xmlns:r") = kRelNs;
+  }
   entry.append_attribute((prefix + ":id").c_str()) = id.c_str();
   sheet->entry = entry;
   // Names and views that count sheets by position move with the sheets after the new one.
