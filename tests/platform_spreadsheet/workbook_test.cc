@@ -124,6 +124,21 @@ TEST_F(Spreadsheet, TypedCellsSurviveSaveAndOpenAndReadWithOpenpyxl) {
   EXPECT_EQ(seen, "['text & <markup>', 7, '2024-01-31 13:05:00', True, '#DIV/0!', '  spaced\\ttab_x0001_', '#N/A', 25.5]");
 }
 
+TEST_F(Spreadsheet, RowsAndWholeNumbersFromOneHundredThousandUpAreWrittenInFull) {
+  ObjRef wb = add();
+  ObjRef ws = sheet(wb, Variant(int16_t(1)));
+  putProperty(cell(ws, 100000, 1), "Value", Variant(100000.0));
+  putProperty(cell(ws, xlsx::kMaxRows, 2), "Value", Variant(1e20));
+  callMethod(wb, "SaveAs", {Variant(u16(path("tall.xlsx")))});
+  std::string xml = opc::Package::open(path("tall.xlsx")).read("xl/worksheets/sheet1.xml");
+  EXPECT_NE(xml.find("<row r=\"100000\"><c r=\"A100000\"><v>100000</v>"), std::string::npos);
+  EXPECT_NE(xml.find("<row r=\"1048576\"><c r=\"B1048576\"><v>1e+20</v>"), std::string::npos);
+  callMethod(wb, "Close");
+  ObjRef back = sheet(objectOf(callMethod(books(), "Open", {Variant(u16(path("tall.xlsx")))})), Variant(int16_t(1)));
+  EXPECT_EQ(getProperty(cell(back, 100000, 1), "Value"), Variant(100000.0));
+  EXPECT_EQ(getProperty(cell(back, xlsx::kMaxRows, 2), "Value"), Variant(1e20));
+}
+
 TEST_F(Spreadsheet, QuitEndsEveryHeldReference) {
   ObjRef wb = add();
   ObjRef ws = sheet(wb, Variant(int16_t(1)));
@@ -191,6 +206,10 @@ TEST_F(Spreadsheet, DamagedFilesAreRefusedWithAnError) {
   p.save(path("bad.xlsx"));
   std::ifstream bad(path("bad.xlsx"), std::ios::binary);
   EXPECT_THROW(xlsx::readWorkbookBytes(std::string((std::istreambuf_iterator<char>(bad)), {})), opc::PackageError);
+  // Every use of a damaged sheet fails; none reads the rows before the damage as if whole.
+  ObjRef damaged = sheet(objectOf(callMethod(books(), "Open", {Variant(u16(path("bad.xlsx")))})), Variant(int16_t(2)));
+  EXPECT_ANY_THROW(getProperty(cell(damaged, 5, 1), "Value"));
+  EXPECT_ANY_THROW(getProperty(cell(damaged, 5, 1), "Value"));
   EXPECT_THROW(callMethod(books(), "Open", {Variant(u16(path("missing.xlsx")))}), ComError);
 }
 

@@ -160,7 +160,9 @@ void Package::save(const std::string& path) {
       fail(zip_strerror(z));
     }
     // Fast deflate: the parts we write are regenerated XML, quick to rebuild and to squeeze.
-    zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_DEFLATE, 1);
+    // Asked as "deflate" for a part that was stored deflated, libzip drops the level and
+    // compresses at its slowest; asked as the default method, it keeps the level.
+    zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_DEFAULT, 1);
   };
   for (auto& e : entries_)
     if (auto it = replaced_.find(e.name); it != replaced_.end()) put(e.name, it->second);

@@ -124,7 +124,16 @@ constexpr const char* kNewSheet =
     R"(<sheetFormatPr defaultRowHeight="15"/><sheetData/>)"
     R"(<pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/></worksheet>)";
 
+void appendInteger(std::string& out, int64_t n) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, n);
+  out.append(buf, r.ptr);
+}
+
+// The shortest text that reads back as the same double, except that whole numbers are written
+// out in full: the shortest form of 100000 is "1e+05".
 void appendNumber(std::string& out, double d) {
+  if (d == std::trunc(d) && std::fabs(d) < 1e15) return appendInteger(out, static_cast<int64_t>(d));
   char buf[32];
   auto r = std::to_chars(buf, buf + sizeof buf, d);
   out.append(buf, r.ptr);
@@ -144,13 +153,21 @@ void appendCellName(std::string& out, int32_t row, int32_t col) {
 
 void Sheet::load() {
   if (loaded_) return;
-  loaded_ = true;
   if (!part.empty() && book_->package().has(part)) {
     original_ = book_->package().read(part);
-    readXml(original_);
+    try {
+      readXml(original_);
+    } catch (...) {
+      // A damaged sheet is refused on every use, never left half read.
+      rows_.clear();
+      columns_.clear();
+      formulas_.clear();
+      throw;
+    }
   } else {
     original_ = kNewSheet;
   }
+  loaded_ = true;
 }
 
 void Sheet::readXml(const std::string& xml) {
@@ -330,7 +347,7 @@ std::string Sheet::xml() {
   for (auto& [r, row] : rows_) {
     if (row.cells.empty() && row.attrs.empty()) continue;
     data += "<row r=\"";
-    appendNumber(data, r);
+    appendInteger(data, r);
     data += '"';
     data += row.attrs;
     data += '>';
@@ -343,7 +360,7 @@ std::string Sheet::xml() {
       data += '"';
       if (c.style) {
         data += " s=\"";
-        appendNumber(data, c.style);
+        appendInteger(data, c.style);
         data += '"';
       }
       const Variant& v = c.value;
@@ -359,7 +376,7 @@ std::string Sheet::xml() {
         data += "</t></is>";
       } else if (!v.isEmpty()) {
         data += "<v>";
-        if (v.isString() && c.sst >= 0 && c.formula < 0) appendNumber(data, c.sst);
+        if (v.isString() && c.sst >= 0 && c.formula < 0) appendInteger(data, c.sst);
         else if (v.isString()) appendXmlText(data, v.str().view());
         else if (v.type() == vtBoolean) data += v.boolean() ? '1' : '0';
         else if (v.type() == vtError) data += errorText(v.scode());

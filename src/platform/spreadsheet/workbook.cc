@@ -212,8 +212,10 @@ bool Workbook::checkWriteReservation(std::u16string_view password) const {
 }
 
 void Workbook::save(const std::string& path) {
+  // A changed sheet's text is made once: written, then kept as the sheet's saved form.
+  std::map<Sheet*, std::string> written;
   for (auto& s : sheets_)
-    if (s->changed()) package_.write(s->part, s->xml());
+    if (s->changed()) package_.write(s->part, written[s.get()] = s->xml());
   if (styles_.changed()) package_.write(styles_.part(), styles_.xml());
   if (formulasDropped_) {
     // The calculation chain lists formula cells; one that lost its formula would make the
@@ -232,11 +234,10 @@ void Workbook::save(const std::string& path) {
     types_->store(package_);
   }
   package_.save(path);
-  for (auto& s : sheets_)
-    if (s->changed()) {
-      s->original_ = s->xml();
-      s->dirty_ = false;
-    }
+  for (auto& [s, xml] : written) {
+    s->original_ = std::move(xml);
+    s->dirty_ = false;
+  }
   workbookDirty_ = formulasDropped_ = touched_ = false;
   styles_.saved();
 }
