@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -137,6 +138,43 @@ TEST_F(Spreadsheet, RowsAndWholeNumbersFromOneHundredThousandUpAreWrittenInFull)
   ObjRef back = sheet(objectOf(callMethod(books(), "Open", {Variant(u16(path("tall.xlsx")))})), Variant(int16_t(1)));
   EXPECT_EQ(getProperty(cell(back, 100000, 1), "Value"), Variant(100000.0));
   EXPECT_EQ(getProperty(cell(back, xlsx::kMaxRows, 2), "Value"), Variant(1e20));
+}
+
+// Large sheets are read a slice of rows at a time; these cross slices in every way a writer can.
+TEST_F(Spreadsheet, LargeSheetsReadTheSameAcrossSlicesPrefixesAndCdata) {
+  ObjRef wb = add();
+  callMethod(wb, "SaveAs", {Variant(u16(path("base.xlsx")))});
+  callMethod(wb, "Close");
+  auto rows = [](const std::string& x, int from, int to) {
+    std::string out;
+    for (int r = from; r <= to; ++r)
+      out += "<" + x + "row r=\"" + std::to_string(r) + "\"><" + x + "c r=\"A" + std::to_string(r) + "\" t=\"inlineStr\"><" + x +
+             "is><" + x + "t>row " + std::to_string(r) + " of a sheet well over one slice</" + x + "t></" + x + "is></" + x +
+             "c><" + x + "c r=\"B" + std::to_string(r) + "\"><" + x + "v>" + std::to_string(r) + "</" + x + "v></" + x + "c></" + x + "row>";
+    return out;
+  };
+  const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  // An end tag inside a comment where the first slice would be cut, and one inside CDATA.
+  std::string comment = "<!--" + std::string(600000, '.') + " </row> -->";
+  std::string cdataRow = "<row r=\"9001\"><c r=\"A9001\" t=\"inlineStr\"><is><t><![CDATA[a </row> inside]]></t></is></c></row>";
+  std::map<std::string, std::string> sheets = {
+      {"plain", "<worksheet xmlns=\"" + ns + "\"><sheetData>" + rows("", 1, 20000) + "</sheetData></worksheet>"},
+      {"prefixed", "<x:worksheet xmlns:x=\"" + ns + "\"><x:sheetData>" + rows("x:", 1, 20000) + "</x:sheetData></x:worksheet>"},
+      {"cdata", "<worksheet xmlns=\"" + ns + "\"><sheetData>" + rows("", 1, 10) + comment + rows("", 11, 9000) + cdataRow + rows("", 9002, 20000) +
+                    "</sheetData></worksheet>"}};
+  for (auto& [name, xml] : sheets) {
+    ASSERT_GT(xml.size(), size_t(2) << 20);
+    opc::Package p = opc::Package::open(path("base.xlsx"));
+    p.write("xl/worksheets/sheet1.xml", xml);
+    p.save(path((name + ".xlsx").c_str()));
+    ObjRef book = objectOf(callMethod(books(), "Open", {Variant(u16(path((name + ".xlsx").c_str())))}));
+    ObjRef ws = sheet(book, Variant(int16_t(1)));
+    for (int32_t r : {1, 4321, 12345, 20000})
+      EXPECT_EQ(getProperty(cell(ws, r, 2), "Value"), Variant(double(r))) << name << " row " << r;
+    EXPECT_EQ(getProperty(cell(ws, 20000, 1), "Value"), Variant(u"row 20000 of a sheet well over one slice")) << name;
+    if (name == "cdata") EXPECT_EQ(getProperty(cell(ws, 9001, 1), "Value"), Variant(u"a </row> inside"));
+    callMethod(book, "Close");
+  }
 }
 
 TEST_F(Spreadsheet, QuitEndsEveryHeldReference) {
