@@ -105,6 +105,9 @@ namespace {
 constexpr size_t kBlockBytes = size_t(2) << 20;
 // Longer strings get an allocation of their own rather than leave a block half used.
 constexpr size_t kLargestInBlock = kBlockBytes / 16;
+// An arena's first strings come from the heap: a small read (one short file, one cell) should
+// not map and fault a whole block for a few bytes.
+constexpr size_t kHeapBeforeBlocks = size_t(64) << 10;
 
 }  // namespace
 
@@ -207,7 +210,8 @@ void BStrBatchRelease::flush() noexcept {
 char16_t* StringArena::allocate(size_t n, BStr& out) {
   // The length word sits at a multiple of four, just before the characters.
   const size_t bytes = (sizeof(uint32_t) + n * sizeof(char16_t) + 3) & ~size_t(3);
-  if (bytes > kLargestInBlock) {
+  if (bytes > kLargestInBlock || (!block_ && heapBytes_ < kHeapBeforeBlocks)) {
+    if (bytes <= kLargestInBlock) heapBytes_ += bytes;
     out = BStr::ofLength(n);
     return out.chars();
   }

@@ -132,7 +132,8 @@ class StringArena {
   ArenaBlock* block_ = nullptr;
   char* next_ = nullptr;
   char* end_ = nullptr;
-  uint64_t made_ = 0;  // strings made in the current block
+  uint64_t made_ = 0;      // strings made in the current block
+  size_t heapBytes_ = 0;   // bytes of small strings given from the heap before the first block
 };
 
 }  // namespace tlx

@@ -1,18 +1,11 @@
 #include "office/excel_steps.h"
 
 #include "automation/registry.h"
+#include "office/office_application.h"
 
 namespace tlx::office {
 
-ObjRef obtainExcel(ErrorFrame& f) {
-  ObjRef xl;
-  f.step([&] { xl = getObject(kExcelProgId); });
-  if (!xl) {
-    f.enter();
-    f.step([&] { xl = createObject(kExcelProgId); });
-  }
-  return f.pending() ? ObjRef() : xl;
-}
+ObjRef obtainExcel(ErrorFrame& f) { return obtainApplication(f, kExcelProgId); }
 
 ObjRef openWorkbook(ErrorFrame& f, const ObjRef& xl, const BStr& strWorkbook, const BStr& strPassword,
                     const BStr& strWriteResPassword) {

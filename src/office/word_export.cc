@@ -4,6 +4,7 @@
 #include "automation/convert.h"
 #include "automation/frame.h"
 #include "automation/registry.h"
+#include "office/office_application.h"
 #include "office/word_methods.h"
 
 namespace tlx {
@@ -12,16 +13,7 @@ namespace {
 
 constexpr std::string_view kWordProgId = "Word.Application";
 
-ObjRef obtainWord(ErrorFrame& f) {
-  f.enter();
-  ObjRef word;
-  f.step([&] { word = getObject(kWordProgId); });
-  if (!word) {
-    f.enter();
-    f.step([&] { word = createObject(kWordProgId); });
-  }
-  return f.pending() ? ObjRef() : word;
-}
+ObjRef obtainWord(ErrorFrame& f) { return obtainApplication(f, kWordProgId); }
 
 ObjRef get(const ObjRef& o, std::string_view member, std::vector<Variant> args = {}) {
   return objectOf(getProperty(o, member, std::move(args)));
@@ -203,6 +195,8 @@ int16_t RecordsetToWord(const ObjRef& objRecd, bool blnIncludeHeadings, const Wo
   f.step([&] { putProperty(word, "Visible", Variant(true)); });
   try {
     if (!objRecd) throw ComError(hr::OBJECT_REQUIRED, "Object required");
+    // From the first record, so that a recordset the host has moved on still gives all its rows.
+    callMethod(objRecd, "MoveFirst");
     BStr rows = toBStr(callMethod(objRecd, "GetString", {Variant(int32_t(2)), Variant(int32_t(-1)), Variant(u"\t")}));
     callMethod(objRecd, "MoveFirst");
     BStr text = blnIncludeHeadings ? BStr(std::u16string(headerLine(objRecd).view()) + std::u16string(rows.view())) : rows;

@@ -181,6 +181,14 @@ TEST(DxfDocument, ExtentsFollowTheGeometry) {
       "  0\nENDBLK\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nINSERT\n  2\nA\n 10\n0\n 20\n0\n"
       "  0\nENDSEC\n  0\nEOF\n");
   EXPECT_TRUE(loop->modelExtents().empty());
+
+  // Of blocks sharing a name (two pairs of them here), the first one counts.
+  std::string twice;
+  for (const char* b : {"P\n 10\n2", "p\n 10\n7", "Q\n 10\n3", "q\n 10\n9"})
+    twice += std::string("  0\nBLOCK\n  2\n") + b + "\n 20\n0\n  0\nPOINT\n 10\n0\n 20\n0\n  0\nENDBLK\n";
+  auto dup = Document::parse("  0\nSECTION\n  2\nBLOCKS\n" + twice + "  0\nENDSEC\n  0\nEOF\n");
+  EXPECT_DOUBLE_EQ(dup->blockBase("p")[0], 2);
+  EXPECT_DOUBLE_EQ(dup->blockBase("Q")[0], 3);
 }
 
 TEST(DxfDocument, ViewLivesInTheActiveViewport) {

@@ -3,6 +3,7 @@
 #include "automation/convert.h"
 #include "automation/registry.h"
 #include "automation/strings.h"
+#include "platform/app/documents.h"
 #include "platform/cad/cad_model.h"
 #include "platform/cad/drawing_application.h"
 
@@ -98,11 +99,10 @@ void AppCore::activate(const DocPtr& doc) {
   refreshCaption();
 }
 
-void AppCore::close(const DocPtr& doc) {
-  std::erase(docs, doc);
+void AppCore::close(const DocPtr& listed) {
+  DocPtr doc = app::dropDocument(docs, active, listed);
   doc->open = false;
   doc->drawing.reset();
-  if (active == doc) active = docs.empty() ? nullptr : docs.back();
   refreshCaption();
 }
 
@@ -156,14 +156,6 @@ std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool rea
   return doc;
 }
 
-std::string absolutePath(const std::string& path) {
-  // The system would read the name only up to a NUL: another file than the one asked for.
-  if (path.find('\0') != std::string::npos) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
-  std::error_code ec;
-  auto p = std::filesystem::absolute(std::filesystem::path(path), ec);
-  if (ec) throw ComError(hr::BAD_FILE_NAME, "Bad file name: \"" + path + "\"");
-  return p.lexically_normal().string();
-}
 
 // ---- objects ----------------------------------------------------------------------------------
 
@@ -282,25 +274,20 @@ class DocumentsObj : public Live<DocumentsObj> {
   std::string typeName() const override { return "IAcadDocuments"; }
   std::vector<Variant> enumerate() override {
     check();
-    std::vector<Variant> out;
-    for (auto& d : app->docs) out.emplace_back(documentObject(app, d));
-    return out;
+    return app::objectsOf(app->docs, [&](const DocPtr& d) { return documentObject(app, d); });
   }
   static const Members<DocumentsObj>& members() {
     static const Members<DocumentsObj> m = [] {
       Members<DocumentsObj> t;
       t.property("Count", [](DocumentsObj& s, Args&) { return Variant(int32_t(s.app->docs.size())); });
+      // Positions count from 0 here.
       t.method("Item", {"Index"}, [](DocumentsObj& s, Args& a) {
-        const Variant& key = a[0];
-        if (key.isString()) {
-          for (auto& d : s.app->docs)
-            if (equalsNoCase(u16(d->name), key.str())) return Variant(documentObject(s.app, d));
-          throw ComError(hr::DISP_E_BADINDEX, "No document is named \"" + u8(key.str()) + "\"");
-        }
-        int32_t i = toI4(key);
-        if (i < 0 || i >= static_cast<int32_t>(s.app->docs.size()))
-          throw ComError(hr::DISP_E_BADINDEX, "No document has the index " + std::to_string(i));
-        return Variant(documentObject(s.app, s.app->docs[static_cast<size_t>(i)]));
+        auto missing = [](const Variant& key) {
+          return ComError(hr::DISP_E_BADINDEX, key.isString() ? "No document is named \"" + u8(key.str()) + "\""
+                                                              : "No document has the index " + std::to_string(toI4(key)));
+        };
+        auto& d = app::itemByKey(s.app->docs, a[0], 0, [](const DocCore& c) { return c.name; }, missing);
+        return Variant(documentObject(s.app, d));
       });
       t.method("Add", {"TemplateName"}, [](DocumentsObj& s, Args& a) {
         std::string tmpl = a.has(0) ? text8(a.value(0)) : std::string();
@@ -341,10 +328,8 @@ class ApplicationObj : public Live<ApplicationObj> {
   std::string typeName() const override { return "IAcadApplication"; }
 
   void quit() {
-    ObjRef keep(this);  // the running table may hold the last reference
-    for (auto& d : std::vector<DocPtr>(app->docs)) app->close(d);
-    app->alive = false;
-    revokeRunning(kProgId, this);
+    ObjRef keep(this);  // ending the application may let go of the last other reference
+    app::endApplication(kProgId, this, *app, app->docs, [&](const DocPtr& d) { app->close(d); });
     if (app->window) Desktop::instance().closeWindow(app->window);
     app->window = 0;
   }
@@ -463,12 +448,6 @@ namespace tlx {
 
 ObjRef newDrawingApplication() { return ObjRef(makeRef<cad::ApplicationObj>()); }
 
-void registerDrawingApplication() {
-  registerClass(cad::kProgId, [] {
-    ObjRef app = newDrawingApplication();
-    registerRunning(cad::kProgId, app);
-    return app;
-  });
-}
+void registerDrawingApplication() { app::registerApplication(cad::kProgId, newDrawingApplication); }
 
 }  // namespace tlx

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "automation/dispatch.h"
+#include "platform/app/documents.h"
 #include "platform/cad/dxf_document.h"
 #include "platform/desktop/desktop.h"
 
@@ -61,15 +62,7 @@ using DocPtr = std::shared_ptr<DocCore>;
 void checkApp(const AppPtr& app);
 void checkDoc(const AppPtr& app, const DocPtr& doc);
 
-// An object of the model: every member first checks that what it belongs to still exists.
-template <class Self>
-class Live : public Object<Self> {
- public:
-  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
-    static_cast<Self&>(*this).check();
-    return Object<Self>::invoke(member, kind, params);
-  }
-};
+using app::Live;
 
 // Values across the automation boundary.
 dxf::P3 toPoint(const Variant& v);
@@ -81,7 +74,7 @@ BStr fromDrawing(std::string_view s, const dxf::Document& doc);
 std::string toDrawing(std::u16string_view s, const dxf::Document& doc);
 // A symbol table name ("Plan 1"): not empty, no reserved characters; raises E_INVALIDARG.
 std::string checkName(const Variant& v, const char* what);
-std::string absolutePath(const std::string& path);
+using app::absolutePath;
 
 ObjRef documentObject(const AppPtr& app, const DocPtr& doc);
 ObjRef spaceObject(const AppPtr& app, const DocPtr& doc, bool paper);

@@ -428,13 +428,13 @@ size_t Document::removeTableEntries(std::string_view tableName, std::string_view
 }
 
 const BlockDef* Document::block(std::string_view name) const {
-  if (blockIndex_.size() != blocks_.size()) {
-    blockIndex_.clear();
-    for (size_t i = 0; i < blocks_.size(); ++i) blockIndex_.emplace(upper(blocks_[i].name()), i);
-    if (blockIndex_.size() != blocks_.size()) blockIndex_.emplace("\x01", 0);  // duplicates: keep the first
-  }
+  // Blocks are only ever appended, so indexing the new ones keeps the index whole; emplace
+  // keeps the first of two blocks with one name.
+  if (blocksIndexed_ > blocks_.size()) blockIndex_.clear(), blocksIndexed_ = 0;
+  for (; blocksIndexed_ < blocks_.size(); ++blocksIndexed_)
+    blockIndex_.emplace(upper(blocks_[blocksIndexed_].name()), blocksIndexed_);
   auto it = blockIndex_.find(upper(trim(name)));
-  return it == blockIndex_.end() || it->first == "\x01" ? nullptr : &blocks_[it->second];
+  return it == blockIndex_.end() ? nullptr : &blocks_[it->second];
 }
 
 Box Document::blockExtents(std::string_view name, int depth) const {

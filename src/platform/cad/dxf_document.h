@@ -121,7 +121,8 @@ class Document {
   bool usesHandles_ = true;  // R12 drawings may do without
   EntityPtr pending_;  // the record newRecord() made, until its owner takes it
   mutable std::string version_;  // cached: asked for every text value converted
-  mutable std::unordered_map<std::string, size_t> blockIndex_;
+  mutable std::unordered_map<std::string, size_t> blockIndex_;  // the first block of each name
+  mutable size_t blocksIndexed_ = 0;                             // blocks_ seen by blockIndex_
   mutable std::unordered_map<std::string, Box> blockBoxes_;
 };
 

@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -55,6 +56,62 @@ bool contains(const std::vector<std::string>& names, std::string_view name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// A streamed part as a libzip source: pieces are asked for as the compressor reads.
+struct PieceSource {
+  const std::function<Package::PieceWriter()>* start;
+  Package::PieceWriter next;
+  std::string piece;
+  size_t pos = 0;
+  bool more = true;
+  std::string failure;  // what the writer threw
+  zip_error_t error;
+};
+
+zip_int64_t readPieces(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto& s = *static_cast<PieceSource*>(state);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      s.next = (*s.start)();
+      s.piece.clear();
+      s.pos = 0;
+      s.more = true;
+      return 0;
+    case ZIP_SOURCE_READ:
+      try {
+        while (s.pos == s.piece.size() && s.more) {
+          s.piece.clear();
+          s.pos = 0;
+          s.more = s.next(s.piece);
+        }
+      } catch (const std::exception& e) {
+        s.failure = e.what();
+        zip_error_set(&s.error, ZIP_ER_INTERNAL, 0);
+        return -1;
+      }
+      len = std::min<zip_uint64_t>(len, s.piece.size() - s.pos);
+      std::copy_n(s.piece.data() + s.pos, len, static_cast<char*>(data));
+      s.pos += len;
+      return static_cast<zip_int64_t>(len);
+    case ZIP_SOURCE_STAT:
+      if (len < sizeof(zip_stat_t)) return -1;
+      zip_stat_init(static_cast<zip_stat_t*>(data));
+      static_cast<zip_stat_t*>(data)->mtime = std::time(nullptr);
+      static_cast<zip_stat_t*>(data)->valid |= ZIP_STAT_MTIME;
+      return sizeof(zip_stat_t);
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&s.error, data, len);
+    case ZIP_SOURCE_CLOSE:
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&s.error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
 }  // namespace
 
 Package Package::open(const std::string& path) {
@@ -90,6 +147,12 @@ bool Package::has(std::string_view part) const {
 }
 
 std::string Package::read(std::string_view part) const {
+  if (auto it = streamed_.find(std::string(part)); it != streamed_.end()) {
+    std::string whole;
+    for (PieceWriter next = it->second(); next(whole);) {
+    }
+    return whole;
+  }
   if (auto it = replaced_.find(std::string(part)); it != replaced_.end()) return it->second;
   if (!contains(removed_, part))
     for (size_t i = 0; i < entries_.size(); ++i) {
@@ -114,10 +177,17 @@ void Package::write(const std::string& part, std::string data) {
   bool known = std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.name == part; });
   if (!known && !contains(added_, part)) added_.push_back(part);
   replaced_[part] = std::move(data);
+  streamed_.erase(part);
+}
+
+void Package::writeStreamed(const std::string& part, std::function<PieceWriter()> start) {
+  write(part, std::string());
+  streamed_[part] = std::move(start);
 }
 
 void Package::remove(const std::string& part) {
   replaced_.erase(part);
+  streamed_.erase(part);
   std::erase(added_, part);
   if (!contains(removed_, part)) removed_.push_back(part);
 }
@@ -144,6 +214,7 @@ void Package::save(const std::string& path) {
     fs::remove(temp, ec);
     throw PackageError("Cannot write \"" + path + "\": " + why);
   };
+  std::vector<std::unique_ptr<PieceSource>> pieces;  // outlive the archive, which reads them
   int error = 0;
   zip_t* z = zip_open(temp.c_str(), source_.empty() ? ZIP_TRUNCATE | ZIP_CREATE : 0, &error);
   if (!z) fail("cannot create the package");
@@ -153,7 +224,14 @@ void Package::save(const std::string& path) {
     if (i >= 0) zip_delete(z, static_cast<zip_uint64_t>(i));
   }
   auto put = [&](const std::string& name, const std::string& data) {
-    zip_source_t* src = zip_source_buffer(z, data.data(), data.size(), 0);
+    zip_source_t* src = nullptr;
+    if (auto it = streamed_.find(name); it != streamed_.end()) {
+      pieces.push_back(std::make_unique<PieceSource>(PieceSource{&it->second, {}, {}, 0, true, {}, {}}));
+      zip_error_init(&pieces.back()->error);
+      src = zip_source_function(z, readPieces, pieces.back().get());
+    } else {
+      src = zip_source_buffer(z, data.data(), data.size(), 0);
+    }
     zip_int64_t i = src ? zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) : -1;
     if (i < 0) {
       if (src) zip_source_free(src);
@@ -167,7 +245,11 @@ void Package::save(const std::string& path) {
   for (auto& e : entries_)
     if (auto it = replaced_.find(e.name); it != replaced_.end()) put(e.name, it->second);
   for (auto& name : added_) put(name, replaced_.at(name));
-  if (zip_close(z) != 0) fail(zip_strerror(z));
+  if (zip_close(z) != 0) {
+    for (auto& p : pieces)
+      if (!p->failure.empty()) fail(p->failure);
+    fail(zip_strerror(z));
+  }
   guard.release();
   std::error_code ec;
   if (!fs::exists(temp, ec)) {  // libzip writes nothing for an archive without entries

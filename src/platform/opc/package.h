@@ -3,6 +3,7 @@
 // (compressed bytes unchanged), so whatever a reader does not understand survives a save.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -32,6 +33,11 @@ class Package {
   std::string read(std::string_view part) const;  // throws PackageError when absent
   std::vector<std::string> partNames() const;     // in package order, new parts last
   void write(const std::string& part, std::string data);
+  // A part made a piece at a time: `start` gives a writer that appends the next piece to its
+  // argument and returns false once the part is complete. Saving streams it into the package,
+  // so that a large generated part is never held whole.
+  using PieceWriter = std::function<bool(std::string& out)>;
+  void writeStreamed(const std::string& part, std::function<PieceWriter()> start);
   void remove(const std::string& part);
   bool changed() const { return !replaced_.empty() || !removed_.empty(); }
 
@@ -65,6 +71,7 @@ class Package {
   std::map<std::string, std::string> replaced_;  // new contents by part name
   std::vector<std::string> added_;              // names of new parts, in order of addition
   std::vector<std::string> removed_;
+  std::map<std::string, std::function<PieceWriter()>> streamed_;  // their entry in replaced_ is empty
   bool encrypted_ = false;
   bool unencryptedSaveAllowed_ = false;
 };

@@ -3,6 +3,7 @@
 #include "automation/convert.h"
 #include "automation/registry.h"
 #include "automation/strings.h"
+#include "platform/app/documents.h"
 #include "platform/opc/encrypted_package.h"
 #include "platform/opc/recovery.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
@@ -20,13 +21,7 @@ std::string text8(const Variant& v) { return u8(toBStr(v)); }
 
 [[noreturn]] void disconnected(const char* what) { throw ComError(hr::RPC_E_DISCONNECTED, what); }
 
-std::string absolutePath(const std::string& path) {
-  if (path.find('\0') != std::string::npos) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
-  std::error_code ec;
-  auto p = std::filesystem::absolute(std::filesystem::path(path), ec);
-  if (ec) throw ComError(hr::BAD_FILE_NAME, "Bad file name: \"" + path + "\"");
-  return p.lexically_normal().string();
-}
+using app::absolutePath;
 
 // A password argument as text; missing or Empty is no password.
 std::u16string passwordText(const Variant& v) {
@@ -96,23 +91,16 @@ std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, 
   return b;
 }
 
-void AppCore::close(const std::shared_ptr<BookCore>& b) {
-  std::erase(books, b);
+void AppCore::close(const std::shared_ptr<BookCore>& listed) {
+  BookPtr b = app::dropDocument(books, active, listed);
   b->open = false;
   if (b->recoveryTicket) opc::unlistUnsaved(b->recoveryTicket);
   b->recoveryTicket = 0;
-  if (active == b) active = books.empty() ? nullptr : books.back();
 }
 
 void AppCore::keep(const std::shared_ptr<BookCore>& b) {
-  std::weak_ptr<BookCore> weak = b;
-  std::string stem = std::filesystem::path(b->name).stem().string();
-  b->recoveryTicket = opc::listUnsaved(stem, ".xlsx", [weak](const std::string& path) {
-    auto book = weak.lock();
-    if (!book || !book->open || book->saved()) return false;
-    book->book->save(path);
-    return true;
-  });
+  b->recoveryTicket =
+      opc::listForRecovery(b, b->name, ".xlsx", [](BookCore& c, const std::string& path) { c.book->save(path); });
 }
 
 namespace {
@@ -121,14 +109,7 @@ void checkApp(const AppPtr& app) {
   if (!app || !app->alive) disconnected("The spreadsheet application has ended");
 }
 
-template <class Self>
-class Live : public Object<Self> {
- public:
-  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
-    static_cast<Self&>(*this).check();
-    return Object<Self>::invoke(member, kind, params);
-  }
-};
+using app::Live;
 
 class WorkbooksObj : public Live<WorkbooksObj> {
  public:
@@ -136,24 +117,16 @@ class WorkbooksObj : public Live<WorkbooksObj> {
   void check() { checkApp(app); }
   std::string typeName() const override { return "Workbooks"; }
   std::vector<Variant> enumerate() override {
-    std::vector<Variant> out;
-    for (auto& b : app->books) out.emplace_back(workbookObject(app, b));
-    return out;
+    return app::objectsOf(app->books, [&](const BookPtr& b) { return workbookObject(app, b); });
   }
   static const Members<WorkbooksObj>& members() {
     static const Members<WorkbooksObj> m = [] {
       Members<WorkbooksObj> t;
       t.property("Count", [](WorkbooksObj& s, Args&) { return Variant(int32_t(s.app->books.size())); });
       t.method("Item", {"Index"}, [](WorkbooksObj& s, Args& a) {
-        const Variant& key = a[0];
-        if (key.isString()) {
-          for (auto& b : s.app->books)
-            if (equalsNoCase(u16(b->name), key.str())) return Variant(workbookObject(s.app, b));
-          throw ComError(hr::DISP_E_BADINDEX, "Subscript out of range");
-        }
-        int32_t i = toI4(key);
-        if (i < 1 || i > static_cast<int32_t>(s.app->books.size())) throw ComError(hr::DISP_E_BADINDEX, "Subscript out of range");
-        return Variant(workbookObject(s.app, s.app->books[static_cast<size_t>(i - 1)]));
+        auto missing = [](const Variant&) { return ComError(hr::DISP_E_BADINDEX, "Subscript out of range"); };
+        auto& b = app::itemByKey(s.app->books, a[0], 1, [](const BookCore& c) { return c.name; }, missing);
+        return Variant(workbookObject(s.app, b));
       });
       t.method("Add", {"Template"}, [](WorkbooksObj& s, Args&) { return Variant(workbookObject(s.app, s.app->add())); });
       t.method("Open", {"Filename", "UpdateLinks", "ReadOnly", "Format", "Password", "WriteResPassword"},
@@ -185,10 +158,7 @@ class ApplicationObj : public Live<ApplicationObj> {
   std::string typeName() const override { return "Application"; }
 
   void quit() {
-    ObjRef keep(this);  // the running table may hold the last reference
-    for (auto& b : std::vector<BookPtr>(app->books)) app->close(b);
-    app->alive = false;
-    revokeRunning(kProgId, this);
+    app::endApplication(kProgId, this, *app, app->books, [&](const BookPtr& b) { app->close(b); });
   }
 
   static const Members<ApplicationObj>& members() {
@@ -227,11 +197,7 @@ class ApplicationObj : public Live<ApplicationObj> {
 namespace tlx {
 
 void registerSpreadsheetApplication() {
-  registerClass(xlsx::kProgId, [] {
-    ObjRef app(makeRef<xlsx::ApplicationObj>());
-    registerRunning(xlsx::kProgId, app);
-    return app;
-  });
+  app::registerApplication(xlsx::kProgId, [] { return ObjRef(makeRef<xlsx::ApplicationObj>()); });
 }
 
 }  // namespace tlx

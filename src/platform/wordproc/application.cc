@@ -4,6 +4,7 @@
 #include "automation/convert.h"
 #include "automation/registry.h"
 #include "automation/strings.h"
+#include "platform/app/documents.h"
 #include "platform/opc/recovery.h"
 #include "platform/wordproc/document.h"
 #include "platform/wordproc/word_application.h"
@@ -19,13 +20,7 @@ constexpr HRESULT BAD_DOCUMENT = hr::basicError(5792);
 
 [[noreturn]] void disconnected() { throw ComError(hr::RPC_E_DISCONNECTED, "The word processor has ended"); }
 
-std::string absolutePath(const std::string& path) {
-  if (path.find('\0') != std::string::npos) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
-  std::error_code ec;
-  auto p = std::filesystem::absolute(std::filesystem::path(path), ec);
-  if (ec) throw ComError(hr::BAD_FILE_NAME, "Bad file name: \"" + path + "\"");
-  return p.lexically_normal().string();
-}
+using app::absolutePath;
 
 // A path in the working folder that no file holds yet.
 std::string freeName(const std::string& stem) {
@@ -97,25 +92,18 @@ struct AppCore {
     d->onDisk = true;
     return keep(d);
   }
-  void close(const DocPtr& d) {
-    std::erase(docs, d);
+  void close(const DocPtr& listed) {
+    DocPtr d = app::dropDocument(docs, active, listed);
     d->open = false;
     if (d->recoveryTicket) opc::unlistUnsaved(d->recoveryTicket);
     d->recoveryTicket = 0;
-    if (active == d) active = docs.empty() ? nullptr : docs.back();
   }
   // Listed for recovery at host exit until closed.
   DocPtr keep(const DocPtr& d) {
     docs.push_back(d);
     active = d;
-    std::weak_ptr<DocCore> weak = d;
-    std::string stem = std::filesystem::path(d->name).stem().string();
-    d->recoveryTicket = opc::listUnsaved(stem, ".docx", [weak](const std::string& path) {
-      auto doc = weak.lock();
-      if (!doc || !doc->open || doc->saved()) return false;
-      doc->doc->save(path);
-      return true;
-    });
+    d->recoveryTicket =
+        opc::listForRecovery(d, d->name, ".docx", [](DocCore& c, const std::string& path) { c.doc->save(path); });
     return d;
   }
 };
@@ -123,12 +111,11 @@ using AppPtr = std::shared_ptr<AppCore>;
 
 // Every object checks that its application still runs before any member.
 template <class Self>
-class Live : public Object<Self> {
+class Live : public app::Live<Self> {
  public:
   explicit Live(AppPtr a) : app(std::move(a)) {}
-  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
+  void check() {
     if (!app || !app->alive) disconnected();
-    return Object<Self>::invoke(member, kind, params);
   }
   AppPtr app;
 };
@@ -174,16 +161,28 @@ class TableObj : public Object<TableObj> {
   std::string style;
 };
 
-// What a range covers: some paragraphs, or the end of the document before text was put there.
+// What a range covers: some paragraphs, or the end of the document before text was put there,
+// or text put there and still pending as a block.
 struct Span {
   bool atEnd = false;
   std::vector<Para> paras;
+  Block block;
 };
 using SpanPtr = std::shared_ptr<Span>;
 
+// The paragraphs a range covers, a pending block laid out now.
+std::vector<Para>& laidOut(Document& d, Span& s) {
+  if (s.block) {
+    s.paras = d.layOut(s.block);
+    s.block.reset();
+  }
+  return s.paras;
+}
+
 // The paragraphs a range's formatting reaches: at the end of the document with nothing put
-// there yet, the last paragraph (the one the next text is typed into).
-std::vector<Para> reached(Document& d, const Span& s) {
+// there yet, the last paragraph (the one the next text is typed into); a pending block's model.
+std::vector<Para> reached(Document& d, Span& s) {
+  if (s.block) return {d.formatOf(s.block)};
   if (s.paras.empty() && s.atEnd) return {d.lastParagraph()};
   return s.paras;
 }
@@ -241,14 +240,16 @@ class RangeObj : public InDoc<RangeObj> {
 
   std::u16string text() {
     std::u16string out;
-    for (auto& p : span->paras) out += model().text(p) + u"\r";
+    for (auto& p : laidOut(model(), *span)) out += model().text(p) + u"\r";
     return out;
   }
   void setText(std::u16string_view t) {
     if (span->atEnd) {
-      span->paras = model().insertAtEnd(t);
+      laidOut(model(), *span);
+      span->block = model().appendText(t);
+      span->paras = span->block ? std::vector<Para>() : model().insertAtEnd(t);
     } else {
-      if (span->paras.empty()) throw ComError(NO_MEMBER, "The range is empty");
+      if (laidOut(model(), *span).empty()) throw ComError(NO_MEMBER, "The range is empty");
       model().setText(span->paras.front(), t);
     }
   }
@@ -273,8 +274,9 @@ class RangeObj : public InDoc<RangeObj> {
     r.autoFit = flag(a, 13);
     if (r.columnWidth < 0 || r.minColumns < 0 || r.minColumns > 63)
       throw ComError(hr::basicError(5148), "The number must be between 1 and 63.");
-    auto [rows, cols] = model().convertToTable(span->paras, r);
+    auto [rows, cols] = span->block ? model().convertToTable(span->block, r) : model().convertToTable(span->paras, r);
     span->paras.clear();
+    span->block.reset();
     std::string style = "Talvex table format " + std::to_string(r.format);
     return Variant(ObjRef(makeRef<TableObj>(rows, cols, style)));
   }
@@ -288,6 +290,7 @@ class RangeObj : public InDoc<RangeObj> {
       t.property("Font", [](RangeObj& s, Args&) { return Variant(ObjRef(makeRef<FontObj>(s.app, s.doc, s.span))); });
       t.property("Paragraphs", [](RangeObj& s, Args&) { return Variant(paragraphsObject(s.app, s.doc)); });
       t.method("InsertParagraphAfter", {}, [](RangeObj& s, Args&) {
+        laidOut(s.model(), *s.span);
         auto paras = reached(s.model(), *s.span);
         if (paras.empty()) throw ComError(NO_MEMBER, "The range is empty");
         Para text = s.model().insertParagraphAfter(paras.back());
@@ -348,7 +351,7 @@ class ParagraphObj : public InDoc<ParagraphObj> {
       paragraphFormatMembers(t);
       t.property("Range", [](ParagraphObj& s, Args&) {
         s.model().text(s.para);  // a paragraph that left the document fails here
-        return Variant(rangeObject(s.app, s.doc, Span{false, {s.para}}));
+        return Variant(rangeObject(s.app, s.doc, Span{false, {s.para}, nullptr}));
       });
       t.property("Format", [](ParagraphObj& s, Args&) {
         return Variant(ObjRef(makeRef<ParagraphFormatObj>(s.app, s.doc, s.para)));
@@ -369,9 +372,7 @@ class ParagraphsObj : public InDoc<ParagraphsObj> {
   using InDoc::InDoc;
   std::string typeName() const override { return "Paragraphs"; }
   std::vector<Variant> enumerate() override {
-    std::vector<Variant> out;
-    for (auto& p : model().paragraphs()) out.emplace_back(paragraphObject(app, doc, p));
-    return out;
+    return app::objectsOf(model().paragraphs(), [&](const Para& p) { return paragraphObject(app, doc, p); });
   }
   Variant item(int32_t i) {
     auto all = model().paragraphs();
@@ -409,7 +410,7 @@ class BookmarkObj : public InDoc<BookmarkObj> {
       t.property("Name", [](BookmarkObj&, Args&) { return Variant(u"\\endofdoc"); });
       t.property("Range", [](BookmarkObj& s, Args&) {
         s.model();
-        return Variant(rangeObject(s.app, s.doc, Span{true, {}}));
+        return Variant(rangeObject(s.app, s.doc, Span{true, {}, nullptr}));
       });
       return t;
     }();
@@ -497,7 +498,7 @@ class DocumentObj : public InDoc<DocumentObj> {
       t.property("Bookmarks", [](DocumentObj& s, Args&) { return Variant(ObjRef(makeRef<BookmarksObj>(s.app, s.doc))); });
       t.property("Paragraphs", [](DocumentObj& s, Args&) { return Variant(paragraphsObject(s.app, s.doc)); });
       t.property("Content", [](DocumentObj& s, Args&) {
-        return Variant(rangeObject(s.app, s.doc, Span{false, s.model().paragraphs()}));
+        return Variant(rangeObject(s.app, s.doc, Span{false, s.model().paragraphs(), nullptr}));
       });
       t.property("Tables", [](DocumentObj& s, Args&) { return Variant(ObjRef(makeRef<CountObj>(s.model().tableCount()))); });
       t.byDefault("Name");
@@ -514,25 +515,16 @@ class DocumentsObj : public Live<DocumentsObj> {
   using Live::Live;
   std::string typeName() const override { return "Documents"; }
   std::vector<Variant> enumerate() override {
-    std::vector<Variant> out;
-    for (auto& d : app->docs) out.emplace_back(documentObject(app, d));
-    return out;
+    return app::objectsOf(app->docs, [&](const DocPtr& d) { return documentObject(app, d); });
   }
   static const Members<DocumentsObj>& members() {
     static const Members<DocumentsObj> m = [] {
       Members<DocumentsObj> t;
       t.property("Count", [](DocumentsObj& s, Args&) { return Variant(int32_t(s.app->docs.size())); });
       t.method("Item", {"Index"}, [](DocumentsObj& s, Args& a) {
-        const Variant& key = a[0];
-        if (key.isString()) {
-          for (auto& d : s.app->docs)
-            if (equalsNoCase(u16(d->name), key.str())) return Variant(documentObject(s.app, d));
-          throw ComError(NO_MEMBER, "The requested member of the collection does not exist.");
-        }
-        int32_t i = toI4(key);
-        if (i < 1 || i > int32_t(s.app->docs.size()))
-          throw ComError(NO_MEMBER, "The requested member of the collection does not exist.");
-        return Variant(documentObject(s.app, s.app->docs[size_t(i - 1)]));
+        auto missing = [](const Variant&) { return ComError(NO_MEMBER, "The requested member of the collection does not exist."); };
+        auto& d = app::itemByKey(s.app->docs, a[0], 1, [](const DocCore& c) { return c.name; }, missing);
+        return Variant(documentObject(s.app, d));
       });
       t.method("Add", {"Template", "NewTemplate", "DocumentType", "Visible"},
                [](DocumentsObj& s, Args&) { return Variant(documentObject(s.app, s.app->add())); });
@@ -558,14 +550,11 @@ class ApplicationObj : public Live<ApplicationObj> {
   std::string typeName() const override { return "Application"; }
 
   void quit(Args& a) {
-    ObjRef keep(this);  // the running table may hold the last reference
     bool save = a.has(0) && toI4(a.value(0)) != 0;
-    for (auto& d : std::vector<DocPtr>(app->docs)) {
+    app::endApplication(kProgId, this, *app, app->docs, [&](const DocPtr& d) {
       if (save && !d->saved()) d->save();
       app->close(d);
-    }
-    app->alive = false;
-    revokeRunning(kProgId, this);
+    });
   }
 
   static const Members<ApplicationObj>& members() {
@@ -598,11 +587,7 @@ class ApplicationObj : public Live<ApplicationObj> {
 namespace tlx {
 
 void registerWordApplication() {
-  registerClass(docx::kProgId, [] {
-    ObjRef app(makeRef<docx::ApplicationObj>());
-    registerRunning(docx::kProgId, app);
-    return app;
-  });
+  app::registerApplication(docx::kProgId, [] { return ObjRef(makeRef<docx::ApplicationObj>()); });
 }
 
 }  // namespace tlx

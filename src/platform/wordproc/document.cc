@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <sstream>
 
 #include "automation/com_error.h"
 #include "automation/strings.h"
@@ -212,7 +213,9 @@ std::unique_ptr<Document> Document::load(opc::Package package) {
 }
 
 void Document::save(const std::string& path) {
-  package_.write(documentPart_, opc::toText(xml_));
+  layOutPending();
+  if (textTables_.empty()) package_.write(documentPart_, opc::toText(xml_));
+  else package_.writeStreamed(documentPart_, [this] { return partPieces(); });
   if (styles_ && stylesChanged_) package_.write(stylesPart_, opc::toText(*styles_));
   package_.save(path);
   stylesChanged_ = false;
@@ -291,6 +294,7 @@ void Document::drop(pugi::xml_node p) {
 }
 
 std::vector<Para> Document::paragraphs() {
+  layOutPending();
   std::vector<Para> out;
   for (pugi::xml_node n : body().children())
     if (n.type() == pugi::node_element && localName(n) == "p") out.push_back(hold(n));
@@ -309,6 +313,7 @@ pugi::xml_node Document::newParagraphLike(pugi::xml_node model) {
 }
 
 Para Document::lastParagraph() {
+  layOutPending();
   pugi::xml_node b = body();
   pugi::xml_node last;
   for (pugi::xml_node n : b.children())
@@ -326,11 +331,11 @@ Para Document::appendParagraph() {
   return hold(newParagraphLike(last->node));
 }
 
-// A new paragraph before `mark` that takes its runs and a copy of its paragraph format.
-pugi::xml_node Document::splitOff(pugi::xml_node mark) {
+// A new paragraph before `mark` that takes its runs, with a copy of `pPr` as its format.
+pugi::xml_node Document::splitOff(pugi::xml_node mark, pugi::xml_node pPr) {
   std::string w = prefixOf(xml_.document_element());
   pugi::xml_node p = mark.parent().insert_child_before((w + "p").c_str(), mark);
-  if (pugi::xml_node pPr = child(mark, "pPr")) {
+  if (pPr) {
     pugi::xml_node copy = p.append_copy(pPr);
     if (pugi::xml_node s = child(copy, "sectPr")) copy.remove_child(s);
   }
@@ -352,39 +357,87 @@ void requireHeld(const Para& p) {
 }  // namespace
 
 std::vector<Para> Document::insertAtEnd(std::u16string_view text) {
-  std::u16string safe = xmlSafe(text);
-  std::string w = prefixOf(xml_.document_element());
+  layOutPending();
   Para last = lastParagraph();
-  pugi::xml_node mark = last->node;
   touch();
+  pugi::xml_node pPr = child(last->node, "pPr");
+  return layOutLines(last->node, pPr, child(pPr, "rPr"), xmlSafe(text));
+}
+
+// Every line of `text` as a paragraph before `mark`, with copies of `pPr` and `rPr`; the first
+// takes what `mark` held. A rest without a line end joins `mark`, as typing at the end does.
+std::vector<Para> Document::layOutLines(pugi::xml_node mark, pugi::xml_node pPr, pugi::xml_node rPr,
+                                        std::u16string_view text) {
+  std::string w = prefixOf(xml_.document_element());
   std::vector<Para> made;
   size_t pos = 0;
   bool ended = true;
   while (ended) {
-    std::u16string_view line = trimmedLine(safe, pos, ended);
-    if (!ended) {
-      // The rest joins the last paragraph, as typing at the end of the document does.
-      if (!line.empty()) {
-        pugi::xml_node run = mark.append_child((w + "r").c_str());
-        if (pugi::xml_node rPr = child(child(mark, "pPr"), "rPr")) run.append_copy(rPr);
-        appendRunContent(run, w, line);
-        made.push_back(last);
-      }
-      break;
-    }
-    // The line and whatever the last paragraph held become a paragraph before it.
-    pugi::xml_node p = splitOff(mark);
+    std::u16string_view line = trimmedLine(text, pos, ended);
+    if (!ended && line.empty()) break;
+    pugi::xml_node p = ended ? splitOff(mark, pPr) : mark;
     pugi::xml_node run = p.append_child((w + "r").c_str());
-    if (pugi::xml_node rPr = child(child(mark, "pPr"), "rPr")) run.append_copy(rPr);
+    if (rPr) run.append_copy(rPr);
     appendRunContent(run, w, line);
     made.push_back(hold(p));
   }
   return made;
 }
 
+struct PendingText {
+  pugi::xml_document model;  // a paragraph formatted like the text, with one run
+  Para format;
+  std::u16string text;       // XML-safe, ending with a line end
+  pugi::xml_node mark;       // the paragraph it stands before
+  bool pending = true;
+  std::vector<Para> paras;   // once laid out
+};
+
+Block Document::appendText(std::u16string_view text) {
+  std::u16string safe = xmlSafe(text);
+  if (safe.empty() || (safe.back() != u'\r' && safe.back() != u'\n')) return nullptr;
+  layOutPending();
+  Para last = lastParagraph();
+  for (pugi::xml_node c : last->node.children())
+    if (localName(c) != "pPr") return nullptr;  // text of its own to join: laid out at once
+  auto b = std::make_shared<PendingText>();
+  std::string w = prefixOf(xml_.document_element());
+  pugi::xml_node p = b->model.append_child((w + "p").c_str());
+  if (pugi::xml_node pPr = child(last->node, "pPr")) {
+    pugi::xml_node copy = p.append_copy(pPr);
+    if (pugi::xml_node s = child(copy, "sectPr")) copy.remove_child(s);
+  }
+  pugi::xml_node run = p.append_child((w + "r").c_str());
+  if (pugi::xml_node rPr = child(child(last->node, "pPr"), "rPr")) run.append_copy(rPr);
+  b->format = std::make_shared<ParaHandle>(ParaHandle{p});
+  b->text = std::move(safe);
+  b->mark = last->node;
+  pending_ = b;
+  touch();
+  return b;
+}
+
+Para Document::formatOf(const Block& b) { return b->pending ? b->format : layOut(b).front(); }
+
+std::vector<Para> Document::layOut(const Block& b) {
+  if (b->pending) {
+    b->pending = false;
+    if (pending_ == b) pending_.reset();
+    pugi::xml_node model = b->format->node;
+    b->paras = layOutLines(b->mark, child(model, "pPr"), child(child(model, "r"), "rPr"), b->text);
+    b->text = std::u16string();
+  }
+  return b->paras;
+}
+
+void Document::layOutPending() {
+  if (Block b = pending_) layOut(b);  // a copy: laying out lets go of pending_
+}
+
 Para Document::insertParagraphAfter(const Para& p) {
   requireHeld(p);
-  return hold(splitOff(p->node));
+  layOutPending();
+  return hold(splitOff(p->node, child(p->node, "pPr")));
 }
 
 std::u16string Document::text(const Para& p) {
@@ -552,34 +605,27 @@ double Document::textWidthPoints() {
   return std::max(72.0, (width - left - right) / 20.0);
 }
 
-std::pair<int, int> Document::convertToTable(const std::vector<Para>& rows, const TableRequest& r) {
-  if (rows.empty()) throw ComError(hr::basicError(4605), "This method or property is not available because there is no text to convert.");
+namespace {
+
+void checkRequest(const TableRequest& r) {
   if (r.format < 0 || r.format >= kTableFormats) throw ComError(hr::basicError(5148), "The table format is out of range.");
-  for (auto& p : rows) requireHeld(p);
-  std::string w = prefixOf(xml_.document_element());
-  // Cells of every row, with the paragraph and run format each row had.
-  struct RowText {
-    std::vector<std::u16string> cells;
-    pugi::xml_node pPr, rPr;
-  };
-  std::vector<RowText> table;
-  size_t columns = size_t(std::max(r.minColumns, 1));
-  for (auto& p : rows) {
-    RowText row;
-    std::u16string t = text(p);
-    size_t start = 0;
-    for (;;) {
-      size_t tab = t.find(u'\t', start);
-      row.cells.push_back(t.substr(start, tab == std::u16string::npos ? std::u16string::npos : tab - start));
-      if (tab == std::u16string::npos) break;
-      start = tab + 1;
-    }
-    row.pPr = child(p->node, "pPr");
-    pugi::xml_node run = p->node.find_child([](const pugi::xml_node& c) { return localName(c) == "r"; });
-    row.rPr = run ? child(run, "rPr") : child(row.pPr, "rPr");
-    columns = std::max(columns, row.cells.size());
-    table.push_back(std::move(row));
+}
+
+std::vector<std::u16string_view> splitAt(std::u16string_view text, char16_t separator) {
+  std::vector<std::u16string_view> parts;
+  for (size_t start = 0;;) {
+    size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start));
+    if (end == std::u16string_view::npos) return parts;
+    start = end + 1;
   }
+}
+
+}  // namespace
+
+// The table element before `before`, with its style, width, look and grid, and no rows yet.
+pugi::xml_node Document::tableFrame(pugi::xml_node before, const TableRequest& r, size_t columns) {
+  std::string w = prefixOf(xml_.document_element());
   StyleParts parts{r.borders, r.shading, r.font, r.color};
   addTableStyle(styles().document_element(), prefixOf(styles().document_element()), r.format, parts);
   stylesChanged_ = true;
@@ -588,8 +634,7 @@ std::pair<int, int> Document::convertToTable(const std::vector<Para>& rows, cons
   auto set = [&](pugi::xml_node n, const char* local, const std::string& v) {
     n.append_attribute((w + local).c_str()) = v.c_str();
   };
-  pugi::xml_node first = rows.front()->node;
-  pugi::xml_node tbl = first.parent().insert_child_before((w + "tbl").c_str(), first);
+  pugi::xml_node tbl = before.parent().insert_child_before((w + "tbl").c_str(), before);
   pugi::xml_node tblPr = el(tbl, "tblPr");
   set(el(tblPr, "tblStyle"), "val", tableStyleId(r.format, parts));
   pugi::xml_node tblW = el(tblPr, "tblW");
@@ -606,14 +651,38 @@ std::pair<int, int> Document::convertToTable(const std::vector<Para>& rows, cons
   set(look, "noVBand", flag(!r.shading));
   pugi::xml_node grid = el(tbl, "tblGrid");
   for (size_t c = 0; c < columns; ++c) set(el(grid, "gridCol"), "w", std::to_string(cellWidth));
+  return tbl;
+}
+
+std::pair<int, int> Document::convertToTable(const std::vector<Para>& rows, const TableRequest& r) {
+  if (rows.empty()) throw ComError(hr::basicError(4605), "This method or property is not available because there is no text to convert.");
+  checkRequest(r);
+  for (auto& p : rows) requireHeld(p);
+  layOutPending();
+  std::string w = prefixOf(xml_.document_element());
+  // Cells of every row, with the paragraph and run format each row had.
+  struct RowText {
+    std::vector<std::u16string> cells;
+    pugi::xml_node pPr, rPr;
+  };
+  std::vector<RowText> table;
+  size_t columns = size_t(std::max(r.minColumns, 1));
+  for (auto& p : rows) {
+    RowText row;
+    std::u16string t = text(p);
+    for (auto cell : splitAt(t, u'\t')) row.cells.emplace_back(cell);
+    row.pPr = child(p->node, "pPr");
+    pugi::xml_node run = p->node.find_child([](const pugi::xml_node& c) { return localName(c) == "r"; });
+    row.rPr = run ? child(run, "rPr") : child(row.pPr, "rPr");
+    columns = std::max(columns, row.cells.size());
+    table.push_back(std::move(row));
+  }
+  pugi::xml_node tbl = tableFrame(rows.front()->node, r, columns);
+  auto el = [&](pugi::xml_node parent, const char* local) { return parent.append_child((w + local).c_str()); };
   for (auto& row : table) {
     pugi::xml_node tr = el(tbl, "tr");
     for (size_t c = 0; c < columns; ++c) {
-      pugi::xml_node tc = el(tr, "tc");
-      pugi::xml_node tcW = el(el(tc, "tcPr"), "tcW");
-      set(tcW, "w", r.autoFit ? "0" : std::to_string(cellWidth));
-      set(tcW, "type", r.autoFit ? "auto" : "dxa");
-      pugi::xml_node p = el(tc, "p");
+      pugi::xml_node p = el(el(tr, "tc"), "p");
       if (row.pPr) {
         pugi::xml_node copy = p.append_copy(row.pPr);
         if (pugi::xml_node s = child(copy, "sectPr")) copy.remove_child(s);
@@ -633,6 +702,142 @@ std::pair<int, int> Document::convertToTable(const std::vector<Para>& rows, cons
   if (endsBody) tbl.parent().insert_child_after((w + "p").c_str(), tbl);
   touch();
   return {int(table.size()), int(columns)};
+}
+
+// A table whose rows are written as text when the document is saved: tens of thousands of
+// cells as XML nodes would take a hundred times the memory of their text.
+struct Document::TextTable {
+  std::string head;       // the table's start tag, properties and grid
+  std::string cellStart;  // a cell's paragraph and run up to its text
+  std::string emptyCell;
+  std::string w;          // the main namespace prefix
+  size_t columns = 0;
+  std::u16string text;    // rows at line ends, cells at tabs
+
+  std::string rowStart, rowEnd, cellEnd, lineBreak;
+
+  // Up to `count` rows from `pos` on; false once the last one is written.
+  bool writeRows(std::string& out, size_t& pos, size_t count) const {
+    for (size_t n = 0; n < count; ++n) {
+      bool ended = false;
+      std::u16string_view line = trimmedLine(text, pos, ended);
+      if (!ended) return false;
+      out += rowStart;
+      auto cells = splitAt(line, u'\t');
+      for (size_t c = 0; c < columns; ++c) {
+        if (c >= cells.size() || cells[c].empty()) {
+          out += emptyCell;
+          continue;
+        }
+        out += cellStart;
+        writeText(out, cells[c]);
+        out += cellEnd;
+      }
+      out += rowEnd;
+    }
+    return pos < text.size();
+  }
+  // Escaped; a vertical tab (a manual line break) as a break between text pieces.
+  void writeText(std::string& out, std::u16string_view cell) const {
+    for (char c : u8(cell)) {
+      switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '\v': out += lineBreak; break;
+        default: out += c;
+      }
+    }
+  }
+};
+
+namespace {
+
+constexpr std::string_view kTablePlaceholder = "talvex-table";
+
+std::string nodeText(const pugi::xml_node& n) {
+  if (!n) return "";
+  std::ostringstream out;
+  n.print(out, "", pugi::format_raw, pugi::encoding_utf8);
+  return std::move(out).str();
+}
+
+}  // namespace
+
+std::pair<int, int> Document::convertToTable(const Block& b, const TableRequest& r) {
+  if (!b->pending) return convertToTable(b->paras, r);
+  checkRequest(r);
+  auto t = std::make_shared<TextTable>();
+  t->w = prefixOf(xml_.document_element());
+  size_t columns = size_t(std::max(r.minColumns, 1)), rows = 0;
+  size_t pos = 0;
+  bool ended = true;
+  while (ended) {
+    std::u16string_view line = trimmedLine(b->text, pos, ended);
+    if (!ended) break;
+    ++rows;
+    columns = std::max(columns, size_t(std::count(line.begin(), line.end(), u'\t')) + 1);
+  }
+  // The frame is made in the body, written out, and left there as the placeholder.
+  pugi::xml_node tbl = tableFrame(b->mark, r, columns);
+  t->head = nodeText(tbl);
+  t->head.resize(t->head.size() - (t->w.size() + 6));  // without its end tag
+  for (pugi::xml_node c = tbl.first_child(); c; c = tbl.first_child()) tbl.remove_child(c);
+  tbl.append_child(pugi::node_pi).set_name(std::string(kTablePlaceholder).c_str());
+  tbl.first_child().set_value(std::to_string(textTables_.size()).c_str());
+  pugi::xml_node model = b->format->node;
+  pugi::xml_node pPr = child(model, "pPr"), run = child(model, "r");
+  std::string pPrText = nodeText(pPr), rPrText = nodeText(child(run, "rPr"));
+  const std::string& w = t->w;
+  t->cellStart = "<" + w + "tc><" + w + "p>" + pPrText + "<" + w + "r>" + rPrText + "<" + w + "t xml:space=\"preserve\">";
+  t->cellEnd = "</" + w + "t></" + w + "r></" + w + "p></" + w + "tc>";
+  t->emptyCell = "<" + w + "tc><" + w + "p>" + pPrText + "</" + w + "p></" + w + "tc>";
+  t->rowStart = "<" + w + "tr>";
+  t->rowEnd = "</" + w + "tr>";
+  t->lineBreak = "</" + w + "t><" + w + "br/><" + w + "t xml:space=\"preserve\">";
+  t->columns = columns;
+  t->text = std::move(b->text);
+  b->pending = false;
+  pending_.reset();
+  textTables_.push_back(std::move(t));
+  touch();
+  return {int(rows), int(columns)};
+}
+
+// The document part a piece at a time: its XML with every text table written in place of its
+// placeholder, a few hundred rows a piece.
+opc::Package::PieceWriter Document::partPieces() const {
+  struct State {
+    std::string text;
+    size_t pos = 0;
+    const TextTable* table = nullptr;
+    size_t row = 0;
+  };
+  auto st = std::make_shared<State>();
+  st->text = opc::toText(xml_);
+  const std::string w = prefixOf(xml_.document_element());
+  const std::string open = "<" + w + "tbl><?" + std::string(kTablePlaceholder) + " ";
+  const std::string close = "?></" + w + "tbl>";
+  return [this, st, open, close, end = "</" + w + "tbl>"](std::string& out) {
+    if (st->table) {
+      if (!st->table->writeRows(out, st->row, 256)) {
+        out += end;
+        st->table = nullptr;
+      }
+      return true;
+    }
+    size_t at = st->text.find(open, st->pos);
+    if (at == std::string::npos) {
+      out.append(st->text, st->pos);
+      return false;
+    }
+    out.append(st->text, st->pos, at - st->pos);
+    st->table = textTables_.at(size_t(std::atoll(st->text.c_str() + at + open.size()))).get();
+    out += st->table->head;
+    st->row = 0;
+    st->pos = st->text.find(close, at) + close.size();
+    return true;
+  };
 }
 
 int Document::tableCount() {

@@ -28,6 +28,12 @@ struct ParaHandle {
 };
 using Para = std::shared_ptr<ParaHandle>;
 
+// Text put at the end of the document and not yet laid out as paragraphs. A table's text is
+// usually converted at once, so it waits as one block instead of a paragraph per line; anything
+// that walks the body lays the block out first.
+struct PendingText;
+using Block = std::shared_ptr<PendingText>;
+
 struct CharFormat {
   bool bold = false;
   std::u16string name;
@@ -66,6 +72,12 @@ class Document {
   // Ends the paragraph's text with a paragraph mark: the text moves into a new paragraph before
   // `p`, formatted like it, and `p` (its mark) stays behind empty. Returns the text's paragraph.
   Para insertParagraphAfter(const Para& p);
+  // Text ending in a line end, put at the end of an empty last paragraph, as a pending block
+  // before it, formatted like it; empty for other text (lay that out with insertAtEnd).
+  Block appendText(std::u16string_view text);
+  std::vector<Para> layOut(const Block& b);  // the block's paragraphs, laid out now if pending
+  // The character format of a block's text (before it is laid out: its model paragraph).
+  Para formatOf(const Block& b);
 
   std::u16string text(const Para& p);
   // Replaces the paragraph's text; line ends become line breaks, tabs tab characters.
@@ -87,6 +99,8 @@ class Document {
   // The paragraphs become the rows of one table, split at tabs into cells; returns the number
   // of rows and columns. The paragraphs leave the body.
   std::pair<int, int> convertToTable(const std::vector<Para>& rows, const TableRequest& request);
+  // A pending block straight into a table, its cells kept as text until the document is saved.
+  std::pair<int, int> convertToTable(const Block& rows, const TableRequest& request);
   int tableCount();
 
  private:
@@ -96,11 +110,15 @@ class Document {
   Para hold(pugi::xml_node p);
   void drop(pugi::xml_node p);  // removes from the body and lets go of its holders
   pugi::xml_node newParagraphLike(pugi::xml_node model);
-  pugi::xml_node splitOff(pugi::xml_node mark);
+  pugi::xml_node splitOff(pugi::xml_node mark, pugi::xml_node pPr);
   void formatRuns(const Para& p, const std::function<void(pugi::xml_node rPr)>& edit);
   pugi::xml_document& styles();  // made when the package has none
   pugi::xml_node stylesRoot();   // empty when the package has none
   double textWidthPoints();
+  void layOutPending();
+  std::vector<Para> layOutLines(pugi::xml_node mark, pugi::xml_node pPr, pugi::xml_node rPr, std::u16string_view text);
+  pugi::xml_node tableFrame(pugi::xml_node before, const TableRequest& r, size_t columns);
+  opc::Package::PieceWriter partPieces() const;
   void touch() { changed_ = true; }
 
   opc::Package package_;
@@ -111,6 +129,9 @@ class Document {
   bool stylesChanged_ = false;
   bool changed_ = false;
   std::unordered_map<pugi::xml_node_struct*, std::weak_ptr<ParaHandle>> held_;
+  Block pending_;
+  struct TextTable;
+  std::vector<std::shared_ptr<const TextTable>> textTables_;  // by the number in their placeholder
 };
 
 // Characters XML 1.0 cannot carry (controls other than tab, CR and LF, U+FFFE, U+FFFF) are
