@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
@@ -113,6 +115,172 @@ TEST(ExcelSession, DxfLaidOutBySectionsWithContinuationSheets) {
   EXPECT_EQ(sheets[4], "ENTITIES");
   EXPECT_EQ(sheets[5].rfind("Sheet", 0), 0u);  // the continuation keeps its default name
   EXPECT_EQ(sheets[6], "OBJECTS");
+}
+
+
+// A new, empty workbook saved at `path` (three default sheets).
+std::vector<json> newWorkbook(const std::string& path) {
+  return {json{{"create", "Excel.Application"}, {"as", "xl"}},
+          json{{"on", "xl"}, {"get", "Workbooks"}, {"as", "books"}},
+          json{{"on", "books"}, {"call", "Add"}, {"as", "new"}},
+          json{{"on", "new"}, {"call", "SaveAs"}, {"args", {path}}},
+          json{{"on", "new"}, {"call", "Close"}}};
+}
+
+std::vector<json> saveActiveAs(const std::string& path) {
+  return {json{{"getobject", "Excel.Application"}, {"as", "xl"}},
+          json{{"on", "xl"}, {"get", "ActiveWorkbook"}, {"as", "$wb"}}, saveActive(path)};
+}
+
+template <class... Parts>
+std::vector<json> requests(Parts&&... parts) {
+  std::vector<json> all;
+  auto add = [&](auto&& p) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(p)>, json>) all.push_back(p);
+    else all.insert(all.end(), p.begin(), p.end());
+  };
+  (add(parts), ...);
+  return all;
+}
+
+void writeDxf(const std::string& path, const std::vector<std::string>& lines) {
+  std::ofstream out(path, std::ios::binary);
+  for (auto& l : lines) out << l << "\r\n";
+}
+
+TEST(ExcelSession, ArraysPlacedTransposedFixedAndFittedThenReadByOpenpyxlAndLibreOffice) {
+  Scratch s;
+  std::string base = s.at("base.xlsx"), out = s.at("placed.xlsx");
+  json a = json::parse(R"({"array2d": [["r0c0", "r0c1"], ["r1c0", 11], ["r2c0", "a much longer text"]]})");
+  json fix = json::parse(R"({"array2d": [[{"date": "2024-01-31T00:00:00"}, ["x", "y"]], ["2024-02-01", 5]]})");
+  auto answers = runSession(requests(newWorkbook(base),
+      json{{"let", "a"}, {"value", a}}, json{{"let", "fix"}, {"value", fix}},
+      call("TwoDArrayToExcel", {{{"var", "a"}}, base, "Sheet1", 2, 3, "", "", 0, true}),
+      call("TwoDArrayToExcel", {{{"var", "a"}}, base, "sheet2", 2, 3, "", "", 1}),
+      call("TwoDArrayToExcel", {{{"var", "fix"}}, base, {{"i2", 3}}, 1, 1, "", "", 0, false, true}),
+      saveActiveAs(out)), s.host());
+  ASSERT_EQ(answers.size(), 13u);
+  for (size_t i : {7u, 8u, 9u}) EXPECT_EQ(answers[i]["result"], 1) << i;
+  // The caller's own array is changed: the date to its text, the nested array to a placeholder.
+  EXPECT_EQ(answers[9]["vars"]["fix"], json::parse(R"({"array2d": [["1/31/2024", "Array Field"], ["2024-02-01", 5]]})"));
+
+  json f = json::parse(helper("facts " + out));
+  EXPECT_EQ(f["sheets"], json::parse(R"(["Sheet1", "Sheet2", "Sheet3"])"));
+  EXPECT_EQ(f["Sheet1"]["cells"], json::parse(R"({"C2": ["text", "r0c0"], "D2": ["text", "r0c1"], "C3": ["text", "r1c0"],
+      "D3": ["number", 11.0], "C4": ["text", "r2c0"], "D4": ["text", "a much longer text"]})"));
+  // Dimension 1 runs across the columns: rows 2 to 3, columns C to E.
+  EXPECT_EQ(f["Sheet2"]["cells"], json::parse(R"({"C2": ["text", "r0c0"], "D2": ["text", "r1c0"], "E2": ["text", "r2c0"],
+      "C3": ["text", "r0c1"], "D3": ["number", 11.0], "E3": ["text", "a much longer text"]})"));
+  EXPECT_EQ(f["Sheet3"]["cells"], json::parse(R"({"A1": ["text", "1/31/2024"], "B1": ["text", "Array Field"],
+      "A2": ["text", "2024-02-01"], "B2": ["number", 5.0]})"));
+  // AutoFit: the longest text of each column of the target, and nothing beyond it.
+  auto widths = f["Sheet1"]["widths"];
+  ASSERT_TRUE(widths.contains("C") && widths.contains("D")) << widths;
+  EXPECT_LT(widths["C"].get<double>(), widths["D"].get<double>());
+  EXPECT_GE(widths["D"].get<double>(), 18.0);
+  EXPECT_FALSE(widths.contains("E"));
+  EXPECT_TRUE(f["Sheet2"]["widths"].empty());
+
+  json csv = json::parse(helper("soffice-csv " + out));
+  EXPECT_EQ(csv["rc"], 0) << csv["stderr"];
+  EXPECT_EQ(csv["csv"], ",,,\n,,r0c0,r0c1\n,,r1c0,11\n,,r2c0,a much longer text\n");
+}
+
+TEST(ExcelSession, DxfIntoAnExistingWorkbookAndTheRunsThatFail) {
+  Scratch s;
+  std::string existing = s.at("existing.xlsx"), out = s.at("existing-dxf.xlsx");
+  helper("make-existing " + existing);
+  std::string minimal = s.at("minimal.dxf"), twice = s.at("twice.dxf"), noEof = s.at("no-eof.dxf");
+  std::string longValue(40000, 'v');
+  writeDxf(minimal, {"  0", "SECTION", "  2", "ENTITIES", "  0", "TEXT", "  1", longValue, "  1", "EOF  ", "  0",
+                     "ENDSEC", "  0", "EOF"});
+  writeDxf(twice, {"0", "SECTION", "2", "ENTITIES", "0", "ENDSEC", "0", "SECTION", "2", "entities", "0", "ENDSEC", "0", "EOF"});
+  writeDxf(noEof, {"0", "SECTION", "2", "HEADER", "9", "$ACADVER", "1", "AC1015", "0", "ENDSEC"});
+  auto answers = runSession(requests(
+      call("DXFToExcel", {minimal, existing}), saveActiveAs(out),
+      call("DXFToExcel", {twice, "   "}), saveActiveAs(s.at("twice.xlsx")),
+      call("DXFToExcel", {noEof})), s.host());
+  ASSERT_EQ(answers.size(), 9u);
+  EXPECT_EQ(answers[0]["result"], 1);
+  EXPECT_EQ(answers[4]["result"], -1);  // the second section's name is taken, without regard to case
+  EXPECT_EQ(answers[8]["result"], -1);  // the file ends without EOF
+
+  json f = json::parse(helper("facts " + out));
+  // The first sheet takes the section's name and keeps what the pairs do not overwrite; the
+  // new sheets come directly after it, before the workbook's other sheets.
+  ASSERT_EQ(f["sheets"].size(), 3u);
+  EXPECT_EQ(f["sheets"][0], "ENTITIES");
+  EXPECT_EQ(f["sheets"][2], "Second");
+  json& first = f["ENTITIES"]["cells"];
+  EXPECT_EQ(first["A1"], json::parse(R"(["text", "0"])"));
+  EXPECT_EQ(first["C1"], json::parse(R"(["text", "kept"])"));
+  EXPECT_EQ(first["A500"], json::parse(R"(["text", "below"])"));
+  EXPECT_EQ(first["B4"][1].get<std::string>().size(), 32767u);  // cut to what a cell holds
+  EXPECT_EQ(first["B5"], json::parse(R"(["text", "EOF  "])"));  // trailing blanks do not end the run
+  EXPECT_EQ(f[f["sheets"][1].get<std::string>()]["cells"], json::parse(R"({"A1": ["text", "0"], "B1": ["text", "EOF"]})"));
+  EXPECT_EQ(f["Second"]["cells"], json::parse(R"({"A1": ["text", "untouched"]})"));
+
+  // What was written before the failure stays: the first section in a new workbook.
+  json t = json::parse(helper("facts " + s.at("twice.xlsx")));
+  EXPECT_EQ(t["sheets"][0], "ENTITIES");
+  EXPECT_EQ(t["ENTITIES"]["cells"]["B3"], json::parse(R"(["text", "ENDSEC"])"));
+}
+
+TEST(ExcelSession, LibreOfficeWorkbookEncryptedWorkbookAndRecoveryAtExit) {
+  Scratch s;
+  std::string csv = s.at("lo.csv"), lo = s.at("lo.xlsx"), enc = s.at("enc.xlsx");
+  std::ofstream(csv) << "name,amount,when\nalpha,1234.5,2024-01-31\nbeta,-7,12/24/2023\n";
+  helper("soffice-xlsx " + csv + " " + lo);
+  ASSERT_TRUE(fs::exists(lo));
+  std::string script = std::string(TALVEX_SOURCE_DIR) + "/tests/support/encrypt_workbook.py";
+  ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + lo + " " + enc + " 'open sesame'").c_str()), 0);
+
+  json r = {{"let", "r"}, {"value", {{"array", json::array()}}}};
+  json a = json::parse(R"({"let": "a", "value": {"array2d": [["unsaved work"]]}})");
+  std::vector<json> input = requests(r, a,
+      call("ExcelToTwoDArray", {lo, 1, 1, 1, 3, 3, {{"var", "r"}}, true}),
+      call("ExcelToTwoDArray", {lo, 1, 2, 1, 3, 3, {{"var", "r"}}}),
+      call("ExcelToTwoDArray", {enc, 1, 2, 2, 2, 2, {{"var", "r"}}, true, "open sesame"}),
+      call("ExcelToTwoDArray", {enc, 1, 2, 2, 2, 2, {{"var", "r"}}, true, "Open Sesame"}),
+      call("ExcelToTwoDArray", {enc, 1, 2, 2, 2, 2, {{"var", "r"}}, true}),
+      call("TwoDArrayToExcel", {{{"var", "a"}}, lo, 1, 5, 1}),
+      call("TwoDArrayToExcel", {{{"var", "a"}}, enc, 1, 5, 1, "open sesame"}));
+  std::string lines;
+  for (auto& j : input) lines += j.dump() + "\n";
+  tlxtest::ProcessResult run = tlxtest::runHost({"session"}, lines, s.host());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  auto answers = tlxtest::parseAnswers(run.out);
+  ASSERT_EQ(answers.size(), 9u);
+
+  // Values as openpyxl reads them, and the displayed text of LibreOffice's own formats.
+  json facts = json::parse(helper("facts " + lo))["lo"]["cells"];
+  json values = answers[2]["vars"]["r"]["array2d"];
+  EXPECT_EQ(values[0], json::parse(R"(["name", "amount", "when"])"));
+  EXPECT_EQ(facts["B2"], json::parse(R"(["number", 1234.5])"));
+  EXPECT_EQ(values[1][1], 1234.5);
+  EXPECT_EQ(values[2][1], (json{{"r8", -7.0}}));
+  EXPECT_EQ(facts["C2"], json::parse(R"(["date", "2024-01-31T00:00:00"])"));
+  EXPECT_EQ(values[1][2], json::parse(R"({"date": "2024-01-31T00:00:00"})"));
+  EXPECT_EQ(facts["C3"], json::parse(R"(["text", "12/24/2023"])"));  // not a date form to LibreOffice here
+  EXPECT_EQ(values[2][2], "12/24/2023");
+  json texts = answers[3]["vars"]["r"]["array2d"];
+  EXPECT_EQ(texts[0][0], "alpha");
+  EXPECT_EQ(texts[0][1], "1234.5");
+
+  EXPECT_EQ(answers[4]["result"], 1);
+  EXPECT_EQ(answers[4]["vars"]["r"], json::parse(R"({"array2d": [[1234.5]]})"));
+  EXPECT_EQ(answers[5]["result"], -3);  // wrong password
+  EXPECT_EQ(answers[6]["result"], -3);  // none given
+  EXPECT_EQ(answers[7]["result"], 1);
+  EXPECT_EQ(answers[8]["result"], 1);
+
+  // At exit the plain workbook goes to a recovery file and the host says where; the decrypted
+  // one is not written in the clear, and the host says that too.
+  std::string recovered = s.at("recovered") + "/lo.xlsx";
+  EXPECT_NE(run.err.find("talvex: unsaved lo saved to " + recovered), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("talvex: unsaved enc could not be saved"), std::string::npos) << run.err;
+  EXPECT_EQ(json::parse(helper("facts " + recovered))["lo"]["cells"]["A5"], json::parse(R"(["text", "unsaved work"])"));
+  EXPECT_FALSE(fs::exists(s.at("recovered") + "/enc.xlsx"));
 }
 
 }  // namespace

@@ -167,6 +167,24 @@ def soffice_csv(path):
         return {"rc": r.returncode, "stderr": r.stderr, "csv": text}
 
 
+def soffice_xlsx(csv_path, out):
+    """A workbook made by LibreOffice from a CSV file (its own styles, strings and dates)."""
+    with tempfile.TemporaryDirectory() as home:
+        subprocess.run(["soffice", "-env:UserInstallation=file://" + home, "--headless", "--convert-to", "xlsx",
+                        "--outdir", home, csv_path], capture_output=True, timeout=180, check=True)
+        os.replace(os.path.join(home, os.path.splitext(os.path.basename(csv_path))[0] + ".xlsx"), out)
+
+
+def make_existing(path):
+    """A workbook whose first sheet has cells the DXF layout does not reach, and a second sheet."""
+    wb = openpyxl.Workbook()
+    ws = wb.active
+    ws.title = "First"
+    ws["A1"], ws["C1"], ws["A500"] = "old", "kept", "below"
+    wb.create_sheet("Second")["A1"] = "untouched"
+    wb.save(path)
+
+
 if __name__ == "__main__":
     cmd, args = sys.argv[1], sys.argv[2:]
     if cmd == "make-rich":
@@ -179,6 +197,10 @@ if __name__ == "__main__":
         dxf_make(*args)
     elif cmd == "dxf-check":
         dxf_check(*args)
+    elif cmd == "soffice-xlsx":
+        soffice_xlsx(*args)
+    elif cmd == "make-existing":
+        make_existing(*args)
     elif cmd == "soffice-csv":
         print(json.dumps(soffice_csv(*args)))
     elif cmd == "hash":

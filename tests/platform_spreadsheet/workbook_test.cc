@@ -5,12 +5,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
 
 #include "automation/convert.h"
 #include "automation/registry.h"
 #include "automation/strings.h"
+#include "platform/opc/encrypted_package.h"
 #include "platform/opc/package.h"
+#include "platform/app/recovery.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/workbook.h"
 #include "platform/spreadsheet/write_reservation.h"
@@ -121,6 +125,58 @@ TEST_F(Spreadsheet, TypedCellsSurviveSaveAndOpenAndReadWithOpenpyxl) {
   EXPECT_EQ(seen, "['text & <markup>', 7, '2024-01-31 13:05:00', True, '#DIV/0!', '  spaced\\ttab_x0001_', '#N/A', 25.5]");
 }
 
+TEST_F(Spreadsheet, RowsAndWholeNumbersFromOneHundredThousandUpAreWrittenInFull) {
+  ObjRef wb = add();
+  ObjRef ws = sheet(wb, Variant(int16_t(1)));
+  putProperty(cell(ws, 100000, 1), "Value", Variant(100000.0));
+  putProperty(cell(ws, xlsx::kMaxRows, 2), "Value", Variant(1e20));
+  callMethod(wb, "SaveAs", {Variant(u16(path("tall.xlsx")))});
+  std::string xml = opc::Package::open(path("tall.xlsx")).read("xl/worksheets/sheet1.xml");
+  EXPECT_NE(xml.find("<row r=\"100000\"><c r=\"A100000\"><v>100000</v>"), std::string::npos);
+  EXPECT_NE(xml.find("<row r=\"1048576\"><c r=\"B1048576\"><v>1e+20</v>"), std::string::npos);
+  callMethod(wb, "Close");
+  ObjRef back = sheet(objectOf(callMethod(books(), "Open", {Variant(u16(path("tall.xlsx")))})), Variant(int16_t(1)));
+  EXPECT_EQ(getProperty(cell(back, 100000, 1), "Value"), Variant(100000.0));
+  EXPECT_EQ(getProperty(cell(back, xlsx::kMaxRows, 2), "Value"), Variant(1e20));
+}
+
+// Large sheets are read a slice of rows at a time; these cross slices in every way a writer can.
+TEST_F(Spreadsheet, LargeSheetsReadTheSameAcrossSlicesPrefixesAndCdata) {
+  ObjRef wb = add();
+  callMethod(wb, "SaveAs", {Variant(u16(path("base.xlsx")))});
+  callMethod(wb, "Close");
+  auto rows = [](const std::string& x, int from, int to) {
+    std::string out;
+    for (int r = from; r <= to; ++r)
+      out += "<" + x + "row r=\"" + std::to_string(r) + "\"><" + x + "c r=\"A" + std::to_string(r) + "\" t=\"inlineStr\"><" + x +
+             "is><" + x + "t>row " + std::to_string(r) + " of a sheet well over one slice</" + x + "t></" + x + "is></" + x +
+             "c><" + x + "c r=\"B" + std::to_string(r) + "\"><" + x + "v>" + std::to_string(r) + "</" + x + "v></" + x + "c></" + x + "row>";
+    return out;
+  };
+  const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  // An end tag inside a comment where the first slice would be cut, and one inside CDATA.
+  std::string comment = "<!--" + std::string(600000, '.') + " </row> -->";
+  std::string cdataRow = "<row r=\"9001\"><c r=\"A9001\" t=\"inlineStr\"><is><t><![CDATA[a </row> inside]]></t></is></c></row>";
+  std::map<std::string, std::string> sheets = {
+      {"plain", "<worksheet xmlns=\"" + ns + "\"><sheetData>" + rows("", 1, 20000) + "</sheetData></worksheet>"},
+      {"prefixed", "<x:worksheet xmlns:x=\"" + ns + "\"><x:sheetData>" + rows("x:", 1, 20000) + "</x:sheetData></x:worksheet>"},
+      {"cdata", "<worksheet xmlns=\"" + ns + "\"><sheetData>" + rows("", 1, 10) + comment + rows("", 11, 9000) + cdataRow + rows("", 9002, 20000) +
+                    "</sheetData></worksheet>"}};
+  for (auto& [name, xml] : sheets) {
+    ASSERT_GT(xml.size(), size_t(2) << 20);
+    opc::Package p = opc::Package::open(path("base.xlsx"));
+    p.write("xl/worksheets/sheet1.xml", xml);
+    p.save(path((name + ".xlsx").c_str()));
+    ObjRef book = objectOf(callMethod(books(), "Open", {Variant(u16(path((name + ".xlsx").c_str())))}));
+    ObjRef ws = sheet(book, Variant(int16_t(1)));
+    for (int32_t r : {1, 4321, 12345, 20000})
+      EXPECT_EQ(getProperty(cell(ws, r, 2), "Value"), Variant(double(r))) << name << " row " << r;
+    EXPECT_EQ(getProperty(cell(ws, 20000, 1), "Value"), Variant(u"row 20000 of a sheet well over one slice")) << name;
+    if (name == "cdata") EXPECT_EQ(getProperty(cell(ws, 9001, 1), "Value"), Variant(u"a </row> inside"));
+    callMethod(book, "Close");
+  }
+}
+
 TEST_F(Spreadsheet, QuitEndsEveryHeldReference) {
   ObjRef wb = add();
   ObjRef ws = sheet(wb, Variant(int16_t(1)));
@@ -188,7 +244,116 @@ TEST_F(Spreadsheet, DamagedFilesAreRefusedWithAnError) {
   p.save(path("bad.xlsx"));
   std::ifstream bad(path("bad.xlsx"), std::ios::binary);
   EXPECT_THROW(xlsx::readWorkbookBytes(std::string((std::istreambuf_iterator<char>(bad)), {})), opc::PackageError);
+  // Every use of a damaged sheet fails; none reads the rows before the damage as if whole.
+  ObjRef damaged = sheet(objectOf(callMethod(books(), "Open", {Variant(u16(path("bad.xlsx")))})), Variant(int16_t(2)));
+  EXPECT_ANY_THROW(getProperty(cell(damaged, 5, 1), "Value"));
+  EXPECT_ANY_THROW(getProperty(cell(damaged, 5, 1), "Value"));
   EXPECT_THROW(callMethod(books(), "Open", {Variant(u16(path("missing.xlsx")))}), ComError);
+}
+
+std::string slurp(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Encrypts `plain` with an open password; msoffcrypto-tool, an independent reader, must get the
+// same bytes back, so the file is known to be sound before our reader sees it.
+void encrypt(const std::string& plain, const std::string& out, const std::string& password, const std::string& options = "") {
+  std::string script = std::string(TALVEX_SOURCE_DIR) + "/tests/support/encrypt_workbook.py";
+  ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " '" + plain + "' '" + out + "' '" + password + "' " + options).c_str()), 0);
+  if (options.find("--bad-hmac") != std::string::npos) return;
+  ASSERT_EQ(std::system(("msoffcrypto-tool -p '" + password + "' '" + out + "' '" + out + ".check'").c_str()), 0);
+  ASSERT_EQ(slurp(out + ".check"), slurp(plain));
+}
+
+class EncryptedWorkbook : public Spreadsheet {
+ protected:
+  void SetUp() override {
+    Spreadsheet::SetUp();
+    python("import openpyxl, datetime\n"
+           "wb = openpyxl.Workbook(); ws = wb.active; ws.title = \"Data\"\n"
+           "ws[\"A1\"] = \"geheim\"; ws[\"B1\"] = 1234.5; ws[\"A2\"] = datetime.date(2024, 2, 29)\n"
+           "for r in range(3, 400): ws.cell(r, 1, \"row %d\" % r)\n"  // a package of several segments
+           "wb.create_sheet(\"Other\"); wb.save(\"" + path("plain.xlsx") + "\")");
+  }
+  ObjRef open(const std::string& file, const Variant& password) {
+    Variant name(u16(path(file.c_str()))), pw(password);
+    DispParams params{{&name}, {{"Password", &pw}}};
+    return objectOf(books()->invoke("Open", InvokeKind::Method, params));
+  }
+  std::string openError(const std::string& file, const Variant& password) {
+    try {
+      open(file, password);
+    } catch (const ComError& e) {
+      return e.what();
+    }
+    return "opened";
+  }
+};
+
+TEST_F(EncryptedWorkbook, OpensOnlyWithItsPasswordAndIsNeverWrittenBackSilentlyPlain) {
+  encrypt(path("plain.xlsx"), path("enc.xlsx"), "Pässwörd 1");
+  EXPECT_NE(openError("enc.xlsx", Variant::missing()).find("none was given"), std::string::npos);
+  EXPECT_NE(openError("enc.xlsx", Variant(u"pässwörd 1")).find("not correct"), std::string::npos);
+
+  ObjRef wb = open("enc.xlsx", Variant(u"Pässwörd 1"));
+  ObjRef ws = sheet(wb, Variant(u"Data"));
+  EXPECT_EQ(getProperty(cell(ws, 1, 1), "Value"), Variant(u"geheim"));
+  EXPECT_EQ(u8(toBStr(getProperty(cell(ws, 1, 2), "Text"))), "1234.5");
+  EXPECT_EQ(getProperty(cell(ws, 2, 1), "Value"), Variant(Date{makeDate(2024, 2, 29)}));
+  EXPECT_EQ(getProperty(cell(ws, 399, 1), "Value"), Variant(u"row 399"));
+  EXPECT_EQ(toI4(getProperty(objectOf(getProperty(wb, "Worksheets")), "Count")), 2);
+
+  putProperty(cell(ws, 1, 3), "Value", Variant(u"added"));
+  std::string before = slurp(path("enc.xlsx"));
+  try {
+    callMethod(wb, "Save");
+    ADD_FAILURE() << "Save wrote the decrypted workbook";
+  } catch (const ComError& e) {
+    EXPECT_NE(std::string(e.what()).find("SaveAs"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(slurp(path("enc.xlsx")), before);
+
+  // The host's recovery at exit does not write it in the clear either, and says so.
+  std::ostringstream log;
+  EXPECT_EQ(app::recoverUnsaved(path("recovery"), log), 0);
+  EXPECT_NE(log.str().find("enc could not be saved"), std::string::npos) << log.str();
+
+  callMethod(wb, "SaveAs", {Variant(u16(path("copy.xlsx")))});
+  EXPECT_EQ(python("import openpyxl; ws = openpyxl.load_workbook(\"" + path("copy.xlsx") +
+                   "\")[\"Data\"]; print(ws[\"A1\"].value, ws[\"C1\"].value, ws[\"A399\"].value)"),
+            "geheim added row 399");
+  callMethod(wb, "Save");  // now the plain copy
+  EXPECT_EQ(slurp(path("enc.xlsx")), before);
+}
+
+TEST_F(EncryptedWorkbook, BothSectorSizesAndDamageIsRefusedNotCrashedOn) {
+  encrypt(path("plain.xlsx"), path("big-sectors.xlsx"), "pw", "--sector 4096 --spin 1000");
+  callMethod(open("big-sectors.xlsx", Variant(u"pw")), "Close");
+  encrypt(path("plain.xlsx"), path("tampered.xlsx"), "pw", "--bad-hmac --spin 1000");
+  EXPECT_NE(openError("tampered.xlsx", Variant(u"pw")).find("integrity"), std::string::npos);
+
+  encrypt(path("plain.xlsx"), path("small.xlsx"), "pw", "--spin 1000");
+  std::string good = slurp(path("small.xlsx"));
+  std::string plain = slurp(path("plain.xlsx"));
+  EXPECT_EQ(opc::decryptPackage(good, u"pw"), plain);
+  EXPECT_THROW(opc::decryptPackage(good, u"pw", 999), opc::PackageError);  // more rounds than allowed
+  // Every header field, directory entry and table sector changed in turn, and cuts anywhere:
+  // each is decrypted as before or refused with an error.
+  auto soundOrRefused = [&](const std::string& bytes, size_t at) {
+    try {
+      EXPECT_EQ(opc::decryptPackage(bytes, u"pw"), plain) << at;
+    } catch (const opc::PackageError&) {
+    }
+  };
+  for (size_t at = 0; at < good.size(); at += at < 1024 ? 3 : 97) {
+    std::string bad = good;
+    bad[at] = static_cast<char>(bad[at] ^ 0x5A);
+    soundOrRefused(bad, at);
+    soundOrRefused(good.substr(0, at), at);
+  }
+  std::ofstream(path("old.xls"), std::ios::binary) << good.substr(0, 512) + std::string(1024, '\0');
+  EXPECT_NE(openError("old.xls", Variant(u"pw")).find("Cannot open"), std::string::npos);
 }
 
 }  // namespace

@@ -194,6 +194,9 @@ void Package::remove(const std::string& part) {
 
 void Package::save(const std::string& path) {
   namespace fs = std::filesystem;
+  if (encrypted_ && !unencryptedSaveAllowed_)
+    throw PackageError("It was opened from a file encrypted with an open password, and it is not written back "
+                       "without that encryption: save an unencrypted copy with SaveAs under a name of your choice");
   fs::path target(path);
   fs::path temp = target;
   temp += ".talvex-tmp";
@@ -235,7 +238,9 @@ void Package::save(const std::string& path) {
       fail(zip_strerror(z));
     }
     // Fast deflate: the parts we write are regenerated XML, quick to rebuild and to squeeze.
-    zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_DEFLATE, 1);
+    // Asked as "deflate" for a part that was stored deflated, libzip drops the level and
+    // compresses at its slowest; asked as the default method, it keeps the level.
+    zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_DEFAULT, 1);
   };
   for (auto& e : entries_)
     if (auto it = replaced_.find(e.name); it != replaced_.end()) put(e.name, it->second);

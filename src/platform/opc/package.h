@@ -45,6 +45,22 @@ class Package {
   // leaves no half-written file. Afterwards the saved file is the new source.
   void save(const std::string& path);
 
+  // A package decrypted from a file with an open password. It is never written back
+  // encrypted, so a save is refused unless an UnencryptedSave is held: the owner's word that
+  // the user asked for a plain copy. After such a save the package is a plain one.
+  void markEncrypted() { encrypted_ = true; }
+  bool encrypted() const { return encrypted_; }
+  class UnencryptedSave {
+   public:
+    explicit UnencryptedSave(Package& p) : p_(p) { p_.unencryptedSaveAllowed_ = true; }
+    ~UnencryptedSave() { p_.unencryptedSaveAllowed_ = false; }
+    UnencryptedSave(const UnencryptedSave&) = delete;
+    UnencryptedSave& operator=(const UnencryptedSave&) = delete;
+
+   private:
+    Package& p_;
+  };
+
  private:
   struct Entry {
     std::string name;
@@ -56,6 +72,8 @@ class Package {
   std::vector<std::string> added_;              // names of new parts, in order of addition
   std::vector<std::string> removed_;
   std::map<std::string, std::function<PieceWriter()>> streamed_;  // their entry in replaced_ is empty
+  bool encrypted_ = false;
+  bool unencryptedSaveAllowed_ = false;
 };
 
 // "xl/worksheets/sheet1.xml" from "/xl/worksheets/sheet1.xml" or a target relative to the

@@ -5,6 +5,7 @@
 #include "automation/strings.h"
 #include "platform/app/documents.h"
 #include "platform/app/recovery.h"
+#include "platform/opc/encrypted_package.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/spreadsheet_model.h"
 
@@ -22,14 +23,9 @@ std::string text8(const Variant& v) { return u8(toBStr(v)); }
 
 using app::absolutePath;
 
-bool isCompoundFile(const std::string& path) {
-  static const unsigned char magic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  unsigned char head[8] = {};
-  size_t n = std::fread(head, 1, 8, f);
-  std::fclose(f);
-  return n == 8 && std::equal(head, head + 8, magic);
+// A password argument as text; missing or Empty is no password.
+std::u16string passwordText(const Variant& v) {
+  return v.isMissing() || v.isEmpty() ? std::u16string() : std::u16string(toBStr(v).view());
 }
 
 }  // namespace
@@ -70,11 +66,9 @@ std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, 
   std::error_code ec;
   if (!std::filesystem::is_regular_file(full, ec))
     throw ComError(APP_ERROR, "'" + path + "' could not be found. Check the spelling of the file name.");
-  if (isCompoundFile(full))
-    throw ComError(APP_ERROR, "The workbook \"" + path + "\" is encrypted; encrypted workbooks cannot be opened here");
   auto b = std::make_shared<BookCore>();
   try {
-    b->book = Workbook::load(opc::Package::open(full));
+    b->book = Workbook::load(opc::openPackage(full, passwordText(password)));
   } catch (const opc::PackageError& e) {
     throw ComError(APP_ERROR, "Cannot open \"" + path + "\": " + e.what());
   }
@@ -86,7 +80,6 @@ std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, 
       throw ComError(APP_ERROR, "The password you supplied is not correct. Verify that the CAPS LOCK key is off "
                                 "and be sure to use the correct capitalization.");
   }
-  (void)password;  // an open password only matters for encrypted workbooks
   std::filesystem::path p(full);
   b->name = p.filename().string();
   b->fullName = full;

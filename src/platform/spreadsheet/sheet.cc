@@ -124,7 +124,16 @@ constexpr const char* kNewSheet =
     R"(<sheetFormatPr defaultRowHeight="15"/><sheetData/>)"
     R"(<pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/></worksheet>)";
 
+void appendInteger(std::string& out, int64_t n) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, n);
+  out.append(buf, r.ptr);
+}
+
+// The shortest text that reads back as the same double, except that whole numbers are written
+// out in full: the shortest form of 100000 is "1e+05".
 void appendNumber(std::string& out, double d) {
+  if (d == std::trunc(d) && std::fabs(d) < 1e15) return appendInteger(out, static_cast<int64_t>(d));
   char buf[32];
   auto r = std::to_chars(buf, buf + sizeof buf, d);
   out.append(buf, r.ptr);
@@ -144,17 +153,62 @@ void appendCellName(std::string& out, int32_t row, int32_t col) {
 
 void Sheet::load() {
   if (loaded_) return;
-  loaded_ = true;
   if (!part.empty() && book_->package().has(part)) {
     original_ = book_->package().read(part);
-    readXml(original_);
+    try {
+      readXml(original_);
+    } catch (...) {
+      // A damaged sheet is refused on every use, never left half read.
+      rows_.clear();
+      columns_.clear();
+      formulas_.clear();
+      throw;
+    }
   } else {
     original_ = kNewSheet;
   }
+  loaded_ = true;
 }
 
 void Sheet::readXml(const std::string& xml) {
+  // The rows are read a slice at a time: the DOM of a whole large sheet costs more than the
+  // rest of reading it. Anything the slicing cannot take falls back to one DOM of the part.
+  if (readSliced(xml)) return;
+  rows_.clear();
+  columns_.clear();
+  formulas_.clear();
   pugi::xml_document doc = opc::parseXml(xml, part);
+  readOuter(doc);
+  int32_t lastRow = 0;
+  for (pugi::xml_node r : opc::child(doc.document_element(), "sheetData").children()) readRow(r, lastRow);
+}
+
+bool Sheet::readSliced(const std::string& xml) {
+  constexpr size_t kSlice = 1 << 19;
+  Span data = findElement(xml, "sheetData");
+  if (!data.found()) return false;
+  size_t open = xml.find('>', data.begin) + 1;
+  if (xml[open - 2] == '/') return false;  // no rows: nothing to gain
+  std::string qname = xml.substr(data.begin + 1, xml.find_first_of(" \t\r\n>", data.begin) - data.begin - 1);
+  size_t close = data.end - qname.size() - 3;
+  std::string prefix = qname.substr(0, qname.size() - std::string_view("sheetData").size());
+  pugi::xml_document doc;
+  std::string outer = xml.substr(0, open) + xml.substr(close);
+  if (!doc.load_buffer(outer.data(), outer.size(), pugi::parse_default | pugi::parse_ws_pcdata_single)) return false;
+  readOuter(doc);
+  std::string endTag = "</" + prefix + "row>";
+  int32_t lastRow = 0;
+  for (size_t at = open; at < close;) {
+    size_t cut = at + kSlice >= close ? close : xml.find(endTag, at + kSlice);
+    cut = cut == std::string::npos || cut >= close ? close : cut + endTag.size();
+    if (!doc.load_buffer(xml.data() + at, cut - at, pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_fragment)) return false;
+    for (pugi::xml_node r : doc.children()) readRow(r, lastRow);
+    at = cut;
+  }
+  return true;
+}
+
+void Sheet::readOuter(const pugi::xml_document& doc) {
   pugi::xml_node ws = doc.document_element();
   if (localName(ws) != "worksheet") damaged(part, "not a worksheet");
   for (pugi::xml_node c : opc::child(ws, "cols").children()) {
@@ -165,35 +219,35 @@ void Sheet::readXml(const std::string& xml) {
     if (pugi::xml_attribute w = c.attribute("width")) range.width = w.as_double();
     columns_[min] = std::move(range);
   }
-  int32_t lastRow = 0;
-  for (pugi::xml_node r : opc::child(ws, "sheetData").children()) {
-    if (localName(r) != "row") continue;
-    int32_t rowNum = r.attribute("r") ? r.attribute("r").as_int() : lastRow + 1;
-    if (rowNum <= lastRow || rowNum > kMaxRows) damaged(part, "rows out of order");
-    lastRow = rowNum;
-    Row& row = rows_[rowNum];
-    row.attrs = keptAttributes(r, {"r", "spans"});
-    int32_t lastCol = 0;
-    for (pugi::xml_node c : r.children()) {
-      if (localName(c) != "c") continue;
-      int32_t col = lastCol + 1;
-      if (pugi::xml_attribute ref = c.attribute("r")) {
-        auto cr = parseCell(ref.value());
-        if (!cr || cr->row != rowNum) damaged(part, std::string("bad cell reference ") + ref.value());
-        col = cr->col;
-      }
-      if (col <= lastCol || col > kMaxCols) damaged(part, "cells out of order");
-      lastCol = col;
-      Cell cell;
-      cell.col = col;
-      cell.style = c.attribute("s").as_uint();
-      cell.value = cellValue(c, c.attribute("t").value(), *book_, part, cell.sst);
-      if (pugi::xml_node f = opc::child(c, "f")) {
-        cell.formula = static_cast<int32_t>(formulas_.size());
-        formulas_.push_back(nodeXml(f));
-      }
-      row.cells.push_back(std::move(cell));
+}
+
+void Sheet::readRow(const pugi::xml_node& r, int32_t& lastRow) {
+  if (localName(r) != "row") return;
+  int32_t rowNum = r.attribute("r") ? r.attribute("r").as_int() : lastRow + 1;
+  if (rowNum <= lastRow || rowNum > kMaxRows) damaged(part, "rows out of order");
+  lastRow = rowNum;
+  Row& row = rows_[rowNum];
+  row.attrs = keptAttributes(r, {"r", "spans"});
+  int32_t lastCol = 0;
+  for (pugi::xml_node c : r.children()) {
+    if (localName(c) != "c") continue;
+    int32_t col = lastCol + 1;
+    if (pugi::xml_attribute ref = c.attribute("r")) {
+      auto cr = parseCell(ref.value());
+      if (!cr || cr->row != rowNum) damaged(part, std::string("bad cell reference ") + ref.value());
+      col = cr->col;
     }
+    if (col <= lastCol || col > kMaxCols) damaged(part, "cells out of order");
+    lastCol = col;
+    Cell cell;
+    cell.col = col;
+    cell.style = c.attribute("s").as_uint();
+    cell.value = cellValue(c, c.attribute("t").value(), *book_, part, cell.sst);
+    if (pugi::xml_node f = opc::child(c, "f")) {
+      cell.formula = static_cast<int32_t>(formulas_.size());
+      formulas_.push_back(nodeXml(f));
+    }
+    row.cells.push_back(std::move(cell));
   }
 }
 
@@ -330,7 +384,7 @@ std::string Sheet::xml() {
   for (auto& [r, row] : rows_) {
     if (row.cells.empty() && row.attrs.empty()) continue;
     data += "<row r=\"";
-    appendNumber(data, r);
+    appendInteger(data, r);
     data += '"';
     data += row.attrs;
     data += '>';
@@ -343,7 +397,7 @@ std::string Sheet::xml() {
       data += '"';
       if (c.style) {
         data += " s=\"";
-        appendNumber(data, c.style);
+        appendInteger(data, c.style);
         data += '"';
       }
       const Variant& v = c.value;
@@ -359,7 +413,7 @@ std::string Sheet::xml() {
         data += "</t></is>";
       } else if (!v.isEmpty()) {
         data += "<v>";
-        if (v.isString() && c.sst >= 0 && c.formula < 0) appendNumber(data, c.sst);
+        if (v.isString() && c.sst >= 0 && c.formula < 0) appendInteger(data, c.sst);
         else if (v.isString()) appendXmlText(data, v.str().view());
         else if (v.type() == vtBoolean) data += v.boolean() ? '1' : '0';
         else if (v.type() == vtError) data += errorText(v.scode());

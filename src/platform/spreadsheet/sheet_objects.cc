@@ -332,6 +332,8 @@ class WorkbookObj : public Live<WorkbookObj> {
     for (auto& b : app->books)
       if (b != book && b->onDisk && b->fullName == path)
         throw ComError(APP_ERROR, "A workbook of that name is open: \"" + path + "\"");
+    // Saving under a name given here is the one way a decrypted workbook goes to disk unencrypted.
+    opc::Package::UnencryptedSave plainCopy(book->book->package());
     book->saveAs(path);
   }
   void save() {

@@ -162,10 +162,15 @@ Sheet& Workbook::addSheet(size_t position) {
   sheet->dirty_ = true;
   entry.append_attribute("name") = sheet->name.c_str();
   entry.append_attribute("sheetId") = sheetId;
-  std::string prefix = "r";
+  std::string prefix;
   for (pugi::xml_attribute a : workbookXml_.document_element().attributes())
     if (std::string_view(a.value()) == kRelNs && std::string_view(a.name()).starts_with("xmlns:"))
       prefix = std::string(a.name()).substr(6);
+  if (prefix.empty()) {
+    // Some writers declare the relationships namespace on each <sheet> instead of the root.
+    prefix = "r";
+    entry.append_attribute("xmlns:r") = kRelNs;
+  }
   entry.append_attribute((prefix + ":id").c_str()) = id.c_str();
   sheet->entry = entry;
   // Names and views that count sheets by position move with the sheets after the new one.
@@ -207,8 +212,10 @@ bool Workbook::checkWriteReservation(std::u16string_view password) const {
 }
 
 void Workbook::save(const std::string& path) {
+  // A changed sheet's text is made once: written, then kept as the sheet's saved form.
+  std::map<Sheet*, std::string> written;
   for (auto& s : sheets_)
-    if (s->changed()) package_.write(s->part, s->xml());
+    if (s->changed()) package_.write(s->part, written[s.get()] = s->xml());
   if (styles_.changed()) package_.write(styles_.part(), styles_.xml());
   if (formulasDropped_) {
     // The calculation chain lists formula cells; one that lost its formula would make the
@@ -227,11 +234,10 @@ void Workbook::save(const std::string& path) {
     types_->store(package_);
   }
   package_.save(path);
-  for (auto& s : sheets_)
-    if (s->changed()) {
-      s->original_ = s->xml();
-      s->dirty_ = false;
-    }
+  for (auto& [s, xml] : written) {
+    s->original_ = std::move(xml);
+    s->dirty_ = false;
+  }
   workbookDirty_ = formulasDropped_ = touched_ = false;
   styles_.saved();
 }

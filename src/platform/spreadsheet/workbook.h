@@ -73,6 +73,9 @@ class Sheet {
   friend class Workbook;
   void load();
   void readXml(const std::string& xml);
+  bool readSliced(const std::string& xml);  // false: the part needs one whole DOM
+  void readOuter(const pugi::xml_document& doc);
+  void readRow(const pugi::xml_node& row, int32_t& lastRow);
   Workbook* book_ = nullptr;
   bool loaded_ = false;
   bool dirty_ = false;
