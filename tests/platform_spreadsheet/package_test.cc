@@ -116,6 +116,11 @@ TEST(Recovery, SavesOnlyWhatHasUnsavedWorkAndSaysWhere) {
   EXPECT_NE(log.str().find("Book1 saved to " + (s.dir / "rec" / "Book1.xlsx").string()), std::string::npos);
   EXPECT_EQ(log.str().find("Book2"), std::string::npos);
   EXPECT_EQ(app::recoverUnsaved((s.dir / "rec").string(), log), 0);  // the list is empty afterwards
+
+  // Nothing to save makes no folder.
+  app::listUnsaved("Book4", ".xlsx", [](const std::string&) { return false; });
+  EXPECT_EQ(app::recoverUnsaved((s.dir / "none").string(), log), 0);
+  EXPECT_FALSE(fs::exists(s.dir / "none"));
   (void)kept;
 }
 

@@ -41,7 +41,7 @@ int recoverUnsaved(const std::string& folder, std::ostream& log) {
   work.swap(listed());
   if (work.empty()) return 0;
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  const bool made = std::filesystem::create_directories(folder, ec);
   int saved = 0;
   for (auto& [ticket, u] : work) {
     std::string path = freePath(folder, u);
@@ -53,6 +53,8 @@ int recoverUnsaved(const std::string& folder, std::ostream& log) {
       log << "talvex: unsaved " << u.name << " could not be saved: " << e.what() << '\n';
     }
   }
+  // Documents listed but saved by their users leave no empty folder behind.
+  if (made && saved == 0) std::filesystem::remove(folder, ec);
   return saved;
 }
 
