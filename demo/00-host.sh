@@ -22,8 +22,4 @@ requests=(
   '{"call":"NoSuchMethod"}'
   'not json at all'
 )
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | while IFS= read -r answer; do
-  echo "> ${requests[$((n = ${n:-0}))]}"
-  echo "< $answer"
-  n=$((n + 1))
-done
+transcript "${requests[@]}"

@@ -18,14 +18,7 @@ requests=(
   '{"call":"SortOneDArray","args":[{"var":"n"},1]}'
 )
 echo "--- a session: requests (>) and answers (<)"
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | {
-  n=0
-  while IFS= read -r answer; do
-    echo "> ${requests[$n]}"
-    echo "< $answer"
-    n=$((n + 1))
-  done
-}
+transcript "${requests[@]}"
 
 echo "--- the page $DEMO_DIR/parts.html"
 tr -d '\r' <"$DEMO_DIR/parts.html"

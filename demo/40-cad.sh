@@ -21,11 +21,7 @@ requests=(
   '{"call":"ActiveDocumentName"}'
   '{"call":"CloseAutoCAD"}'
 )
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | while IFS= read -r answer; do
-  echo "> ${requests[$((n = ${n:-0}))]}"
-  echo "< $answer"
-  n=$((n + 1))
-done
+transcript "${requests[@]}"
 
 echo "--- the saved drawing, read back with ezdxf"
 /usr/bin/python3 - "$saved" <<'PY'

@@ -25,11 +25,7 @@ requests=(
   '{"call":"ReplaceAttributes","args":["D02","D02-A"]}'
   "{\"call\":\"SaveDocument\",\"args\":[\"$saved\"]}"
 )
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | while IFS= read -r answer; do
-  echo "> ${requests[$((n = ${n:-0}))]}"
-  echo "< $answer"
-  n=$((n + 1))
-done
+transcript "${requests[@]}"
 
 echo "--- the extracted file $extract:"
 tr -d '\r' < "$extract"

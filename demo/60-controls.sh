@@ -41,11 +41,4 @@ requests=(
   '{"on":"third","get":"FullPath"}'
 )
 echo "--- a session: requests (>) and answers (<)"
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | {
-  n=0
-  while IFS= read -r answer; do
-    echo "> ${requests[$n]}"
-    echo "< $answer"
-    n=$((n + 1))
-  done
-}
+transcript "${requests[@]}"

@@ -30,11 +30,7 @@ requests=(
   "{\"call\":\"DatabaseTableToTextFile\",\"args\":[\"talvex_demo\",\"SELECT id, name, qty * price AS value FROM parts ORDER BY id\",\"$csv\",\"\",\"\",true,\",\",true]}"
 )
 echo "--- a session: requests (>) and answers (<)"
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | while IFS= read -r answer; do
-  echo "> ${requests[$((n = ${n:-0}))]}"
-  echo "< $answer"
-  n=$((n + 1))
-done
+transcript "${requests[@]}"
 
 echo "--- the CSV file $csv"
 tr -d '\r' <"$csv"

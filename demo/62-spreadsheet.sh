@@ -29,11 +29,7 @@ requests=(
   "{\"on\":\"dxfbook\",\"call\":\"SaveAs\",\"args\":[\"$layout\"]}"
   '{"on":"xl2","call":"Quit"}'
 )
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | while IFS= read -r answer; do
-  echo "> ${requests[$((n = ${n:-0}))]}"
-  echo "< $answer"
-  n=$((n + 1))
-done
+transcript "${requests[@]}"
 
 echo "--- the saved workbooks, read back with openpyxl"
 /usr/bin/python3 - "$book" "$layout" <<'PY'

@@ -22,10 +22,6 @@ requests=(
   '{"call":"AttributesToDatabaseTable","args":["talvex_demo","doors","","",true]}'
 )
 echo "--- a session: requests (>) and answers (<)"
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | while IFS= read -r answer; do
-  echo "> ${requests[$((n = ${n:-0}))]}"
-  echo "< $answer"
-  n=$((n + 1))
-done
+transcript "${requests[@]}"
 echo "--- the table doors, as the sqlite3 shell reads it"
 sqlite3 -header -column "$db" 'SELECT * FROM doors'

@@ -24,8 +24,4 @@ requests=(
   '{"call":"TreeViewToTwoDArray","args":[{"obj":"tv"},{"var":"outline"},true]}'
 )
 echo "--- a session: requests (>) and answers (<)"
-printf '%s\n' "${requests[@]}" | "$TALVEX" session | while IFS= read -r answer; do
-  echo "> ${requests[$((n = ${n:-0}))]}"
-  echo "< $answer"
-  n=$((n + 1))
-done
+transcript "${requests[@]}"
