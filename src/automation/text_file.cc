@@ -381,6 +381,8 @@ const std::string& codePage() {
   return held->name;
 }
 
+std::string codePageProblem() { return page()->problem; }
+
 void reloadCodePage() {
   std::lock_guard<std::mutex> lock(codePageLock);
   currentPage = loadCodePage();

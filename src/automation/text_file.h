@@ -13,6 +13,8 @@ namespace tlx {
 
 // The configured code page, read once from TALVEX_CODEPAGE.
 const std::string& codePage();
+// Why the configured code page cannot be used; empty when it can.
+std::string codePageProblem();
 // Reads TALVEX_CODEPAGE again (for tests that switch code pages within one process).
 void reloadCodePage();
 std::string encodeText(std::u16string_view text);  // to the code page

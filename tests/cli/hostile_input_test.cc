@@ -169,4 +169,13 @@ TEST(HostileInput, BadLimitsAndDeepCallArguments) {
   EXPECT_TRUE(refused(answers[0], "arg1 nests deeper than 1000 levels")) << answers[0];
 }
 
+TEST(HostileInput, AnUnusableCodePageIsSaidAtStart) {
+  tlxtest::SessionOptions options;
+  options.env["TALVEX_CODEPAGE"] = "NO-SUCH-PAGE";
+  auto r = runHost({"session"}, R"({"call":"AboutBox"})" "\n", options);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("TALVEX_CODEPAGE: Unknown code page NO-SUCH-PAGE"), std::string::npos) << r.err;
+  EXPECT_EQ(runHost({"session"}, "").err, "");  // the default page says nothing
+}
+
 }  // namespace

@@ -20,6 +20,7 @@
 
 #include "automation/convert.h"
 #include "automation/strings.h"
+#include "automation/text_file.h"
 #include "control/talvex.h"
 #include "control/type_library.h"
 #include "help.h"
@@ -214,6 +215,9 @@ int main(int argc, char** argv) {
   Limits limits;
   std::string traceFile;
   if (command == "session" && !readLimits(argc, argv, limits, traceFile)) return 2;
+  // Every text method would fail on an unusable code page: say why once, up front.
+  if (std::string problem = codePageProblem(); !problem.empty() && (command == "session" || command == "call"))
+    std::cerr << "talvex: TALVEX_CODEPAGE: " << problem << "; text files cannot be read or written\n";
   // Documents left open with unsaved changes are not lost when the host ends.
   auto keepUnsaved = [](int rc) {
     app::recoverUnsaved(app::recoveryFolder(), std::cerr);
