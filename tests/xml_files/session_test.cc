@@ -1,4 +1,4 @@
-// The reference's cases through the real host, as a caller's session makes them.
+// The three XML methods' cases through the real host, as a caller's session makes them.
 #include "support/talvex_session.h"
 #include "xml_support.h"
 
