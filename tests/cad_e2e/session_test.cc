@@ -134,7 +134,8 @@ TEST(DrawingSession, DrawingsLeftUnsavedAtExitAreRecoveredAndSaid) {
   ScratchDir dir;
   fs::path original = dir.path / "Office.dxf", saved = dir.path / "Kept.dxf", recovered = dir.path / "recovered";
   makeDrawing(original);
-  SessionOptions options{{{"TALVEX_RECOVERY_DIR", recovered.string()}}};
+  SessionOptions options;
+  options.env["TALVEX_RECOVERY_DIR"] = recovered.string();
   std::string input;
   for (const json& r : {call("OpenDocument", {original.string()}), call("CreateCircle", {2}),
                         call("SaveDocument", {saved.string()}), call("AddDocument"),
