@@ -223,7 +223,7 @@ void Package::save(const std::string& path) {
     zip_int64_t i = zip_name_locate(z, name.c_str(), 0);
     if (i >= 0) zip_delete(z, static_cast<zip_uint64_t>(i));
   }
-  auto put = [&](const std::string& name, const std::string& data) {
+  auto put = [&](const std::string& name, const std::string& data, bool inSource) {
     zip_source_t* src = nullptr;
     if (auto it = streamed_.find(name); it != streamed_.end()) {
       pieces.push_back(std::make_unique<PieceSource>(PieceSource{&it->second, {}, {}, 0, true, {}, {}}));
@@ -238,13 +238,14 @@ void Package::save(const std::string& path) {
       fail(zip_strerror(z));
     }
     // Fast deflate: the parts we write are regenerated XML, quick to rebuild and to squeeze.
-    // Asked as "deflate" for a part that was stored deflated, libzip drops the level and
-    // compresses at its slowest; asked as the default method, it keeps the level.
-    zip_set_file_compression(z, static_cast<zip_uint64_t>(i), ZIP_CM_DEFAULT, 1);
+    // libzip drops the level when the method asked for is the entry's old one, and then
+    // compresses at its slowest: a part of the source file (stored deflated) is asked for the
+    // default method, a new part (whose old method is the default) for deflate.
+    zip_set_file_compression(z, static_cast<zip_uint64_t>(i), inSource ? ZIP_CM_DEFAULT : ZIP_CM_DEFLATE, 1);
   };
   for (auto& e : entries_)
-    if (auto it = replaced_.find(e.name); it != replaced_.end()) put(e.name, it->second);
-  for (auto& name : added_) put(name, replaced_.at(name));
+    if (auto it = replaced_.find(e.name); it != replaced_.end()) put(e.name, it->second, !source_.empty());
+  for (auto& name : added_) put(name, replaced_.at(name), false);
   if (zip_close(z) != 0) {
     for (auto& p : pieces)
       if (!p->failure.empty()) fail(p->failure);
