@@ -172,7 +172,9 @@ TEST_F(Spreadsheet, LargeSheetsReadTheSameAcrossSlicesPrefixesAndCdata) {
     for (int32_t r : {1, 4321, 12345, 20000})
       EXPECT_EQ(getProperty(cell(ws, r, 2), "Value"), Variant(double(r))) << name << " row " << r;
     EXPECT_EQ(getProperty(cell(ws, 20000, 1), "Value"), Variant(u"row 20000 of a sheet well over one slice")) << name;
-    if (name == "cdata") EXPECT_EQ(getProperty(cell(ws, 9001, 1), "Value"), Variant(u"a </row> inside"));
+    if (name == "cdata") {
+      EXPECT_EQ(getProperty(cell(ws, 9001, 1), "Value"), Variant(u"a </row> inside"));
+    }
     callMethod(book, "Close");
   }
 }

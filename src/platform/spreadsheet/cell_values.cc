@@ -92,9 +92,10 @@ double dateToCellSerial(double date, bool date1904) {
   return date;
 }
 
-std::u16string decodeCellText(std::string_view utf8) {
-  std::u16string s(u16(utf8).view());
-  if (s.find(u"_x") == std::u16string::npos) return s;
+BStr decodeCellText(std::string_view utf8) {
+  BStr text = u16(utf8);
+  if (utf8.find("_x") == std::string_view::npos) return text;
+  std::u16string_view s = text.view();
   std::u16string out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
@@ -107,7 +108,7 @@ std::u16string decodeCellText(std::string_view utf8) {
       out += s[i];
     }
   }
-  return out;
+  return BStr(out);
 }
 
 void appendXmlText(std::string& out, std::u16string_view s) {

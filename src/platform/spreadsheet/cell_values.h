@@ -19,7 +19,7 @@ double cellSerialToDate(double serial, bool date1904);
 double dateToCellSerial(double date, bool date1904);
 
 // Cell text as stored (UTF-8 with _xHHHH_ escapes) <-> 16-bit text.
-std::u16string decodeCellText(std::string_view utf8);
+BStr decodeCellText(std::string_view utf8);
 // Appends `s` as XML character data (escaped, UTF-8).
 void appendXmlText(std::string& out, std::u16string_view s);
 void appendXmlText(std::string& out, std::string_view utf8);  // attribute values we kept

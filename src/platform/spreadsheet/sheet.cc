@@ -60,17 +60,41 @@ std::string keptAttributes(const pugi::xml_node& n, std::initializer_list<std::s
   return out;
 }
 
-Variant cellValue(const pugi::xml_node& c, std::string_view type, Workbook& book, const std::string& part, int32_t& sst) {
-  pugi::xml_node v = opc::child(c, "v");
-  std::string_view raw = v.text().get();
-  if (type == "inlineStr") return Variant(BStr(decodeCellText(itemText(opc::child(c, "is")))));
-  if (!v) return Variant();
+// What a cell element holds, found in one pass over its attributes and one over its children
+// (the first of each kind counts).
+struct CellNodes {
+  pugi::xml_attribute ref, type, style;
+  pugi::xml_node v, is, f;
+};
+
+CellNodes cellNodes(const pugi::xml_node& c) {
+  CellNodes n;
+  for (pugi::xml_attribute a : c.attributes()) {
+    std::string_view name = a.name();
+    if (name == "r") n.ref = n.ref ? n.ref : a;
+    else if (name == "t") n.type = n.type ? n.type : a;
+    else if (name == "s") n.style = n.style ? n.style : a;
+  }
+  for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling()) {
+    if (k.type() != pugi::node_element) continue;
+    std::string_view name = localName(k);
+    if (name == "v") n.v = n.v ? n.v : k;
+    else if (name == "is") n.is = n.is ? n.is : k;
+    else if (name == "f") n.f = n.f ? n.f : k;
+  }
+  return n;
+}
+
+Variant cellValue(const CellNodes& c, Workbook& book, const std::string& part, int32_t& sst) {
+  std::string_view type = c.type.value(), raw = c.v.text().get();
+  if (type == "inlineStr") return Variant(decodeCellText(itemText(c.is)));
+  if (!c.v) return Variant();
   if (type == "s") {
     int64_t i = static_cast<int64_t>(parseDouble(raw, part));
     sst = static_cast<int32_t>(i);
     return Variant(book.sharedString(sst));
   }
-  if (type == "str") return Variant(BStr(decodeCellText(raw)));
+  if (type == "str") return Variant(decodeCellText(raw));
   if (type == "b") return Variant(raw == "1" || raw == "true");
   if (type == "e") {
     auto code = errorCode(raw);
@@ -160,6 +184,7 @@ void Sheet::load() {
     } catch (...) {
       // A damaged sheet is refused on every use, never left half read.
       rows_.clear();
+      lastFound_ = nullptr;
       columns_.clear();
       formulas_.clear();
       throw;
@@ -175,6 +200,7 @@ void Sheet::readXml(const std::string& xml) {
   // rest of reading it. Anything the slicing cannot take falls back to one DOM of the part.
   if (readSliced(xml)) return;
   rows_.clear();
+  lastFound_ = nullptr;
   columns_.clear();
   formulas_.clear();
   pugi::xml_document doc = opc::parseXml(xml, part);
@@ -228,24 +254,28 @@ void Sheet::readRow(const pugi::xml_node& r, int32_t& lastRow) {
   lastRow = rowNum;
   Row& row = rows_[rowNum];
   row.attrs = keptAttributes(r, {"r", "spans"});
+  size_t count = 0;
+  for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) ++count;
+  row.cells.reserve(count);
   int32_t lastCol = 0;
   for (pugi::xml_node c : r.children()) {
     if (localName(c) != "c") continue;
+    CellNodes nodes = cellNodes(c);
     int32_t col = lastCol + 1;
-    if (pugi::xml_attribute ref = c.attribute("r")) {
-      auto cr = parseCell(ref.value());
-      if (!cr || cr->row != rowNum) damaged(part, std::string("bad cell reference ") + ref.value());
+    if (nodes.ref) {
+      auto cr = parseCell(nodes.ref.value());
+      if (!cr || cr->row != rowNum) damaged(part, std::string("bad cell reference ") + nodes.ref.value());
       col = cr->col;
     }
     if (col <= lastCol || col > kMaxCols) damaged(part, "cells out of order");
     lastCol = col;
     Cell cell;
     cell.col = col;
-    cell.style = c.attribute("s").as_uint();
-    cell.value = cellValue(c, c.attribute("t").value(), *book_, part, cell.sst);
-    if (pugi::xml_node f = opc::child(c, "f")) {
+    cell.style = nodes.style.as_uint();
+    cell.value = cellValue(nodes, *book_, part, cell.sst);
+    if (nodes.f) {
       cell.formula = static_cast<int32_t>(formulas_.size());
-      formulas_.push_back(nodeXml(f));
+      formulas_.push_back(nodeXml(nodes.f));
     }
     row.cells.push_back(std::move(cell));
   }
@@ -253,9 +283,14 @@ void Sheet::readRow(const pugi::xml_node& r, int32_t& lastRow) {
 
 const Cell* Sheet::find(int32_t row, int32_t col) {
   load();
-  auto it = rows_.find(row);
-  if (it == rows_.end()) return nullptr;
-  auto& cells = it->second.cells;
+  // Reads go along a row, then down: the row found last is tried first.
+  if (!lastFound_ || lastFoundRow_ != row) {
+    auto it = rows_.find(row);
+    if (it == rows_.end()) return nullptr;
+    lastFound_ = &it->second;
+    lastFoundRow_ = row;
+  }
+  auto& cells = lastFound_->cells;
   auto c = std::lower_bound(cells.begin(), cells.end(), col, [](const Cell& a, int32_t b) { return a.col < b; });
   return c != cells.end() && c->col == col ? &*c : nullptr;
 }

@@ -80,7 +80,9 @@ class Sheet {
   bool loaded_ = false;
   bool dirty_ = false;
   std::string original_;  // the part as read, "" for a new sheet
-  std::map<int32_t, Row> rows_;
+  std::map<int32_t, Row> rows_;  // rows are never erased, so pointers to them stay valid
+  const Row* lastFound_ = nullptr;
+  int32_t lastFoundRow_ = 0;
   std::map<int32_t, ColumnRange> columns_;  // by first column
   std::vector<std::string> formulas_;       // the <f> elements as read
 };
