@@ -14,6 +14,12 @@ namespace {
 // Largest block the reading methods copy: beyond it the array alone would take gigabytes.
 constexpr int64_t kMaxBlockCells = int64_t(1) << 25;
 
+// A block that lies outside the sheet, or is too large to hold, would wrap around or allocate
+// without limit: the reading methods refuse it before the array is touched.
+bool readableBlock(int32_t row1, int32_t col1, int32_t row2, int32_t col2) {
+  return insideSheet(row1, col1, row2, col2) && (int64_t(row2) - row1 + 1) * (int64_t(col2) - col1 + 1) <= kMaxBlockCells;
+}
+
 void fixData(SafeArray& a) {
   for (int32_t i = a.lbound(1); i <= a.ubound(1); ++i)
     for (int32_t j = a.lbound(2); j <= a.ubound(2); ++j) {
@@ -102,10 +108,8 @@ int16_t ExcelToOneDArray(const BStr& strWorkbook, const Variant& varWorksheet, i
   f.step([&] { callMethod(o.ws, "Activate"); });
   try {
     bool empty = lngEndRow < lngStartRow || lngEndCol < lngStartCol;
-    if (!empty && !insideSheet(lngStartRow, lngStartCol, lngEndRow, lngEndCol))
-      throw ComError(hr::basicError(1004), "The range lies outside the worksheet");
-    if (!empty && (int64_t(lngEndRow) - lngStartRow + 1) * (int64_t(lngEndCol) - lngStartCol + 1) > kMaxBlockCells)
-      throw ComError(hr::E_OUTOFMEMORY, "Out of memory");
+    if (!empty && !readableBlock(lngStartRow, lngStartCol, lngEndRow, lngEndCol))
+      throw ComError(hr::basicError(1004), "The range lies outside the worksheet or is too large");
     int32_t k = 0;
     for (int32_t r = lngStartRow; r <= lngEndRow && !empty; ++r)
       for (int32_t c = lngStartCol; c <= lngEndCol; ++c) {
@@ -134,10 +138,7 @@ int16_t ExcelToTwoDArray(const BStr& strWorkbook, const Variant& varWorksheet, i
     return code;
   f.step([&] { callMethod(o.ws, "Activate"); });
   bool empty = lngEndRow < lngStartRow || lngEndCol < lngStartCol;
-  // A block outside the sheet, or too large to hold, would wrap around or allocate without
-  // limit: refused before the array is touched.
-  if (!empty && (!insideSheet(lngStartRow, lngStartCol, lngEndRow, lngEndCol) ||
-                 (int64_t(lngEndRow) - lngStartRow + 1) * (int64_t(lngEndCol) - lngStartCol + 1) > kMaxBlockCells)) {
+  if (!empty && !readableBlock(lngStartRow, lngStartCol, lngEndRow, lngEndCol)) {
     closeWorkbook(o.wb, false);
     quitExcel(o.xl);
     return -5;
