@@ -71,16 +71,16 @@ CellNodes cellNodes(const pugi::xml_node& c) {
   CellNodes n;
   for (pugi::xml_attribute a : c.attributes()) {
     std::string_view name = a.name();
-    if (name == "r") n.ref = n.ref ? n.ref : a;
-    else if (name == "t") n.type = n.type ? n.type : a;
-    else if (name == "s") n.style = n.style ? n.style : a;
+    if (name == "r" && !n.ref) n.ref = a;
+    else if (name == "t" && !n.type) n.type = a;
+    else if (name == "s" && !n.style) n.style = a;
   }
   for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling()) {
     if (k.type() != pugi::node_element) continue;
     std::string_view name = localName(k);
-    if (name == "v") n.v = n.v ? n.v : k;
-    else if (name == "is") n.is = n.is ? n.is : k;
-    else if (name == "f") n.f = n.f ? n.f : k;
+    if (name == "v" && !n.v) n.v = k;
+    else if (name == "is" && !n.is) n.is = k;
+    else if (name == "f" && !n.f) n.f = k;
   }
   return n;
 }
