@@ -1,6 +1,7 @@
 // Every code / value pair of a DXF file becomes a row of two cells; every section gets a sheet.
 // Pairs are handed to the application in runs of consecutive rows (one Range.Value per run):
 // the cells written are the same as pair by pair, blank rows included, at a fraction of the calls.
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -86,6 +87,9 @@ int16_t DXFToExcel(const BStr& strDXFfile, const BStr& strWorkbook) {
     wb = trimSpaces(strWorkbook).empty() ? objectOf(callMethod(books, "Add"))
                                           : objectOf(callMethod(books, "Open", {Variant(strWorkbook)}));
     ws = objectOf(callMethod(objectOf(getProperty(wb, "Worksheets")), "Item", {Variant(int16_t(1))}));
+    // A pipe or a device would be waited on for ever: only a regular file is a drawing.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(toPath(strDXFfile), ec)) return -1;
     std::ifstream dxf(toPath(strDXFfile), std::ios::binary);
     if (!dxf) return -1;
     int32_t row = 0;

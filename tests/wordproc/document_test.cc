@@ -2,7 +2,10 @@
 // they left the body, table text that waits as a block, and parts streamed into the package.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -23,6 +26,34 @@ TEST(WordDocument, BytesThatAreNoDocumentAreRefused) {
   std::string file = testing::TempDir() + "/nodoc.zip";
   p.save(file);
   EXPECT_THROW(Document::load(tlx::opc::Package::open(file)), tlx::opc::PackageError);
+}
+
+// The zip shapes other writers produce open and take a paragraph; damage and zip bombs are refused.
+TEST(WordDocument, ZipShapesOfOtherWritersOpenAndDamagedOrBombedOnesAreRefused) {
+  std::string dir = testing::TempDir(), base = dir + "/shapes-base.docx";
+  ASSERT_EQ(std::system(("/usr/bin/python3 -c 'import docx; d = docx.Document(); d.add_paragraph(\"first\"); d.save(\"" + base + "\")'").c_str()), 0);
+  const std::map<std::string, bool> opens = {
+      {"descriptor-with-sizes", true}, {"trailing-bytes", true}, {"times-differ", true}, {"bad-crc", false},
+      {"size-too-large", false},       {"size-too-small", false}, {"overlapping", false}, {"dotdot-name", false},
+      {"absolute-name", false},        {"bomb", false},           {"bomb-understated", false}};
+  for (auto& [shape, sound] : opens) {
+    std::string file = dir + "/" + shape + ".docx", saved = dir + "/" + shape + "-saved.docx";
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + std::string(TALVEX_SOURCE_DIR) + "/tests/support/zip_shapes.py " + base + " " + file +
+                           " " + shape + " document.xml").c_str()), 0);
+    try {
+      auto d = Document::load(tlx::opc::Package::open(file));
+      d->setText(d->appendParagraph(), u"second");
+      d->save(saved);
+      EXPECT_TRUE(sound) << shape << " was read";
+      std::string probe = "import docx; print([p.text for p in docx.Document(\"" + saved + "\").paragraphs])";
+      std::unique_ptr<FILE, int (*)(FILE*)> py(popen(("/usr/bin/python3 -c '" + probe + "'").c_str(), "r"), pclose);
+      char line[256] = {};
+      ASSERT_TRUE(fgets(line, sizeof line, py.get()));
+      EXPECT_EQ(std::string(line), "['first', 'second']\n") << shape;
+    } catch (const tlx::opc::PackageError& e) {
+      EXPECT_FALSE(sound) << shape << ": " << e.what();
+    }
+  }
 }
 
 TEST(WordDocument, SavedDocumentReadsBack) {

@@ -20,8 +20,12 @@ class PackageError : public std::runtime_error {
 
 class Package {
  public:
-  // Parts larger than this when inflated are refused rather than allocated (zip bombs).
+  // No part is larger than this when inflated.
   static constexpr size_t kMaxPartSize = size_t(1) << 30;
+  // A part may inflate to 100 times the package plus 64 MB (at most kMaxPartSize). A package
+  // whose headers promise more is a zip bomb, refused when opened; a part whose header
+  // understates it is refused as soon as inflating it passes what the header says.
+  size_t maxPartSize() const;
 
   Package() = default;  // an empty package
   static Package open(const std::string& path);

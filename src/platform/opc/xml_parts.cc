@@ -1,5 +1,7 @@
 #include "platform/opc/xml_parts.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <sstream>
 
@@ -22,6 +24,11 @@ std::string_view localName(const pugi::xml_node& n) {
   std::string_view name = n.name();
   size_t colon = name.find(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string prefixOf(const pugi::xml_node& n) {
+  std::string_view name = n.name();
+  return std::string(name.substr(0, name.find(':') + 1));
 }
 
 pugi::xml_node child(const pugi::xml_node& n, std::string_view local) {
@@ -103,6 +110,14 @@ Relationships::Relationships(const Package& p, std::string_view sourcePart) : so
   std::string part = relationshipsPartOf(sourcePart);
   if (p.has(part)) doc_ = parseXml(p.read(part), part);
   if (!doc_.child("Relationships")) doc_.append_child("Relationships").append_attribute("xmlns") = ns::Relationships;
+  // New ids follow the highest "rIdN": trying each id against every relationship would make a
+  // part with thousands of them take minutes.
+  for (pugi::xml_node r : doc_.child("Relationships").children("Relationship")) {
+    std::string_view id = r.attribute("Id").value();
+    int n = 0;
+    if (id.starts_with("rId") && std::from_chars(id.data() + 3, id.data() + id.size(), n).ptr == id.data() + id.size())
+      nextId_ = std::max(nextId_, n + 1);
+  }
 }
 
 std::string Relationships::targetOf(std::string_view id) const {
@@ -119,17 +134,8 @@ std::string Relationships::targetOfType(std::string_view type) const {
 }
 
 std::string Relationships::add(std::string_view type, std::string_view target) {
-  pugi::xml_node rels = doc_.child("Relationships");
-  int n = 1;
-  std::string id;
-  auto used = [&](const std::string& candidate) {
-    for (pugi::xml_node r : rels.children("Relationship"))
-      if (candidate == r.attribute("Id").value()) return true;
-    return false;
-  };
-  do id = "rId" + std::to_string(n++);
-  while (used(id));
-  pugi::xml_node r = rels.append_child("Relationship");
+  std::string id = "rId" + std::to_string(nextId_++);
+  pugi::xml_node r = doc_.child("Relationships").append_child("Relationship");
   r.append_attribute("Id") = id.c_str();
   r.append_attribute("Type") = std::string(type).c_str();
   r.append_attribute("Target") = std::string(target).c_str();

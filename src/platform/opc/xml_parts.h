@@ -23,6 +23,9 @@ pugi::xml_document parseXml(std::string_view text, std::string_view partName);
 std::string toText(const pugi::xml_document& doc);
 // The local name of an element, without its namespace prefix.
 std::string_view localName(const pugi::xml_node& n);
+// The element's namespace prefix with its colon ("x:"), "" when it has none. Elements added
+// beside it take the same, so that they land in its namespace whatever prefix the writer chose.
+std::string prefixOf(const pugi::xml_node& n);
 // The first child with that local name, whatever its prefix.
 pugi::xml_node child(const pugi::xml_node& n, std::string_view local);
 
@@ -56,6 +59,7 @@ class Relationships {
  private:
   std::string source_;
   pugi::xml_document doc_;
+  int nextId_ = 1;
 };
 
 }  // namespace tlx::opc

@@ -2,6 +2,7 @@
 // part with the cell table and the column widths replaced and everything else kept.
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <sstream>
 
@@ -85,13 +86,20 @@ CellNodes cellNodes(const pugi::xml_node& c) {
   return n;
 }
 
+// A shared-string index: a whole number within the table's reach.
+int32_t stringIndex(std::string_view raw, const std::string& part) {
+  double d = parseDouble(raw, part);
+  if (!(d >= 0 && d <= INT32_MAX) || d != std::trunc(d)) damaged(part, "bad shared-string index \"" + std::string(raw) + "\"");
+  return static_cast<int32_t>(d);
+}
+
 Variant cellValue(const CellNodes& c, Workbook& book, const std::string& part, int32_t& sst) {
   std::string_view type = c.type.value(), raw = c.v.text().get();
   if (type == "inlineStr") return Variant(decodeCellText(itemText(c.is)));
-  if (!c.v) return Variant();
+  // A value element with nothing in it is no value, whatever the cell's type.
+  if (raw.empty()) return Variant();
   if (type == "s") {
-    int64_t i = static_cast<int64_t>(parseDouble(raw, part));
-    sst = static_cast<int32_t>(i);
+    sst = stringIndex(raw, part);
     return Variant(book.sharedString(sst));
   }
   if (type == "str") return Variant(decodeCellText(raw));
@@ -104,7 +112,6 @@ Variant cellValue(const CellNodes& c, Workbook& book, const std::string& part, i
     double d = parseDate(u16(raw));
     return Variant(dateToCellSerial(d, book.date1904()));
   }
-  if (raw.empty()) return Variant();
   return Variant(parseDouble(raw, part));
 }
 
@@ -147,6 +154,18 @@ constexpr const char* kNewSheet =
     R"(<dimension ref="A1"/><sheetViews><sheetView workbookViewId="0"/></sheetViews>)"
     R"(<sheetFormatPr defaultRowHeight="15"/><sheetData/>)"
     R"(<pageMargins left="0.7" right="0.7" top="0.75" bottom="0.75" header="0.3" footer="0.3"/></worksheet>)";
+
+// A sheet's element tags in the prefix its part gives the main namespace ("<x:row r=\"" in a
+// part written as <x:worksheet xmlns:x=...>): an element in no namespace is lost to readers.
+struct Tags {
+  explicit Tags(const std::string& p)
+      : sheetData("<" + p + "sheetData>"), sheetDataEnd("</" + p + "sheetData>"), row("<" + p + "row r=\""),
+        rowEnd("</" + p + "row>"), cell("<" + p + "c r=\""), cellEnd("</" + p + "c>"), value("<" + p + "v>"),
+        valueEnd("</" + p + "v>"), text("<" + p + "is><" + p + "t xml:space=\"preserve\">"),
+        textEnd("</" + p + "t></" + p + "is>"), cols("<" + p + "cols>"), colsEnd("</" + p + "cols>"),
+        col("<" + p + "col min=\""), dimension("<" + p + "dimension ref=\"") {}
+  std::string sheetData, sheetDataEnd, row, rowEnd, cell, cellEnd, value, valueEnd, text, textEnd, cols, colsEnd, col, dimension;
+};
 
 void appendInteger(std::string& out, int64_t n) {
   char buf[24];
@@ -237,6 +256,7 @@ bool Sheet::readSliced(const std::string& xml) {
 void Sheet::readOuter(const pugi::xml_document& doc) {
   pugi::xml_node ws = doc.document_element();
   if (localName(ws) != "worksheet") damaged(part, "not a worksheet");
+  prefix_ = opc::prefixOf(ws);
   for (pugi::xml_node c : opc::child(ws, "cols").children()) {
     if (localName(c) != "col") continue;
     int32_t min = c.attribute("min").as_int(), max = c.attribute("max").as_int();
@@ -413,12 +433,13 @@ void Sheet::autoFit(int32_t row1, int32_t col1, int32_t row2, int32_t col2) {
 std::string Sheet::xml() {
   load();
   if (!dirty_) return original_;
-  std::string data = "<sheetData>";
+  const Tags tag(prefix_);
+  std::string data = tag.sheetData;
   data.reserve(64 * rows_.size());
   int32_t minRow = 0, maxRow = 0, minCol = 0, maxCol = 0;
   for (auto& [r, row] : rows_) {
     if (row.cells.empty() && row.attrs.empty()) continue;
-    data += "<row r=\"";
+    data += tag.row;
     appendInteger(data, r);
     data += '"';
     data += row.attrs;
@@ -427,7 +448,7 @@ std::string Sheet::xml() {
       if (c.value.isEmpty() && c.formula < 0 && c.style == 0) continue;
       minRow = minRow ? minRow : r, maxRow = r;
       minCol = minCol ? std::min(minCol, c.col) : c.col, maxCol = std::max(maxCol, c.col);
-      data += "<c r=\"";
+      data += tag.cell;
       appendCellName(data, r, c.col);
       data += '"';
       if (c.style) {
@@ -443,28 +464,28 @@ std::string Sheet::xml() {
       data += '>';
       if (c.formula >= 0) data += formulas_[static_cast<size_t>(c.formula)];
       if (inlineText) {
-        data += "<is><t xml:space=\"preserve\">";
+        data += tag.text;
         appendXmlText(data, v.str().view());
-        data += "</t></is>";
+        data += tag.textEnd;
       } else if (!v.isEmpty()) {
-        data += "<v>";
+        data += tag.value;
         if (v.isString() && c.sst >= 0 && c.formula < 0) appendInteger(data, c.sst);
         else if (v.isString()) appendXmlText(data, v.str().view());
         else if (v.type() == vtBoolean) data += v.boolean() ? '1' : '0';
         else if (v.type() == vtError) data += errorText(v.scode());
         else appendNumber(data, v.r8());
-        data += "</v>";
+        data += tag.valueEnd;
       }
-      data += "</c>";
+      data += tag.cellEnd;
     }
-    data += "</row>";
+    data += tag.rowEnd;
   }
-  data += "</sheetData>";
+  data += tag.sheetDataEnd;
   std::string cols;
   if (!columns_.empty()) {
-    cols = "<cols>";
+    cols = tag.cols;
     for (auto& [min, range] : columns_) {
-      cols += "<col min=\"" + std::to_string(min) + "\" max=\"" + std::to_string(range.max) + "\"";
+      cols += tag.col + std::to_string(min) + "\" max=\"" + std::to_string(range.max) + "\"";
       if (range.width) {
         cols += " width=\"";
         appendNumber(cols, *range.width);
@@ -472,9 +493,9 @@ std::string Sheet::xml() {
       }
       cols += range.attrs + "/>";
     }
-    cols += "</cols>";
+    cols += tag.colsEnd;
   }
-  std::string dimension = "<dimension ref=\"" +
+  std::string dimension = tag.dimension +
                           (maxRow ? cellName(minRow, minCol) + (minRow == maxRow && minCol == maxCol ? "" : ":" + cellName(maxRow, maxCol))
                                   : std::string("A1")) +
                           "\"/>";

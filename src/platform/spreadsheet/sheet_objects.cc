@@ -280,7 +280,17 @@ class WorksheetsObj : public Live<WorksheetsObj> {
     for (auto& s : book->book->sheets()) out.emplace_back(worksheetObject(app, book, s.get()));
     return out;
   }
+  // A sheet is read when it is picked, so that a damaged one fails here, not cell by cell.
   Sheet* item(const Variant& key) {
+    Sheet* s = find(key);
+    try {
+      s->rows();
+    } catch (const opc::PackageError& e) {
+      throw ComError(APP_ERROR, e.what());
+    }
+    return s;
+  }
+  Sheet* find(const Variant& key) {
     auto& all = book->book->sheets();
     if (key.isString()) {
       if (Sheet* s = book->book->sheetNamed(key.str())) return s;

@@ -1,5 +1,8 @@
 #include "platform/spreadsheet/styles.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "platform/opc/xml_parts.h"
 #include "platform/spreadsheet/number_format.h"
 
@@ -18,6 +21,14 @@ constexpr const char* kMinimalStyles =
     R"(<cellXfs count="1"><xf numFmtId="0" fontId="0" fillId="0" borderId="0" xfId="0"/></cellXfs>)"
     R"(<cellStyles count="1"><cellStyle name="Normal" xfId="0" builtinId="0"/></cellStyles>)"
     R"(</styleSheet>)";
+
+// An element and those inside it named with `prefix`.
+void givePrefix(pugi::xml_node n, const std::string& prefix) {
+  if (prefix.empty()) return;
+  n.set_name((prefix + n.name()).c_str());
+  for (pugi::xml_node c : n.children())
+    if (c.type() == pugi::node_element) givePrefix(c, prefix);
+}
 
 }  // namespace
 
@@ -62,10 +73,10 @@ uint32_t Styles::dateStyle(bool withTime) {
   const int id = withTime ? 22 : 14;
   for (size_t i = 0; i < xfFormats_.size(); ++i)
     if (xfFormats_[i] == id) return static_cast<uint32_t>(i);
-  pugi::xml_node sheet = doc_.document_element();
-  pugi::xml_node xfs = opc::child(sheet, "cellXfs");
-  if (!xfs) xfs = sheet.append_child("cellXfs");
-  pugi::xml_node xf = xfs.append_child("xf");
+  // Cell format 0 is every unstyled cell's: without it the date format would take its place.
+  if (xfFormats_.empty()) addDefaults();
+  pugi::xml_node xfs = opc::child(doc_.document_element(), "cellXfs");
+  pugi::xml_node xf = xfs.append_child((opc::prefixOf(xfs) + "xf").c_str());
   xf.append_attribute("numFmtId") = id;
   xf.append_attribute("fontId") = 0;
   xf.append_attribute("fillId") = 0;
@@ -78,6 +89,28 @@ uint32_t Styles::dateStyle(bool withTime) {
   xfIsDate_.push_back(true);
   dirty_ = true;
   return static_cast<uint32_t>(count - 1);
+}
+
+// Sections that a cell format refers to by position (fonts, fills, borders, the base formats)
+// and that this part lacks or leaves empty are taken from a new workbook's, each in its place.
+void Styles::addDefaults() {
+  static constexpr std::string_view kOrder[] = {"numFmts", "fonts", "fills", "borders", "cellStyleXfs", "cellXfs",
+                                                "cellStyles", "dxfs", "tableStyles", "colors", "extLst"};
+  auto rank = [](std::string_view local) { return std::find(std::begin(kOrder), std::end(kOrder), local) - std::begin(kOrder); };
+  pugi::xml_document minimal = opc::parseXml(kMinimalStyles, part_);
+  pugi::xml_node sheet = doc_.document_element();
+  std::string prefix = opc::prefixOf(sheet);
+  for (pugi::xml_node section : minimal.document_element().children()) {
+    pugi::xml_node mine = opc::child(sheet, section.name());
+    if (mine && mine.find_child([](pugi::xml_node n) { return n.type() == pugi::node_element; })) continue;
+    if (mine) sheet.remove_child(mine);
+    pugi::xml_node later = sheet.find_child([&](pugi::xml_node n) {
+      return n.type() == pugi::node_element && rank(opc::localName(n)) > rank(section.name());
+    });
+    pugi::xml_node copy = later ? sheet.insert_copy_before(section, later) : sheet.append_copy(section);
+    givePrefix(copy, prefix);
+  }
+  index();
 }
 
 std::string Styles::xml() const { return opc::toText(doc_); }

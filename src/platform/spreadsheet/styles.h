@@ -30,6 +30,7 @@ class Styles {
 
  private:
   void index();
+  void addDefaults();
   std::string part_;
   pugi::xml_document doc_;
   std::map<int, std::string> custom_;  // numFmtId -> code

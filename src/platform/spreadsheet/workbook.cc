@@ -73,8 +73,6 @@ std::unique_ptr<Workbook> Workbook::create(int sheets) {
   book.append_child("sheets");
   wb->rels_ = std::make_unique<opc::Relationships>(wb->package_, wb->workbookPart_);
   wb->styles_.createDefault("xl/styles.xml");
-  wb->rels_->add(kRelStyles, "styles.xml");
-  wb->types_->setOverride("xl/styles.xml", kTypeStyles);
   for (int i = 0; i < sheets; ++i) wb->addSheet(wb->sheets_.size());
   wb->touched_ = false;
   wb->workbookDirty_ = true;
@@ -95,7 +93,13 @@ std::unique_ptr<Workbook> Workbook::load(opc::Package package) {
   wb->date1904_ = child(book, "workbookPr").attribute("date1904").as_bool();
   wb->rels_ = std::make_unique<opc::Relationships>(wb->package_, wb->workbookPart_);
   std::string styles = wb->rels_->targetOfType(kRelStyles);
-  if (!styles.empty() && wb->package_.has(styles)) wb->styles_.load(wb->package_, styles);
+  if (!styles.empty() && wb->package_.has(styles)) {
+    wb->styles_.load(wb->package_, styles);
+  } else {
+    // A workbook without styles gets a new one's, stored only once a cell needs a style.
+    wb->styles_.createDefault(styles.empty() ? opc::resolvePartName(wb->workbookPart_, "styles.xml") : styles);
+    wb->styles_.saved();
+  }
   wb->sharedStrings_ = readSharedStrings(wb->package_, wb->rels_->targetOfType(kRelSharedStrings));
   for (pugi::xml_node s : child(book, "sheets").children()) {
     if (localName(s) != "sheet") continue;
@@ -121,7 +125,7 @@ const BStr& Workbook::sharedString(int32_t i) const {
 pugi::xml_node Workbook::sheetsNode() {
   pugi::xml_node book = workbookXml_.document_element();
   pugi::xml_node sheets = child(book, "sheets");
-  if (!sheets) sheets = book.append_child("sheets");
+  if (!sheets) sheets = book.append_child((opc::prefixOf(book) + "sheets").c_str());
   return sheets;
 }
 
@@ -140,20 +144,20 @@ std::u16string Workbook::nextSheetName() const {
 
 Sheet& Workbook::addSheet(size_t position) {
   position = std::min(position, sheets_.size());
-  int n = 1;
   std::string part;
   auto taken = [&](const std::string& name) {
     return package_.has(name) || std::any_of(sheets_.begin(), sheets_.end(), [&](auto& s) { return s->part == name; });
   };
-  do part = "xl/worksheets/sheet" + std::to_string(n++) + ".xml";
+  do part = "xl/worksheets/sheet" + std::to_string(nextSheetNumber_++) + ".xml";
   while (taken(part));
   std::string id = rels_->add(kRelWorksheet, part.substr(3));
   types_->setOverride(part, kTypeWorksheet);
   unsigned sheetId = 1;
   pugi::xml_node sheets = sheetsNode();
   for (pugi::xml_node s : sheets.children()) sheetId = std::max(sheetId, s.attribute("sheetId").as_uint() + 1);
-  pugi::xml_node entry = position < sheets_.size() ? sheets.insert_child_before("sheet", sheets_[position]->entry)
-                                                   : sheets.append_child("sheet");
+  std::string sheetTag = opc::prefixOf(sheets) + "sheet";
+  pugi::xml_node entry = position < sheets_.size() ? sheets.insert_child_before(sheetTag.c_str(), sheets_[position]->entry)
+                                                   : sheets.append_child(sheetTag.c_str());
   auto sheet = std::make_unique<Sheet>();
   sheet->name = u8(nextSheetName());
   sheet->part = part;
@@ -216,7 +220,14 @@ void Workbook::save(const std::string& path) {
   std::map<Sheet*, std::string> written;
   for (auto& s : sheets_)
     if (s->changed()) package_.write(s->part, written[s.get()] = s->xml());
-  if (styles_.changed()) package_.write(styles_.part(), styles_.xml());
+  if (styles_.changed()) {
+    if (!package_.has(styles_.part())) {
+      if (rels_->targetOfType(kRelStyles).empty()) rels_->add(kRelStyles, "styles.xml");
+      types_->setOverride(styles_.part(), kTypeStyles);
+      workbookDirty_ = true;
+    }
+    package_.write(styles_.part(), styles_.xml());
+  }
   if (formulasDropped_) {
     // The calculation chain lists formula cells; one that lost its formula would make the
     // chain name a cell without one, which readers treat as damage.

@@ -80,6 +80,7 @@ class Sheet {
   bool loaded_ = false;
   bool dirty_ = false;
   std::string original_;  // the part as read, "" for a new sheet
+  std::string prefix_;    // of its elements: "x:" when the part writes <x:worksheet>
   std::map<int32_t, Row> rows_;  // rows are never erased, so pointers to them stay valid
   const Row* lastFound_ = nullptr;
   int32_t lastFoundRow_ = 0;
@@ -131,6 +132,7 @@ class Workbook {
   bool workbookDirty_ = false;
   bool touched_ = false;
   bool formulasDropped_ = false;
+  int nextSheetNumber_ = 1;  // where the search for a free sheet part name starts
 };
 
 // A sheet name the application refuses: empty, over 31 characters, or holding : \ / ? * [ ].
