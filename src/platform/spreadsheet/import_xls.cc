@@ -1,0 +1,229 @@
+// Legacy .xls workbooks (BIFF5 and BIFF8 in a compound file). FreeXL reads the sheets, their
+// numbers, strings and dates (1900 or 1904 system); it passes over Boolean and error cells and
+// every formula, so those are taken from the sheets' records here: a formula's last result
+// (number, text, Boolean or error) is what the cell shows.
+#include <freexl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "automation/strings.h"
+#include "platform/opc/compound_file.h"
+#include "platform/spreadsheet/cell_values.h"
+#include "platform/spreadsheet/import.h"
+
+namespace tlx::xlsx {
+
+namespace {
+
+[[noreturn]] void refused(const std::string& why) { throw opc::PackageError("The .xls workbook " + why); }
+
+uint16_t u16at(std::string_view s, size_t at) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
+}
+uint32_t u32at(std::string_view s, size_t at) { return u16at(s, at) | uint32_t(u16at(s, at + 2)) << 16; }
+
+// BIFF text: 8-bit characters (Latin-1 in BIFF8's compressed form) or UTF-16.
+std::string biffText(std::string_view chars, bool wide) {
+  std::u16string out;
+  if (wide)
+    for (size_t i = 0; i + 1 < chars.size(); i += 2) out += char16_t(u16at(chars, i));
+  else
+    for (char c : chars) out += char16_t(static_cast<unsigned char>(c));
+  return u8(out);
+}
+
+struct Record {
+  uint16_t type = 0;
+  std::string_view data;
+};
+
+// The records of a workbook stream from an offset; stops at the first one that runs past the end.
+class Records {
+ public:
+  Records(std::string_view stream, size_t at) : s_(stream), at_(at) {}
+  bool next(Record& r) {
+    if (at_ > s_.size() || s_.size() - at_ < 4) return false;
+    uint16_t length = u16at(s_, at_ + 2);
+    if (s_.size() - at_ - 4 < length) return false;
+    r = Record{u16at(s_, at_), s_.substr(at_ + 4, length)};
+    at_ += 4 + size_t(length);
+    return true;
+  }
+
+ private:
+  std::string_view s_;
+  size_t at_;
+};
+
+constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kBoundSheet = 0x0085, kFormula = 0x0006, kString = 0x0207,
+                   kBoolErr = 0x0205;
+
+struct BiffCell {
+  int32_t row, col;
+  Variant value;
+};
+
+Variant errorValue(uint8_t code) {
+  HRESULT scode = hr::basicError(2000 + code);
+  return Variant(ErrorValue{errorText(scode).empty() ? hr::basicError(2015) : scode});
+}
+
+// A FORMULA record's last result; a text result follows in a STRING record (`pendingText`).
+std::optional<Variant> formulaResult(std::string_view d, bool& pendingText) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(d[i]); };
+  if (byte(12) != 0xFF || byte(13) != 0xFF) {
+    double v;
+    std::memcpy(&v, d.data() + 6, sizeof v);
+    return std::isfinite(v) ? std::optional<Variant>(Variant(v)) : std::nullopt;
+  }
+  if (byte(6) == 0) pendingText = true;
+  if (byte(6) == 1) return Variant(byte(8) != 0);
+  if (byte(6) == 2) return errorValue(byte(8));
+  return std::nullopt;
+}
+
+std::string stringRecordText(std::string_view d, bool biff8) {
+  if (d.size() < 2) return "";
+  size_t count = u16at(d, 0);
+  if (!biff8) return biffText(d.substr(2, count), false);
+  if (d.size() < 3) return "";
+  bool wide = d[2] & 1;
+  return biffText(d.substr(3, wide ? 2 * count : count), wide);
+}
+
+// One worksheet's substream: its Boolean and error cells and formula results.
+std::vector<BiffCell> sheetExtras(std::string_view stream, size_t offset, bool biff8) {
+  std::vector<BiffCell> out;
+  Records records(stream, offset);
+  Record r;
+  int depth = 0;  // charts embedded in a sheet are substreams of their own
+  std::optional<std::pair<int32_t, int32_t>> textFor;
+  while (records.next(r)) {
+    if (r.type == kBof) ++depth;
+    else if (r.type == kEof && --depth <= 0) break;
+    if (depth != 1) continue;
+    if (r.type == kBoolErr && r.data.size() >= 8) {
+      Variant v = r.data[7] ? errorValue(static_cast<uint8_t>(r.data[6])) : Variant(r.data[6] != 0);
+      out.push_back({u16at(r.data, 0) + 1, u16at(r.data, 2) + 1, v});
+    } else if (r.type == kFormula && r.data.size() >= 14) {
+      bool pendingText = false;
+      int32_t row = u16at(r.data, 0) + 1, col = u16at(r.data, 2) + 1;
+      if (auto v = formulaResult(r.data, pendingText)) out.push_back({row, col, *v});
+      textFor = pendingText ? std::optional(std::pair(row, col)) : std::nullopt;
+    } else if (r.type == kString && textFor) {
+      out.push_back({textFor->first, textFor->second, Variant(u16(stringRecordText(r.data, biff8)))});
+      textFor.reset();
+    }
+  }
+  return out;
+}
+
+// By worksheet name, the cells FreeXL passes over; empty for a stream it cannot follow.
+std::map<std::string, std::vector<BiffCell>> cellsFreeXlSkips(std::string_view stream) {
+  std::map<std::string, std::vector<BiffCell>> out;
+  Records globals(stream, 0);
+  Record r;
+  if (!globals.next(r) || r.type != kBof || r.data.size() < 2) return out;
+  bool biff8 = u16at(r.data, 0) == 0x0600;
+  while (globals.next(r) && r.type != kEof) {
+    if (r.type != kBoundSheet || r.data.size() < 8 || r.data[5] != 0) continue;  // worksheets only
+    size_t count = static_cast<unsigned char>(r.data[6]);
+    bool wide = biff8 && (r.data[7] & 1);
+    std::string_view chars = r.data.substr(biff8 ? 8 : 7);
+    std::string name = biffText(chars.substr(0, wide ? 2 * count : count), wide);
+    out[name] = sheetExtras(stream, u32at(r.data, 0), biff8);
+  }
+  return out;
+}
+
+std::string workbookStream(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  opc::CompoundFile cf(bytes);
+  if (auto s = cf.stream(u"Workbook")) return *s;
+  return cf.stream(u"Book").value_or("");
+}
+
+struct FreeXl {
+  const void* handle = nullptr;
+  ~FreeXl() {
+    if (handle) freexl_close(handle);
+  }
+};
+
+Variant freeXlValue(const FreeXL_CellValue& v) {
+  switch (v.type) {
+    case FREEXL_CELL_INT: return Variant(double(v.value.int_value));
+    case FREEXL_CELL_DOUBLE: return std::isfinite(v.value.double_value) ? Variant(v.value.double_value) : Variant();
+    case FREEXL_CELL_TEXT:
+    case FREEXL_CELL_SST_TEXT: return Variant(u16(v.value.text_value ? v.value.text_value : ""));
+    case FREEXL_CELL_DATE:
+    case FREEXL_CELL_DATETIME:
+    case FREEXL_CELL_TIME:
+      if (auto d = isoDateTime(v.value.text_value ? v.value.text_value : "")) return Variant(Date{*d});
+      return Variant(u16(v.value.text_value ? v.value.text_value : ""));
+    default: return Variant();
+  }
+}
+
+void readSheet(const void* xl, unsigned index, Sheet& sheet) {
+  unsigned rows = 0;
+  unsigned short cols = 0;
+  if (freexl_select_active_worksheet(xl, static_cast<unsigned short>(index)) != FREEXL_OK ||
+      freexl_worksheet_dimensions(xl, &rows, &cols) != FREEXL_OK)
+    refused("has a damaged sheet");
+  rows = std::min<unsigned>(rows, kMaxRows);
+  for (unsigned r = 0; r < rows; ++r)
+    for (unsigned short c = 0; c < cols && c < kMaxCols; ++c) {
+      FreeXL_CellValue v;
+      if (freexl_get_cell_value(xl, r, c, &v) != FREEXL_OK) refused("has a damaged cell");
+      if (Variant value = freeXlValue(v); !value.isEmpty()) sheet.setValue(int32_t(r + 1), int32_t(c + 1), value);
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Workbook> readXls(const std::string& path) {
+  FreeXl xl;
+  if (int rc = freexl_open(path.c_str(), &xl.handle); rc != FREEXL_OK)
+    refused("cannot be read (FreeXL error " + std::to_string(rc) + ")");
+  unsigned password = 0, count = 0;
+  if (freexl_get_info(xl.handle, FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK && password == FREEXL_BIFF_OBFUSCATED)
+    refused("is protected with a password, which is not read for this kind of file");
+  if (freexl_get_info(xl.handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) refused("lists no sheets");
+  auto extras = cellsFreeXlSkips(workbookStream(path));
+  WorkbookFiller filler;
+  for (unsigned i = 0; i < count; ++i) {
+    const char* name = nullptr;
+    if (freexl_get_worksheet_name(xl.handle, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
+      refused("has a sheet without a name");
+    Sheet& sheet = filler.addSheet(name);
+    readSheet(xl.handle, i, sheet);
+    for (auto& c : extras[name])
+      if (c.row <= kMaxRows && c.col <= kMaxCols) sheet.setValue(c.row, c.col, c.value);
+  }
+  return filler.finish();
+}
+
+std::unique_ptr<Workbook> readXlsBytes(std::string_view bytes) {
+  // FreeXL reads files only: the bytes go to a private temporary file first.
+  std::string path = (std::filesystem::temp_directory_path() / "talvex-xls-XXXXXX").string();
+  int fd = mkstemp(path.data());
+  if (fd < 0) throw opc::PackageError("Cannot make a temporary file for the .xls workbook");
+  struct Removed {
+    std::string path;
+    ~Removed() { std::filesystem::remove(path); }
+  } removed{path};
+  bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  ::close(fd);
+  if (!written) throw opc::PackageError("Cannot write a temporary file for the .xls workbook");
+  return readXls(path);
+}
+
+}  // namespace tlx::xlsx
