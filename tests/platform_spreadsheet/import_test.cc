@@ -218,7 +218,7 @@ TEST(OpenDocumentWorkbook, RepeatsCoveredCellsAndTypesAreLaidOutWithinBounds) {
       R"(</table:table-row></table:table-row-group><table:table-row>)"
       R"(<table:table-cell office:value-type="string"><text:p>a<text:s text:c="2"/><text:span>b</text:span></text:p>)"
       R"(<text:p>c<text:tab/>d</text:p><office:annotation><text:p>note</text:p></office:annotation></table:table-cell>)"
-      R"(<table:table-cell office:value-type="time" office:time-value="PT36H00M00S"/>)"
+      R"(<table:table-cell office:value-type="time" office:time-value="PT36H00M00S"/>)"  // serial 1.5
       R"(<table:table-cell office:value-type="boolean" office:boolean-value="true"/>)"
       R"(<table:table-cell office:value-type="date" office:date-value="2024-02-29T06:00:00"/>)"
       R"(<table:table-cell table:formula="of:=#N/A" office:value-type="string" office:string-value="" calcext:value-type="error"><text:p>#N/A</text:p></table:table-cell>)"
@@ -227,7 +227,7 @@ TEST(OpenDocumentWorkbook, RepeatsCoveredCellsAndTypesAreLaidOutWithinBounds) {
   EXPECT_EQ(cellsOf(*book->sheets().at(0)),
             json::parse(R"({"A1":["number",3.0],"B1":["number",3.0],"D1":["number",0.25],)"
                         R"("A2":["number",3.0],"B2":["number",3.0],"D2":["number",0.25],"A3":["text","a  b\nc\td"],)"
-                        R"("B3":["date","1899-12-31T12:00:00"],"C3":["bool",true],"D3":["date","2024-02-29T06:00:00"],)"
+                        R"("B3":["date","1900-01-01T12:00:00"],"C3":["bool",true],"D3":["date","2024-02-29T06:00:00"],)"
                         R"("E3":["error","#N/A"]})"));
 
   for (const char* bad : {

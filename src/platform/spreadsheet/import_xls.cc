@@ -103,7 +103,7 @@ std::vector<BiffCell> sheetExtras(std::string_view stream, size_t offset, bool b
   Records records(stream, offset);
   Record r;
   int depth = 0;  // charts embedded in a sheet are substreams of their own
-  std::optional<std::pair<int32_t, int32_t>> textFor;
+  int32_t textRow = 0, textCol = 0;  // the formula whose text result comes next; row 0 for none
   while (records.next(r)) {
     if (r.type == kBof) ++depth;
     else if (r.type == kEof && --depth <= 0) break;
@@ -115,10 +115,11 @@ std::vector<BiffCell> sheetExtras(std::string_view stream, size_t offset, bool b
       bool pendingText = false;
       int32_t row = u16at(r.data, 0) + 1, col = u16at(r.data, 2) + 1;
       if (auto v = formulaResult(r.data, pendingText)) out.push_back({row, col, *v});
-      textFor = pendingText ? std::optional(std::pair(row, col)) : std::nullopt;
-    } else if (r.type == kString && textFor) {
-      out.push_back({textFor->first, textFor->second, Variant(u16(stringRecordText(r.data, biff8)))});
-      textFor.reset();
+      textRow = pendingText ? row : 0;
+      textCol = col;
+    } else if (r.type == kString && textRow) {
+      out.push_back({textRow, textCol, Variant(u16(stringRecordText(r.data, biff8)))});
+      textRow = 0;
     }
   }
   return out;
