@@ -14,32 +14,6 @@ namespace tlx::xlsx {
 
 namespace {
 
-bool validUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
-
-// Text saved in the Western Windows code page: the bytes 0x80-0x9F differ from Latin-1.
-std::string fromWindows1252(std::string_view s) {
-  static constexpr char16_t kHigh[32] = {u'€', 0x81, u'‚', u'ƒ', u'„', u'…', u'†', u'‡', u'ˆ', u'‰', u'Š',
-                                         u'‹', u'Œ', 0x8D, u'Ž', 0x8F, 0x90, u'‘', u'’', u'“', u'”', u'•',
-                                         u'–', u'—', u'˜', u'™', u'š', u'›', u'œ', 0x9D, u'ž', u'Ÿ'};
-  std::u16string out;
-  out.reserve(s.size());
-  for (char ch : s) {
-    auto c = static_cast<unsigned char>(ch);
-    out += c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : char16_t(c);
-  }
-  return u8(out);
-}
-
 std::string fromUtf16(std::string_view s, bool bigEndian) {
   std::u16string out;
   for (size_t i = 0; i + 1 < s.size(); i += 2) {
@@ -56,7 +30,10 @@ std::string decodedText(std::string_view bytes) {
   else if (bytes.starts_with("\xFE\xFF")) return fromUtf16(bytes.substr(2), true);
   if (bytes.find('\0') != std::string_view::npos)
     throw opc::PackageError("The file is not a workbook the application can read");
-  return validUtf8(bytes) ? std::string(bytes) : fromWindows1252(bytes);
+  if (validUtf8(bytes)) return std::string(bytes);
+  std::u16string out;
+  for (char c : bytes) out += windows1252Char(static_cast<unsigned char>(c));
+  return u8(out);
 }
 
 // Tab-separated text (as saved under "Text") when the first line has tabs and no comma.

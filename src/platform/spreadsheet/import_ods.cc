@@ -16,8 +16,9 @@ namespace {
 
 using opc::localName;
 
-// Cells laid out by repetition beyond the first of each: more is a file made to exhaust memory.
-constexpr int64_t kMaxRepeatedCells = 4'000'000;
+// Copies laid out by repetition beyond the first of each cell: a sheet that repeats values
+// more often than this was made to exhaust memory or time.
+constexpr int64_t kMaxRepeatedCells = 1'000'000;
 
 [[noreturn]] void damaged(const std::string& why) {
   throw opc::PackageError("The spreadsheet's content is damaged: " + why);
