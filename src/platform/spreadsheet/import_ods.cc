@@ -24,13 +24,13 @@ constexpr int64_t kMaxRepeatedCells = 1'000'000;
   throw opc::PackageError("The spreadsheet's content is damaged: " + why);
 }
 
+// Beyond the sheet's rows either way; small enough that sums and products of counts stay exact.
 int64_t repeatCount(const pugi::xml_node& n, const char* attr) {
-  int64_t r = n.attribute(attr).as_llong(1);
-  return r < 1 ? 1 : r;
+  return std::clamp<int64_t>(n.attribute(attr).as_llong(1), 1, int64_t(1) << 24);
 }
 
-// Spans nest; deeper than this is no document a person wrote.
-constexpr int kMaxSpanDepth = 32;
+// Spans and row groups nest; deeper than this is no document a person wrote.
+constexpr int kMaxSpanDepth = 32, kMaxGroupDepth = 32;
 
 void appendParagraphText(const pugi::xml_node& n, std::string& out, int depth = 0) {
   for (pugi::xml_node k : n.children()) {
@@ -90,6 +90,8 @@ double duration(std::string_view s) {
     days += part / (s[unit] == 'D' ? 1 : s[unit] == 'H' ? 24 : s[unit] == 'M' ? 1440 : 86400);
     s.remove_prefix(unit + 1);
   }
+  // Beyond 31 Dec 9999 no cell shows it.
+  if (!(days <= 2958465)) damaged("a time \"" + whole + "\" is out of range");
   return negative ? -days : days;
 }
 
@@ -123,11 +125,13 @@ class TableReader {
   explicit TableReader(Sheet& sheet) : sheet_(sheet) {}
 
   // Rows, also inside row groups and header rows.
-  void readRows(const pugi::xml_node& parent) {
+  void readRows(const pugi::xml_node& parent, int depth = 0) {
     for (pugi::xml_node n : parent.children()) {
       std::string_view name = localName(n);
       if (name == "table-row") readRow(n);
-      else if (name == "table-row-group" || name == "table-header-rows" || name == "table-rows") readRows(n);
+      else if (name != "table-row-group" && name != "table-header-rows" && name != "table-rows") continue;
+      else if (depth == kMaxGroupDepth) damaged("row groups nest too deep");
+      else readRows(n, depth + 1);
     }
   }
 

@@ -1,10 +1,13 @@
 // Legacy .xls workbooks (BIFF5 and BIFF8 in a compound file). FreeXL reads the sheets, their
-// numbers, strings and dates (1900 or 1904 system); it passes over Boolean and error cells and
-// every formula, so those are taken from the sheets' records here: a formula's last result
-// (number, text, Boolean or error) is what the cell shows.
+// numbers, strings and dates (1900 or 1904 system), in a child process; it passes over Boolean
+// and error cells and every formula, so those are taken from the sheets' records here: a
+// formula's last result (number, text, Boolean or error) is what the cell shows.
 #include <freexl.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cmath>
 #include <cstring>
@@ -151,64 +154,182 @@ std::string workbookStream(const std::string& path) {
   return cf.stream(u"Book").value_or("");
 }
 
-struct FreeXl {
-  const void* handle = nullptr;
-  ~FreeXl() {
-    if (handle) freexl_close(handle);
+// FreeXL writes outside its buffers on some damaged files, so it runs in a child process
+// that cannot harm the host: the child sends what it read down a pipe as messages, a kind
+// byte then its fields (numbers in the machine's order, texts after their length):
+// 'S' name: the next sheet; 'N' row col double; 'T' row col text; 'D' row col date text;
+// 'E' text: why the file was refused.
+class Outbox {
+ public:
+  explicit Outbox(int fd) : fd_(fd) {}
+  Outbox& kind(char k) {
+    if (out_.size() > (1 << 16)) flush();
+    out_ += k;
+    return *this;
   }
+  Outbox& cell(uint32_t row, uint32_t col) { return raw(row).raw(col); }
+  Outbox& text(std::string_view s) {
+    raw(static_cast<uint32_t>(s.size()));
+    out_ += s;
+    return *this;
+  }
+  template <class T>
+  Outbox& raw(T v) {
+    out_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    return *this;
+  }
+  void flush() {
+    for (size_t at = 0; at < out_.size();) {
+      ssize_t n = ::write(fd_, out_.data() + at, out_.size() - at);
+      if (n <= 0) _exit(2);
+      at += static_cast<size_t>(n);
+    }
+    out_.clear();
+  }
+
+ private:
+  int fd_;
+  std::string out_;
 };
 
-Variant freeXlValue(const FreeXL_CellValue& v) {
+[[noreturn]] void childRefuses(Outbox& out, const std::string& why) {
+  out.kind('E').text(why).flush();
+  _exit(1);
+}
+
+void sendCell(Outbox& out, unsigned r, unsigned c, const FreeXL_CellValue& v) {
+  const char* text = v.value.text_value ? v.value.text_value : "";
   switch (v.type) {
-    case FREEXL_CELL_INT: return Variant(double(v.value.int_value));
-    case FREEXL_CELL_DOUBLE: return std::isfinite(v.value.double_value) ? Variant(v.value.double_value) : Variant();
+    case FREEXL_CELL_INT: out.kind('N').cell(r, c).raw(double(v.value.int_value)); break;
+    case FREEXL_CELL_DOUBLE: out.kind('N').cell(r, c).raw(v.value.double_value); break;
     case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT: return Variant(u16(v.value.text_value ? v.value.text_value : ""));
+    case FREEXL_CELL_SST_TEXT: out.kind('T').cell(r, c).text(text); break;
     case FREEXL_CELL_DATE:
     case FREEXL_CELL_DATETIME:
-    case FREEXL_CELL_TIME:
-      if (auto d = isoDateTime(v.value.text_value ? v.value.text_value : "")) return Variant(Date{*d});
-      return Variant(u16(v.value.text_value ? v.value.text_value : ""));
-    default: return Variant();
+    case FREEXL_CELL_TIME: out.kind('D').cell(r, c).text(text); break;
   }
 }
 
-void readSheet(const void* xl, unsigned index, Sheet& sheet) {
-  unsigned rows = 0;
-  unsigned short cols = 0;
-  if (freexl_select_active_worksheet(xl, static_cast<unsigned short>(index)) != FREEXL_OK ||
-      freexl_worksheet_dimensions(xl, &rows, &cols) != FREEXL_OK)
-    refused("has a damaged sheet");
-  rows = std::min<unsigned>(rows, kMaxRows);
-  for (unsigned r = 0; r < rows; ++r)
-    for (unsigned short c = 0; c < cols && c < kMaxCols; ++c) {
-      FreeXL_CellValue v;
-      if (freexl_get_cell_value(xl, r, c, &v) != FREEXL_OK) refused("has a damaged cell");
-      if (Variant value = freeXlValue(v); !value.isEmpty()) sheet.setValue(int32_t(r + 1), int32_t(c + 1), value);
-    }
+[[noreturn]] void readInChild(const std::string& path, int fd) {
+  alarm(60);  // a reader caught in a loop ends here
+  Outbox out(fd);
+  const void* xl = nullptr;
+  if (int rc = freexl_open(path.c_str(), &xl); rc != FREEXL_OK)
+    childRefuses(out, "cannot be read (FreeXL error " + std::to_string(rc) + ")");
+  unsigned password = 0, count = 0;
+  if (freexl_get_info(xl, FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK && password == FREEXL_BIFF_OBFUSCATED)
+    childRefuses(out, "is protected with a password, which is not read for this kind of file");
+  if (freexl_get_info(xl, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) childRefuses(out, "lists no sheets");
+  for (unsigned i = 0; i < count; ++i) {
+    const char* name = nullptr;
+    unsigned rows = 0;
+    unsigned short cols = 0;
+    if (freexl_get_worksheet_name(xl, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name ||
+        freexl_select_active_worksheet(xl, static_cast<unsigned short>(i)) != FREEXL_OK ||
+        freexl_worksheet_dimensions(xl, &rows, &cols) != FREEXL_OK)
+      childRefuses(out, "has a damaged sheet");
+    out.kind('S').text(name);
+    for (unsigned r = 0; r < rows && r < kMaxRows; ++r)
+      for (unsigned short c = 0; c < cols && c < kMaxCols; ++c) {
+        FreeXL_CellValue v;
+        if (freexl_get_cell_value(xl, r, c, &v) != FREEXL_OK) childRefuses(out, "has a damaged cell");
+        sendCell(out, r, c, v);
+      }
+  }
+  out.flush();
+  freexl_close(xl);
+  _exit(0);
+}
+
+// The child's messages, read with every length checked.
+class Messages {
+ public:
+  explicit Messages(std::string_view s) : s_(s) {}
+  bool done() const { return at_ >= s_.size(); }
+  char kind() { return take(1).front(); }
+  uint32_t number() { return u32at(take(4), 0); }
+  double real() {
+    double d;
+    std::memcpy(&d, take(8).data(), 8);
+    return d;
+  }
+  std::string_view text() { return take(number()); }
+
+ private:
+  std::string_view take(size_t n) {
+    if (s_.size() - at_ < n) refused("was not read to its end");
+    at_ += n;
+    return s_.substr(at_ - n, n);
+  }
+  std::string_view s_;
+  size_t at_ = 0;
+};
+
+// What FreeXL reads from the file, and whether it read it all.
+std::string readWithFreeXl(const std::string& path, bool& complete) {
+  int fds[2];
+  if (pipe(fds) != 0) refused("cannot be read: no pipe to its reader");
+  pid_t child = fork();
+  if (child < 0) refused("cannot be read: no process for its reader");
+  if (child == 0) {
+    ::close(fds[0]);
+    readInChild(path, fds[1]);
+  }
+  ::close(fds[1]);
+  std::string out;
+  char buf[1 << 16];
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) != 0;) {
+    if (n > 0) out.append(buf, static_cast<size_t>(n));
+    else if (errno != EINTR) break;
+  }
+  ::close(fds[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  complete = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return out;
+}
+
+Variant cellValue(char kind, Messages& m) {
+  if (kind == 'N') {
+    double d = m.real();
+    return std::isfinite(d) ? Variant(d) : Variant();
+  }
+  std::string_view text = m.text();
+  if (kind == 'D')
+    if (auto d = isoDateTime(text)) return Variant(Date{*d});
+  return Variant(u16(text));
 }
 
 }  // namespace
 
 std::unique_ptr<Workbook> readXls(const std::string& path) {
-  FreeXl xl;
-  if (int rc = freexl_open(path.c_str(), &xl.handle); rc != FREEXL_OK)
-    refused("cannot be read (FreeXL error " + std::to_string(rc) + ")");
-  unsigned password = 0, count = 0;
-  if (freexl_get_info(xl.handle, FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK && password == FREEXL_BIFF_OBFUSCATED)
-    refused("is protected with a password, which is not read for this kind of file");
-  if (freexl_get_info(xl.handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) refused("lists no sheets");
+  bool complete = false;
+  std::string read = readWithFreeXl(path, complete);
   auto extras = cellsFreeXlSkips(workbookStream(path));
   WorkbookFiller filler;
-  for (unsigned i = 0; i < count; ++i) {
-    const char* name = nullptr;
-    if (freexl_get_worksheet_name(xl.handle, static_cast<unsigned short>(i), &name) != FREEXL_OK || !name)
-      refused("has a sheet without a name");
-    Sheet& sheet = filler.addSheet(name);
-    readSheet(xl.handle, i, sheet);
-    for (auto& c : extras[name])
-      if (c.row <= kMaxRows && c.col <= kMaxCols) sheet.setValue(c.row, c.col, c.value);
+  Sheet* sheet = nullptr;
+  std::string name;
+  auto addExtras = [&] {
+    if (sheet)
+      for (auto& c : extras[name])
+        if (c.row <= kMaxRows && c.col <= kMaxCols) sheet->setValue(c.row, c.col, c.value);
+  };
+  for (Messages m(read); !m.done();) {
+    char kind = m.kind();
+    if (kind == 'E') refused(std::string(m.text()));
+    if (kind == 'S') {
+      addExtras();
+      name = m.text();
+      sheet = &filler.addSheet(name);
+      continue;
+    }
+    uint32_t row = m.number(), col = m.number();
+    if (!sheet || (kind != 'N' && kind != 'T' && kind != 'D')) refused("was not read in order");
+    if (Variant v = cellValue(kind, m); !v.isEmpty()) sheet->setValue(int32_t(row + 1), int32_t(col + 1), v);
   }
+  if (!complete) refused("is damaged: its reader stopped before the end");
+  addExtras();
   return filler.finish();
 }
 
