@@ -111,6 +111,9 @@ std::optional<double> isoDateTime(std::string_view s) {
 WorkbookFiller::WorkbookFiller() : book_(Workbook::create(0)) {}
 
 Sheet& WorkbookFiller::addSheet(std::string_view wanted) {
+  // Each new sheet is checked against the others: thousands are no workbook a person made.
+  constexpr size_t kMaxSheets = 4096;
+  if (book_->sheets().size() == kMaxSheets) throw opc::PackageError("The workbook has more than 4,096 sheets");
   std::string base = acceptableSheetName(wanted), name = base;
   for (int n = 2; book_->sheetNamed(u16(name).view()); ++n) {
     std::string suffix = " (" + std::to_string(n) + ")";

@@ -101,14 +101,16 @@ std::string stringRecordText(std::string_view d, bool biff8) {
   return biffText(d.substr(3, wide ? 2 * count : count), wide);
 }
 
-// One worksheet's substream: its Boolean and error cells and formula results.
-std::vector<BiffCell> sheetExtras(std::string_view stream, size_t offset, bool biff8) {
+// One worksheet's substream: its Boolean and error cells and formula results. `budget` is the
+// number of records every sheet together may take: sheets of a sound file never share them.
+std::vector<BiffCell> sheetExtras(std::string_view stream, size_t offset, bool biff8, size_t& budget) {
   std::vector<BiffCell> out;
   Records records(stream, offset);
   Record r;
   int depth = 0;  // charts embedded in a sheet are substreams of their own
   int32_t textRow = 0, textCol = 0;  // the formula whose text result comes next; row 0 for none
-  while (records.next(r)) {
+  while (budget && records.next(r)) {
+    --budget;
     if (r.type == kBof) ++depth;
     else if (r.type == kEof && --depth <= 0) break;
     if (depth != 1) continue;
@@ -136,13 +138,14 @@ std::map<std::string, std::vector<BiffCell>> cellsFreeXlSkips(std::string_view s
   Record r;
   if (!globals.next(r) || r.type != kBof || r.data.size() < 2) return out;
   bool biff8 = u16at(r.data, 0) == 0x0600;
+  size_t budget = stream.size() / 4;  // at most one record in four bytes
   while (globals.next(r) && r.type != kEof) {
     if (r.type != kBoundSheet || r.data.size() < 8 || r.data[5] != 0) continue;  // worksheets only
     size_t count = static_cast<unsigned char>(r.data[6]);
     bool wide = biff8 && (r.data[7] & 1);
     std::string_view chars = r.data.substr(biff8 ? 8 : 7);
     std::string name = biffText(chars.substr(0, wide ? 2 * count : count), wide);
-    out[name] = sheetExtras(stream, u32at(r.data, 0), biff8);
+    out[name] = sheetExtras(stream, u32at(r.data, 0), biff8, budget);
   }
   return out;
 }
