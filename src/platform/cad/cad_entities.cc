@@ -46,30 +46,12 @@ std::string text8(const Variant& v) { return u8(toBStr(v)); }
 
 namespace {
 
-// The 0x80 to 0x9F row of Windows code page 1252; the rest of its upper half is Latin-1.
-constexpr char16_t kCp1252[32] = {
-    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-
 bool unicodeFile(const dxf::Document& doc) { return doc.version() >= "AC1021"; }
 
 // Drawings before R2007 are in the code page their header names; this one is the usual one.
 bool cp1252File(const dxf::Document& doc) {
   std::string_view cp = dxf::trim(doc.headerValue("$DWGCODEPAGE", 3));
   return cp.empty() || dxf::equalsNoCase(cp, "ANSI_1252");
-}
-
-bool validUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
 }
 
 }  // namespace
@@ -83,7 +65,7 @@ BStr fromDrawing(std::string_view s, const dxf::Document& doc) {
   } else {
     for (char ch : s) {
       unsigned char c = static_cast<unsigned char>(ch);
-      out.push_back(c >= 0x80 && c < 0xA0 ? kCp1252[c - 0x80] : static_cast<char16_t>(c));
+      out.push_back(windows1252Char(c));
     }
   }
   // \U+XXXX escapes stand for characters the file's code page cannot hold.
@@ -126,7 +108,7 @@ std::string toDrawing(std::u16string_view s, const dxf::Document& doc) {
     } else {
       int b = -1;
       for (int i = 0; cp1252 && i < 32; ++i)
-        if (kCp1252[i] == c && c > 0xFF) b = 0x80 + i;
+        if (windows1252Char(static_cast<unsigned char>(0x80 + i)) == c && c > 0xFF) b = 0x80 + i;
       if (b >= 0) {
         out.push_back(static_cast<char>(b));
       } else {

@@ -5,7 +5,6 @@
 #include "automation/strings.h"
 #include "platform/app/documents.h"
 #include "platform/app/recovery.h"
-#include "platform/opc/encrypted_package.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/spreadsheet_model.h"
 
@@ -42,6 +41,7 @@ void BookCore::saveAs(const std::string& path) {
   onDisk = true;
   readOnly = false;
   markedSaved = false;
+  source = SourceFormat::Xlsx;
 }
 
 std::shared_ptr<BookCore> AppCore::add() {
@@ -68,7 +68,9 @@ std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, 
     throw ComError(APP_ERROR, "'" + path + "' could not be found. Check the spelling of the file name.");
   auto b = std::make_shared<BookCore>();
   try {
-    b->book = Workbook::load(opc::openPackage(full, passwordText(password)));
+    OpenedWorkbook opened = openWorkbookFile(full, passwordText(password));
+    b->book = std::move(opened.book);
+    b->source = opened.format;
   } catch (const opc::PackageError& e) {
     throw ComError(APP_ERROR, "Cannot open \"" + path + "\": " + e.what());
   }

@@ -342,12 +342,22 @@ class WorkbookObj : public Live<WorkbookObj> {
     for (auto& b : app->books)
       if (b != book && b->onDisk && b->fullName == path)
         throw ComError(APP_ERROR, "A workbook of that name is open: \"" + path + "\"");
+    refuseOverSource(path);
     // Saving under a name given here is the one way a decrypted workbook goes to disk unencrypted.
     opc::Package::UnencryptedSave plainCopy(book->book->package());
     book->saveAs(path);
   }
+  // A workbook read from another kind of file is written only as XLSX, never over its source.
+  void refuseOverSource(const std::string& path) {
+    static constexpr const char* kinds[] = {"an XLSX", "a legacy .xls", "an OpenDocument", "a text"};
+    if (book->source != SourceFormat::Xlsx && path == book->fullName)
+      throw ComError(APP_ERROR, "\"" + book->name + "\" was opened from " + kinds[int(book->source)] +
+                                    " file and is not written back in that format: save it as an XLSX workbook "
+                                    "with SaveAs under a new name");
+  }
   void save() {
     if (book->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
+    if (book->onDisk) refuseOverSource(book->fullName);
     if (!book->onDisk) saveAs(Variant(u16(book->name)), Variant::missing());
     else book->saveAs(book->fullName);
   }

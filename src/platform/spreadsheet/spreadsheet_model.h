@@ -7,6 +7,7 @@
 
 #include "automation/dispatch.h"
 #include "platform/spreadsheet/cell_ref.h"
+#include "platform/spreadsheet/import.h"
 #include "platform/spreadsheet/workbook.h"
 
 namespace tlx::xlsx {
@@ -20,6 +21,7 @@ struct BookCore {
   bool readOnly = false;
   bool markedSaved = false;  // Saved set to True by the caller
   int recoveryTicket = 0;
+  SourceFormat source = SourceFormat::Xlsx;  // until saved as XLSX
   size_t activeSheet = 0;
 
   bool saved() const { return markedSaved || !book->changed(); }

@@ -102,6 +102,7 @@ class Workbook {
   void rename(Sheet& sheet, const std::u16string& name);  // checks the name
   bool changed() const;
   void touch() { touched_ = true; }
+  void settle() { touched_ = false; }  // what it holds now is what was opened
 
   // The write-reservation password, when the workbook carries one.
   bool writeReserved() const;

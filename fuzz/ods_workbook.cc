@@ -1,0 +1,17 @@
+// The OpenDocument spreadsheet reader: any bytes as the content part of a package (the zip
+// around it is the package reader's, fuzzed with the XLSX workbooks).
+#include "automation/com_error.h"
+#include "fuzz_input.h"
+#include "platform/spreadsheet/import.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tlx::opc::Package package;
+  package.write("content.xml", std::string(reinterpret_cast<const char*>(data), size));
+  try {
+    auto book = tlx::xlsx::readOds(package);
+    FUZZ_CHECK(!book->sheets().empty());
+  } catch (const tlx::opc::PackageError&) {
+  } catch (const tlx::ComError&) {
+  }
+  return 0;
+}
