@@ -513,6 +513,13 @@ size_t formatNumber(const Variant& v, char16_t (&out)[kNumberChars]) {
   }
 }
 
+void appendText(std::u16string& out, const Variant& v) {
+  if (v.isString()) return out.append(v.str().view()), void();
+  char16_t number[kNumberChars];
+  if (size_t n = formatNumber(v, number)) return out.append(number, n), void();
+  out += toBStr(v).view();
+}
+
 double toDouble(const Variant& v) {
   switch (v.type()) {
     case vtEmpty: return 0;
