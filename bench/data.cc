@@ -73,7 +73,7 @@ double valueBytes(const tlx::Variant& array) {
 // The child: one call, then "seconds peak-bytes value-bytes" on standard output.
 int measure(const std::string& dsn, const std::string& what, const std::string& file) {
   tlx::registerPlatformComponents();
-  const tlx::BStr user = tlx::u16(dsn == "pg" ? "postgres" : "");
+  const tlx::BStr user = tlx::u16(dsn.starts_with("pg") ? "postgres" : "");
   tlx::Variant array(tlx::SafeArray::vector(0));
   int16_t rc = 0;
   const long before = statusKb("VmRSS:");

@@ -3,9 +3,9 @@
 namespace tlx::ado {
 
 Variant RowStore::value(size_t row, size_t col) const {
-  const size_t i = at(row, col);
-  Cell& c = const_cast<Cell&>(cells_[i]);
-  switch (kinds_[i]) {
+  const Place p = at(row, col);
+  Cell& c = p.cell;
+  switch (p.kind) {
     case kEmpty: return Variant();
     case kNull: return Variant::null();
     case kI2: return Variant(static_cast<int16_t>(c.i()));
@@ -29,9 +29,9 @@ std::vector<Variant> RowStore::rowValues(size_t row) const {
   return out;
 }
 
-void RowStore::put(size_t i, Variant&& v) {
-  Cell& c = cells_[i];
-  Kind& k = kinds_[i];
+void RowStore::put(Place p, Variant&& v) {
+  Cell& c = p.cell;
+  Kind& k = p.kind;
   switch (v.type()) {
     case vtEmpty: k = kEmpty; break;
     case vtNull: k = kNull; break;
@@ -54,47 +54,47 @@ void RowStore::put(size_t i, Variant&& v) {
   }
 }
 
-void RowStore::drop(size_t i) {
-  if (kinds_[i] == kText) cells_[i].s().~BStr();
-  // A value kept whole is freed now; its place stays, unless it is the last.
-  if (kinds_[i] == kWhole) whole_[static_cast<size_t>(cells_[i].i())] = Variant();
-  kinds_[i] = kEmpty;
+void RowStore::drop(Place p) {
+  if (p.kind == kText) p.cell.s().~BStr();
+  // A value kept whole is freed now; its place stays.
+  if (p.kind == kWhole) whole_[static_cast<size_t>(p.cell.i())] = Variant();
+  p.kind = kEmpty;
 }
 
 void RowStore::setValue(size_t row, size_t col, Variant v) {
-  const size_t i = at(row, col);
-  drop(i);
-  put(i, std::move(v));
+  drop(at(row, col));
+  put(at(row, col), std::move(v));
+}
+
+RowStore::Chunk& RowStore::chunkToAdd() {
+  // A new chunk after a full one is made at its full size at once; the first grows as needed.
+  if (chunks_.empty() || chunks_.back().kinds.size() == kChunkRows * width()) {
+    Chunk& c = chunks_.emplace_back();
+    if (chunks_.size() > 1) c.cells.reserve(kChunkRows * width()), c.kinds.reserve(kChunkRows * width());
+  }
+  return chunks_.back();
 }
 
 void RowStore::add(Variant v) {
-  cells_.emplace_back();
-  kinds_.emplace_back();
-  put(cells_.size() - 1, std::move(v));
+  Chunk& c = chunkToAdd();
+  put({c.cells.emplace_back(), c.kinds.emplace_back()}, std::move(v));
 }
 
 void RowStore::addOutOfRange() {
-  cells_.emplace_back();
-  kinds_.push_back(kOutOfRange);
+  Chunk& c = chunkToAdd();
+  c.cells.emplace_back();
+  c.kinds.push_back(kOutOfRange);
 }
 
 void RowStore::endRow() { deleted_.push_back(0); }
 
-void RowStore::removeLast() {
-  if (deleted_.back()) --deletedCount_;
-  deleted_.pop_back();
-  for (size_t i = cells_.size() - width(); i < cells_.size(); ++i) drop(i);
-  cells_.resize(cells_.size() - width());
-  kinds_.resize(kinds_.size() - width());
-}
-
 void RowStore::clear() {
   // Texts from one arena block are let go together.
   BStrBatchRelease texts;
-  for (size_t i = 0; i < cells_.size(); ++i)
-    if (kinds_[i] == kText) texts.add(cells_[i].s());
-  cells_.clear();
-  kinds_.clear();
+  for (Chunk& c : chunks_)
+    for (size_t i = 0; i < c.cells.size(); ++i)
+      if (c.kinds[i] == kText) texts.add(c.cells[i].s());
+  chunks_.clear();
   whole_.clear();
   deleted_.clear();
   deletedCount_ = 0;

@@ -86,7 +86,6 @@ class RowStore {
     if (!deleted_[row]) ++deletedCount_;
     deleted_[row] = 1;
   }
-  void removeLast();
   void clear();
 
  private:
@@ -101,13 +100,27 @@ class RowStore {
   };
   static_assert(sizeof(BStr) == sizeof(Cell));
 
-  size_t at(size_t row, size_t col) const { return row * width() + col; }
-  void put(size_t i, Variant&& v);
-  void drop(size_t i);  // lets go of what a cell holds
+  // Rows are kept in chunks of a fixed number, so that a large table never moves as it grows.
+  static constexpr size_t kChunkRows = 16384;
+  struct Chunk {
+    std::vector<Cell> cells;  // row after row
+    std::vector<Kind> kinds;
+  };
+  struct Place {
+    Cell& cell;
+    Kind& kind;
+  };
+  Place at(size_t row, size_t col) const {
+    Chunk& c = const_cast<Chunk&>(chunks_[row / kChunkRows]);
+    const size_t i = row % kChunkRows * width() + col;
+    return {c.cells[i], c.kinds[i]};
+  }
+  Chunk& chunkToAdd();
+  void put(Place p, Variant&& v);
+  void drop(Place p);  // lets go of what a cell holds
 
   std::vector<ColumnInfo> columns_;
-  std::vector<Cell> cells_;     // row after row
-  std::vector<Kind> kinds_;
+  std::vector<Chunk> chunks_;
   std::vector<Variant> whole_;  // values kept whole, by the index their cell holds
   std::vector<uint8_t> deleted_;
   size_t deletedCount_ = 0;
