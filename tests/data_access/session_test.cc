@@ -205,7 +205,7 @@ TEST_P(DataMethods, DatesOutsideTheVariantRangeFailTheRead) {
   tlxtest::SessionOptions options;
   options.env = config().env();
   auto answers = tlxtest::runSession(
-      {
+      std::vector<json>{
           json{{"let", "a"}, {"value", json::array()}},
           json{{"call", "DatabaseTableToArray"}, {"args", {db.dsn, old, {{"var", "a"}}, user_}}},
           json{{"call", "DatabaseTableToTextFile"}, {"args", {db.dsn, old, path("old.txt"), user_}}},
