@@ -235,23 +235,23 @@ void QuerySource::bind() {
   if ((ext & oneRow) != oneRow) return;
   size_t rowBytes = 0;
   for (size_t c = 0; c < columns_.size(); ++c) rowBytes += bindings_[c].width = boundWidth(columns_[c], bindings_[c].cType);
-  SQLULEN rows = (ext & blocks) == blocks ? std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows) : 1;
+  SQLULEN blockRows = (ext & blocks) == blocks ? std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows) : 1;
   SQLHSTMT h = stmt_.handle();
-  if (rows > 1 && !SQL_SUCCEEDED(SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)))
-    rows = 1;
-  status_.assign(rows, SQL_ROW_SUCCESS);
+  if (blockRows > 1 && !SQL_SUCCEEDED(SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0)))
+    blockRows = 1;
+  status_.assign(blockRows, SQL_ROW_SUCCESS);
   bool bound = SQL_SUCCEEDED(SQLSetStmtAttrW(h, SQL_ATTR_ROW_STATUS_PTR, status_.data(), 0)) &&
                SQL_SUCCEEDED(SQLSetStmtAttrW(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0));
   for (size_t c = 0; bound && c < columns_.size(); ++c) {
     Binding& b = bindings_[c];
     if (!b.width) continue;
-    b.buffer.resize((b.width * rows + 7) / 8);
-    b.lengths.resize(rows);
+    b.buffer.resize((b.width * blockRows + 7) / 8);
+    b.lengths.resize(blockRows);
     bound = SQL_SUCCEEDED(SQLBindCol(h, static_cast<SQLUSMALLINT>(c + 1), b.cType, b.buffer.data(),
                                      static_cast<SQLLEN>(b.width), b.lengths.data()));
   }
   if (bound) {
-    blockRows_ = rows;
+    blockRows_ = blockRows;
     return;
   }
   // A driver that cannot bind: every value is read on its own.
@@ -315,9 +315,12 @@ void QuerySource::readAlone(RowStore& rows, SQLUSMALLINT col, size_t row) {
     return add(rows, columns_[col - 1], cType, value, length);
   }
   size_t n = 0;
-  const bool isNull = cType == SQL_C_BINARY ? !readPieces(stmt_, col, cType, bytes_, n) : !readPieces(stmt_, col, cType, text_, n);
-  const void* data = cType == SQL_C_BINARY ? static_cast<const void*>(bytes_.data()) : text_.data();
-  add(rows, columns_[col - 1], cType, data, isNull ? SQL_NULL_DATA : static_cast<SQLLEN>(n * (cType == SQL_C_BINARY ? 1 : 2)));
+  if (cType == SQL_C_BINARY) {
+    const bool given = readPieces(stmt_, col, cType, bytes_, n);
+    return add(rows, columns_[col - 1], cType, bytes_.data(), given ? static_cast<SQLLEN>(n) : SQL_NULL_DATA);
+  }
+  const bool given = readPieces(stmt_, col, cType, text_, n);
+  add(rows, columns_[col - 1], cType, text_.data(), given ? static_cast<SQLLEN>(n * sizeof(char16_t)) : SQL_NULL_DATA);
 }
 
 void QuerySource::add(RowStore& rows, const ColumnInfo& info, SQLSMALLINT cType, const void* data, SQLLEN length) {

@@ -94,7 +94,9 @@ void RowStore::clear() {
   for (Chunk& c : chunks_)
     for (size_t i = 0; i < c.cells.size(); ++i)
       if (c.kinds[i] == kText) texts.add(c.cells[i].s());
-  chunks_.clear();
+  // The first chunk keeps its room: a forward-only cursor clears the store for every row.
+  if (chunks_.size() > 1) chunks_.resize(1);
+  for (Chunk& c : chunks_) c.cells.clear(), c.kinds.clear();
   whole_.clear();
   deleted_.clear();
   deletedCount_ = 0;
