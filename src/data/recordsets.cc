@@ -78,7 +78,8 @@ void writeLine(TextWriter& out, std::u16string& line, const Variant* values, siz
     if (quotes) line += u'"';
     if (j + 1 < count) line += delimiter.view();
   }
-  out.writeLine(line);
+  line += u"\r\n";
+  out.write(line);
 }
 
 // Steps 3 and 4 of the file methods: the header line, then a line per record to EOF.

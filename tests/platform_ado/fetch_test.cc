@@ -100,8 +100,9 @@ TEST_P(Fetch, EveryTypeAndItsNullComeBackAsTheDatabaseHoldsThem) {
   for (size_t j = 0; j < cols.size(); ++j) EXPECT_TRUE(value(rs, static_cast<int>(j)).isNull()) << cols[j].pgType;
 }
 
-// 1,024 rows of one integer are one block; the rows on either side of a block's end, and a
-// forward-only cursor reading ahead, give what the database counts and sums.
+// Rows of one integer come 1,024 to a block where the driver fetches blocks (psqlODBC): results
+// of no rows, one, a block, a block and one, and two blocks and one, read by a client cursor and
+// by a forward-only one, give what the database counts and sums.
 TEST_P(Fetch, RowCountsAroundABlock) {
   db.sql("CREATE TABLE n (k integer);");
   int inserted = 0;
