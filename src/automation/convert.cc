@@ -105,7 +105,7 @@ BStr formatReal(double d, int digits) {
   return BStr(std::u16string_view(buf, formatReal(d, digits, buf)));
 }
 
-BStr formatCurrency(int64_t scaled) {
+std::string currencyChars(int64_t scaled) {
   const bool negative = scaled < 0;
   // Magnitude as unsigned so that the most negative value is safe.
   uint64_t mag = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
@@ -118,8 +118,10 @@ BStr formatCurrency(int64_t scaled) {
     while (!f.empty() && f.back() == '0') f.pop_back();
     s += "." + f;
   }
-  return ascii(s.c_str());
+  return s;
 }
+
+BStr formatCurrency(int64_t scaled) { return ascii(currencyChars(scaled)); }
 
 // Banker's rounding of a finite double to an integer-valued double.
 double roundEven(double d) {
@@ -175,7 +177,10 @@ double dateFromString(std::u16string_view s) {
 
 BStr formatDouble(double d) { return formatReal(d, 15); }
 
-BStr formatDate(double serial) {
+namespace {
+
+// The text of a date serial, written into `buf`: its length.
+size_t dateChars(double serial, char (&buf)[64]) {
   int64_t days, secs;
   splitSerial(serial, days, secs);
   int y, m, d;
@@ -183,17 +188,23 @@ BStr formatDate(double serial) {
   if (y < 100 || y > 9999) overflow();
   const int h = static_cast<int>(secs / 3600), mi = static_cast<int>(secs / 60 % 60),
             s = static_cast<int>(secs % 60);
-  char buf[64];
   const char* ampm = h < 12 ? "AM" : "PM";
   const int h12 = h % 12 == 0 ? 12 : h % 12;
-  if (days == 0) {
-    std::snprintf(buf, sizeof buf, "%d:%02d:%02d %s", h12, mi, s, ampm);
-  } else if (secs == 0) {
-    std::snprintf(buf, sizeof buf, "%d/%d/%d", m, d, y);
-  } else {
-    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", m, d, y, h12, mi, s, ampm);
-  }
-  return ascii(buf);
+  int n;
+  if (days == 0)
+    n = std::snprintf(buf, sizeof buf, "%d:%02d:%02d %s", h12, mi, s, ampm);
+  else if (secs == 0)
+    n = std::snprintf(buf, sizeof buf, "%d/%d/%d", m, d, y);
+  else
+    n = std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", m, d, y, h12, mi, s, ampm);
+  return static_cast<size_t>(n);
+}
+
+}  // namespace
+
+BStr formatDate(double serial) {
+  char buf[64];
+  return ascii(std::string_view(buf, dateChars(serial, buf)));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -510,6 +521,24 @@ size_t formatNumber(const Variant& v, char16_t (&out)[kNumberChars]) {
     case vtR4: return formatReal(v.r4(), 7, out);
     case vtR8: return formatReal(v.r8(), 15, out);
     default: return 0;
+  }
+}
+
+void appendText(std::u16string& out, const Variant& v) {
+  char16_t number[kNumberChars];
+  char date[64];
+  switch (v.type()) {
+    case vtString: out += v.str().view(); break;
+    case vtBoolean: out += v.boolean() ? u"True" : u"False"; break;
+    case vtCurrency: {
+      const std::string text = currencyChars(v.currency());
+      out.append(text.begin(), text.end());
+      break;
+    }
+    case vtDate: out.append(date, date + dateChars(v.date(), date)); break;
+    default:
+      if (size_t n = formatNumber(v, number)) out.append(number, n);
+      else out += toBStr(v).view();
   }
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "automation/variant.h"
 
@@ -19,6 +20,8 @@ BStr toBStr(const Variant& v);
 // its length, or 0 for any other type.
 constexpr size_t kNumberChars = 32;
 size_t formatNumber(const Variant& v, char16_t (&out)[kNumberChars]);
+// Appends the text toBStr gives `v` to `out`, numbers and strings without a string built.
+void appendText(std::u16string& out, const Variant& v);
 double toDouble(const Variant& v);
 float toSingle(const Variant& v);
 int16_t toI2(const Variant& v);

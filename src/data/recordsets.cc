@@ -1,13 +1,13 @@
 // Recordsets and database tables to arrays and text files, through the data-access objects
-// reached by member name only.
-#include <optional>
+// reached by member name, and a recordset's rows read in one pass where it offers that.
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "automation/cls_concat.h"
 #include "automation/convert.h"
 #include "automation/frame.h"
 #include "automation/registry.h"
+#include "automation/row_reader.h"
 #include "data/data.h"
 #include "data/database_query.h"
 #include "data/replacing_file.h"
@@ -26,62 +26,72 @@ std::u16string connectionPart(std::u16string_view part) {
   return out + u"}";
 }
 
-int16_t fieldCount(const ObjRef& rs) { return toI2(getProperty(objectOf(getProperty(rs, "Fields")), "Count")); }
+// Each record from the current one to EOF, its values in field order: in one pass when the
+// recordset offers it, else a Value per field by member name and MoveNext.
+void eachRecord(const ObjRef& rs, const std::vector<ObjRef>& cols, const std::function<void(Variant*)>& visit) {
+  if (RowReader* reader = rowReaderOf(rs)) return reader->readRows(visit);
+  std::vector<Variant> values(cols.size());
+  while (!toBool(getProperty(rs, "EOF"))) {
+    for (size_t j = 0; j < cols.size(); ++j) values[j] = getProperty(cols[j], "Value");
+    visit(values.data());
+    callMethod(rs, "MoveNext");
+  }
+}
 
-// Field j of the current record, through the recordset's default member.
-ObjRef field(const ObjRef& rs, int16_t j) { return objectOf(getProperty(rs, "", {Variant(j)})); }
+// The fields, through the recordset's default member.
+std::vector<ObjRef> fieldsOf(const ObjRef& rs) {
+  const int16_t fields = toI2(getProperty(objectOf(getProperty(rs, "Fields")), "Count"));
+  std::vector<ObjRef> cols;
+  for (int16_t j = 0; j < fields; ++j) cols.push_back(objectOf(getProperty(rs, "", {Variant(j)})));
+  return cols;
+}
 
 // Steps 5 and 6 of the array methods: re-dimension from RecordCount and walk to EOF.
 void fillArray(const ObjRef& rs, Variant& varArray, bool blnIncludeHeadings) {
   const int32_t records = toI4(getProperty(rs, "RecordCount"));
-  const int16_t fields = fieldCount(rs);
+  const std::vector<ObjRef> cols = fieldsOf(rs);
   const int64_t lastRow = blnIncludeHeadings ? int64_t(records) : int64_t(records) - 1;
-  if (lastRow < 0 || fields < 1) throw ComError(hr::basicError(9), "Subscript out of range");
-  SafeArray& a = redimVariant(varArray, {{0, static_cast<int32_t>(lastRow + 1)}, {0, fields}});
-  std::vector<ObjRef> cols;
-  for (int16_t j = 0; j < fields; ++j) cols.push_back(field(rs, j));
+  if (lastRow < 0 || cols.empty()) throw ComError(hr::basicError(9), "Subscript out of range");
+  const int32_t rows = static_cast<int32_t>(lastRow + 1);
+  SafeArray& a = redimVariant(varArray, {{0, rows}, {0, static_cast<int32_t>(cols.size())}});
   int32_t row = 0;
   if (blnIncludeHeadings) {
-    for (int16_t j = 0; j < fields; ++j) a.at(0, j) = getProperty(cols[j], "Name");
+    for (size_t j = 0; j < cols.size(); ++j) a.at(0, static_cast<int32_t>(j)) = getProperty(cols[j], "Name");
     row = 1;
   }
-  while (!toBool(getProperty(rs, "EOF"))) {
-    for (int16_t j = 0; j < fields; ++j) a.at(row, j) = getProperty(cols[j], "Value");
+  Variant* elements = a.elements().data();  // column after column
+  eachRecord(rs, cols, [&](Variant* values) {
+    if (row >= rows) throw ComError(hr::basicError(9), "Subscript out of range");
+    for (size_t j = 0; j < cols.size(); ++j) elements[j * rows + row] = std::move(values[j]);
     ++row;
-    callMethod(rs, "MoveNext");
-  }
+  });
 }
 
 // One line by the line rule: each text quoted if asked, delimiters between, CR LF after.
-// A Null has no text form: appending it raises and the method ends through its trap.
-void writeLine(TextWriter& out, clsConcat& line, const std::vector<Variant>& values, const BStr& delimiter,
+// A Null has no text form: it raises and the method ends through its trap.
+void writeLine(TextWriter& out, std::u16string& line, const Variant* values, size_t count, const BStr& delimiter,
                bool quotes) {
-  for (size_t j = 0; j < values.size(); ++j) {
-    if (quotes) line.SConcat(u'"');
-    line.SConcatText(values[j]);
-    if (quotes) line.SConcat(u'"');
-    if (j + 1 < values.size()) line.SConcat(delimiter.view());
+  line.clear();
+  for (size_t j = 0; j < count; ++j) {
+    if (quotes) line += u'"';
+    appendText(line, values[j]);
+    if (quotes) line += u'"';
+    if (j + 1 < count) line += delimiter.view();
   }
-  out.writeLine(line.GetString().view());
-  line.ReInit();
+  line += u"\r\n";
+  out.write(line);
 }
 
 // Steps 3 and 4 of the file methods: the header line, then a line per record to EOF.
 void writeRecords(const ObjRef& rs, TextWriter& out, bool headings, const BStr& delimiter, bool quotes) {
-  clsConcat line;
-  const int16_t fields = fieldCount(rs);
-  std::vector<ObjRef> cols;
-  for (int16_t j = 0; j < fields; ++j) cols.push_back(field(rs, j));
-  std::vector<Variant> values(cols.size());
+  const std::vector<ObjRef> cols = fieldsOf(rs);
+  std::u16string line;
   if (headings) {
-    for (size_t j = 0; j < cols.size(); ++j) values[j] = getProperty(cols[j], "Name");
-    writeLine(out, line, values, delimiter, quotes);
+    std::vector<Variant> names;
+    for (const ObjRef& col : cols) names.push_back(getProperty(col, "Name"));
+    writeLine(out, line, names.data(), names.size(), delimiter, quotes);
   }
-  while (!toBool(getProperty(rs, "EOF"))) {
-    for (size_t j = 0; j < cols.size(); ++j) values[j] = getProperty(cols[j], "Value");
-    writeLine(out, line, values, delimiter, quotes);
-    callMethod(rs, "MoveNext");
-  }
+  eachRecord(rs, cols, [&](Variant* values) { writeLine(out, line, values, cols.size(), delimiter, quotes); });
 }
 
 }  // namespace

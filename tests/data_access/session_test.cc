@@ -196,6 +196,38 @@ TEST_P(DataMethods, CredentialsCannotAddKeywords) {
   EXPECT_EQ(answers[2]["result"], 1);
 }
 
+// A date before 1 January 100 has no Variant: reading it fails each method with its code of a
+// failed read, and its Value answers an error. The last fraction of a second of 9999 stays in 9999.
+TEST_P(DataMethods, DatesOutsideTheVariantRangeFailTheRead) {
+  db.sql("CREATE TABLE old (d timestamp); INSERT INTO old VALUES ('0001-01-01 00:00:00');"
+         "CREATE TABLE late (d timestamp); INSERT INTO late VALUES ('9999-12-31 23:59:59.9');");
+  const std::string old = "SELECT d FROM old";
+  tlxtest::SessionOptions options;
+  options.env = config().env();
+  auto answers = tlxtest::runSession(
+      std::vector<json>{
+          json{{"let", "a"}, {"value", json::array()}},
+          json{{"call", "DatabaseTableToArray"}, {"args", {db.dsn, old, {{"var", "a"}}, user_}}},
+          json{{"call", "DatabaseTableToTextFile"}, {"args", {db.dsn, old, path("old.txt"), user_}}},
+          json{{"create", "ADODB.Recordset"}, {"as", "rs"}},
+          json{{"on", "rs"}, {"call", "Open"}, {"args", {old, "DSN=" + db.dsn + ";", 3}}},
+          json{{"call", "RecordsetToArray"}, {"args", {{{"obj", "rs"}}, {{"var", "a"}}}}},
+          json{{"call", "RecordsetToTextFile"}, {"args", {{{"obj", "rs"}}, path("old.txt")}}},
+          json{{"on", "rs"}, {"call", "Fields"}, {"args", {0}}, {"as", "f"}},
+          json{{"on", "f"}, {"get", "Value"}},
+          json{{"call", "DatabaseTableToArray"}, {"args", {db.dsn, "SELECT d FROM late", {{"var", "a"}}, user_}}},
+      },
+      options);
+  ASSERT_EQ(answers.size(), 10u);
+  EXPECT_EQ(answers[1]["result"], -4);
+  EXPECT_EQ(answers[2]["result"], -3);
+  EXPECT_EQ(answers[5]["result"], -2);
+  EXPECT_EQ(answers[6]["result"], -1);
+  EXPECT_FALSE(answers[8]["ok"].get<bool>()) << answers[8].dump();
+  EXPECT_EQ(answers[9]["vars"]["a"], json::parse(R"({"array2d": [[{"date": "9999-12-31T23:59:59"}]]})")) << answers[9].dump();
+  EXPECT_EQ(filesInDir(), 0u);
+}
+
 INSTANTIATE_DATABASE_TESTS(DataMethods);
 
 }  // namespace

@@ -109,6 +109,15 @@ void Cursor::moveNext() {
   pos_ = nextLive(pos_, 1);
 }
 
+void Cursor::readRows(const std::function<void(Variant* values)>& visit) {
+  std::vector<Variant> values(width());
+  while (!eof()) {
+    for (size_t c = 0; c < width(); ++c) values[c] = value(c);
+    visit(values.data());
+    moveNext();
+  }
+}
+
 void Cursor::movePrevious() {
   checkOpen();
   if (forwardOnly_) notSupported("moving backwards");
@@ -122,14 +131,14 @@ size_t Cursor::currentRow() const {
   return static_cast<size_t>(pos_);
 }
 
-const Variant& Cursor::value(size_t col) {
+Variant Cursor::value(size_t col) {
   checkOpen();
   if (editMode_ != adEditNone) return edit_[col];
-  return store_.at(currentRow(), col);
+  return store_.value(currentRow(), col);
 }
 
 size_t Cursor::actualSize(size_t col) {
-  const Variant& v = value(col);
+  const Variant v = value(col);
   if (v.isNull() || v.isEmpty()) return 0;
   if (v.isString()) return v.str().size();
   if (v.isArray()) return v.arrayRef().size();
@@ -145,7 +154,7 @@ void Cursor::setValue(size_t col, const Variant& v) {
   requireWritable();
   if (editMode_ == adEditNone) {
     const size_t row = currentRow();
-    edit_.assign(store_.row(row), store_.row(row) + width());
+    edit_ = store_.rowValues(row);
     changed_.assign(width(), false);
     editMode_ = adEditInProgress;
   }
@@ -170,8 +179,8 @@ void Cursor::update() {
     pos_ = static_cast<ptrdiff_t>(store_.size()) - 1;
   } else if (editMode_ == adEditInProgress) {
     const size_t row = currentRow();
-    writer->update(store_.row(row), edit_.data(), changed_);
-    for (size_t c = 0; c < width(); ++c) store_.at(row, c) = std::move(edit_[c]);
+    writer->update(store_.rowValues(row).data(), edit_.data(), changed_);
+    for (size_t c = 0; c < width(); ++c) store_.setValue(row, c, std::move(edit_[c]));
   }
   editMode_ = adEditNone;
   edit_.clear();
@@ -193,7 +202,7 @@ void Cursor::remove() {
   if (editMode_ == adEditAdd) return cancelUpdate();
   const size_t row = currentRow();
   editMode_ = adEditNone;
-  writer->remove(store_.row(row));
+  writer->remove(store_.rowValues(row).data());
   store_.markDeleted(row);
 }
 

@@ -1,6 +1,7 @@
 // The position, the pending edit and the rows of one open recordset, shared with its fields.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,9 +38,11 @@ class Cursor {
   void moveLast();
   void moveNext();
   void movePrevious();
+  // Each row from the current one to the last, its values in field order; ends at EOF.
+  void readRows(const std::function<void(Variant* values)>& visit);
 
   int32_t editMode() const { return editMode_; }
-  const Variant& value(size_t col);  // of the current row, pending changes included
+  Variant value(size_t col);  // of the current row, pending changes included
   void setValue(size_t col, const Variant& v);
   size_t actualSize(size_t col);
   void addNew();

@@ -1,5 +1,6 @@
 #include "platform/ado/odbc_rows.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -122,16 +123,67 @@ bool readPieces(const odbc::Statement& stmt, SQLUSMALLINT col, SQLSMALLINT cType
   }
 }
 
-template <class T>
-bool readFixed(const odbc::Statement& stmt, SQLUSMALLINT col, SQLSMALLINT cType, T& value) {
-  SQLLEN indicator = 0;
-  stmt.raise(SQLGetData(stmt.handle(), col, cType, &value, sizeof value, &indicator), "Reading a value");
-  return indicator != SQL_NULL_DATA;
+// The C type a column's values are fetched in.
+SQLSMALLINT cTypeOf(int32_t type) {
+  switch (type) {
+    case adBoolean: return SQL_C_BIT;
+    case adTinyInt:
+    case adSmallInt:
+    case adInteger:
+    case adBigInt: return SQL_C_SBIGINT;
+    case adSingle: return SQL_C_FLOAT;
+    case adDouble: return SQL_C_DOUBLE;
+    case adDBDate: return SQL_C_TYPE_DATE;
+    case adDBTime: return SQL_C_TYPE_TIME;
+    case adDBTimeStamp: return SQL_C_TYPE_TIMESTAMP;
+    case adBinary:
+    case adVarBinary:
+    case adLongVarBinary: return SQL_C_BINARY;
+    default: return SQL_C_WCHAR;
+  }
 }
 
-double dateOf(const SQL_TIMESTAMP_STRUCT& t) {
-  return makeDate(t.year, t.month, t.day, t.hour, t.minute, t.second + t.fraction / 1e9);
+// Bytes of a value of a fixed-size C type (0: text or binary).
+size_t fixedSize(SQLSMALLINT cType) {
+  switch (cType) {
+    case SQL_C_BIT: return 1;
+    case SQL_C_SBIGINT: return sizeof(SQLBIGINT);
+    case SQL_C_FLOAT: return sizeof(float);
+    case SQL_C_DOUBLE: return sizeof(double);
+    case SQL_C_TYPE_DATE: return sizeof(SQL_DATE_STRUCT);
+    case SQL_C_TYPE_TIME: return sizeof(SQL_TIME_STRUCT);
+    case SQL_C_TYPE_TIMESTAMP: return sizeof(SQL_TIMESTAMP_STRUCT);
+    default: return 0;
+  }
 }
+
+// Text longer than this is read alone rather than given room in every row of a block.
+constexpr size_t kBoundTextChars = 255;
+constexpr size_t kBlockBytes = size_t(1) << 19;
+constexpr SQLULEN kMaxBlockRows = 1024;
+
+// Bytes per row of a column's bound buffer; 0 for binary values, read alone.
+size_t boundWidth(const ColumnInfo& info, SQLSMALLINT cType) {
+  if (cType == SQL_C_BINARY) return 0;
+  if (cType != SQL_C_WCHAR) return fixedSize(cType);
+  const size_t declared = static_cast<size_t>(std::max(info.definedSize, 0));
+  const bool decimal = info.type == adDecimal || info.type == adNumeric;
+  // A decimal's text has a sign and a point besides its digits.
+  const size_t chars = decimal && declared ? declared + 2 : declared ? std::min(declared, kBoundTextChars) : kBoundTextChars;
+  return (chars + 1) * sizeof(SQLWCHAR);
+}
+
+template <class T>
+T load(const void* data) {
+  T v;
+  std::memcpy(&v, data, sizeof v);
+  return v;
+}
+
+bool inDateRange(int year) { return year >= 100 && year <= 9999; }
+
+// The last moment a Variant date holds: fractions of a second past it are not rounded beyond.
+const double kLastDate = makeDate(9999, 12, 31, 23, 59, 59);
 
 }  // namespace
 
@@ -139,6 +191,7 @@ QuerySource::QuerySource(std::shared_ptr<odbc::Link> link, std::u16string sql)
     : link_(std::move(link)), stmt_(*link_), sql_(std::move(sql)) {
   stmt_.execute(sql_);
   describe();
+  bind();
 }
 
 void QuerySource::describe() {
@@ -167,67 +220,142 @@ void QuerySource::describe() {
   }
 }
 
+// Binds what the driver lets us: columns bound and others read with SQLGetData in one row needs
+// SQL_GD_ANY_COLUMN and SQL_GD_BOUND; blocks of rows need SQL_GD_BLOCK and SQL_GD_ANY_ORDER too.
+void QuerySource::bind() {
+  bindings_.assign(columns_.size(), {});
+  for (size_t c = 0; c < columns_.size(); ++c) bindings_[c].cType = cTypeOf(columns_[c].type);
+  status_.assign(1, SQL_ROW_SUCCESS);
+  SQLUINTEGER ext = 0;
+  if (columns_.empty() ||
+      !SQL_SUCCEEDED(SQLGetInfoW(link_->handle(), SQL_GETDATA_EXTENSIONS, &ext, sizeof ext, nullptr)))
+    return;
+  const SQLUINTEGER oneRow = SQL_GD_ANY_COLUMN | SQL_GD_BOUND;
+  const SQLUINTEGER blocks = oneRow | SQL_GD_BLOCK | SQL_GD_ANY_ORDER;
+  if ((ext & oneRow) != oneRow) return;
+  size_t rowBytes = 0;
+  for (size_t c = 0; c < columns_.size(); ++c) rowBytes += bindings_[c].width = boundWidth(columns_[c], bindings_[c].cType);
+  SQLULEN blockRows = (ext & blocks) == blocks ? std::clamp<SQLULEN>(kBlockBytes / std::max<size_t>(rowBytes, 1), 1, kMaxBlockRows) : 1;
+  SQLHSTMT h = stmt_.handle();
+  if (blockRows > 1 && !SQL_SUCCEEDED(SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0)))
+    blockRows = 1;
+  status_.assign(blockRows, SQL_ROW_SUCCESS);
+  bool bound = SQL_SUCCEEDED(SQLSetStmtAttrW(h, SQL_ATTR_ROW_STATUS_PTR, status_.data(), 0)) &&
+               SQL_SUCCEEDED(SQLSetStmtAttrW(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0));
+  for (size_t c = 0; bound && c < columns_.size(); ++c) {
+    Binding& b = bindings_[c];
+    if (!b.width) continue;
+    b.buffer.resize((b.width * blockRows + 7) / 8);
+    b.lengths.resize(blockRows);
+    bound = SQL_SUCCEEDED(SQLBindCol(h, static_cast<SQLUSMALLINT>(c + 1), b.cType, b.buffer.data(),
+                                     static_cast<SQLLEN>(b.width), b.lengths.data()));
+  }
+  if (bound) {
+    blockRows_ = blockRows;
+    return;
+  }
+  // A driver that cannot bind: every value is read on its own.
+  SQLFreeStmt(h, SQL_UNBIND);
+  SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+  SQLSetStmtAttrW(h, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+  SQLSetStmtAttrW(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+  for (Binding& b : bindings_) b.width = 0;
+  status_.assign(1, SQL_ROW_SUCCESS);
+  blockRows_ = 1;
+}
+
 void QuerySource::restart() {
   stmt_.closeCursor();
   stmt_.execute(sql_);
+  fetched_ = nextRow_ = 0;
 }
 
-bool QuerySource::next(std::vector<Variant>& out) {
-  if (columns_.empty() || !stmt_.fetch()) return false;
-  for (SQLUSMALLINT c = 1; c <= columns_.size(); ++c) out.push_back(read(c, columns_[c - 1]));
+bool QuerySource::fetchBlock() {
+  fetched_ = 0;
+  nextRow_ = 0;
+  positioned_ = SIZE_MAX;
+  if (!stmt_.fetch()) return false;
+  if (blockRows_ == 1) fetched_ = 1;  // whether or not the driver counts it
+  return fetched_ > 0;
+}
+
+bool QuerySource::next(RowStore& rows) {
+  if (columns_.empty()) return false;
+  if (nextRow_ >= fetched_ && !fetchBlock()) return false;
+  const size_t row = nextRow_++;
+  if (status_[row] == SQL_ROW_ERROR) stmt_.raise(SQL_ERROR, "Fetching");
+  for (SQLUSMALLINT c = 1; c <= columns_.size(); ++c) read(rows, c, row);
+  rows.endRow();
   return true;
 }
 
-Variant QuerySource::read(SQLUSMALLINT col, const ColumnInfo& info) {
-  switch (info.type) {
-    case adBoolean: {
-      unsigned char bit = 0;
-      return readFixed(stmt_, col, SQL_C_BIT, bit) ? Variant(bit != 0) : Variant::null();
+void QuerySource::read(RowStore& rows, SQLUSMALLINT col, size_t row) {
+  const Binding& b = bindings_[col - 1];
+  if (!b.width) return readAlone(rows, col, row);
+  const SQLLEN length = b.lengths[row];
+  const char* data = reinterpret_cast<const char*>(b.buffer.data()) + row * b.width;
+  // Text that did not fit its buffer is read again whole.
+  if (b.cType == SQL_C_WCHAR && length != SQL_NULL_DATA &&
+      (length == SQL_NO_TOTAL || static_cast<size_t>(length) + sizeof(SQLWCHAR) > b.width))
+    return readAlone(rows, col, row);
+  add(rows, columns_[col - 1], b.cType, data, length);
+}
+
+void QuerySource::readAlone(RowStore& rows, SQLUSMALLINT col, size_t row) {
+  if (blockRows_ > 1 && positioned_ != row) {
+    stmt_.raise(SQLSetPos(stmt_.handle(), static_cast<SQLSETPOSIROW>(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE),
+                "Positioning in a block");
+    positioned_ = row;
+  }
+  const SQLSMALLINT cType = bindings_[col - 1].cType;
+  if (size_t size = fixedSize(cType)) {
+    uint64_t value[2] = {};
+    SQLLEN length = 0;
+    stmt_.raise(SQLGetData(stmt_.handle(), col, cType, value, static_cast<SQLLEN>(size), &length), "Reading a value");
+    return add(rows, columns_[col - 1], cType, value, length);
+  }
+  size_t n = 0;
+  if (cType == SQL_C_BINARY) {
+    const bool given = readPieces(stmt_, col, cType, bytes_, n);
+    return add(rows, columns_[col - 1], cType, bytes_.data(), given ? static_cast<SQLLEN>(n) : SQL_NULL_DATA);
+  }
+  const bool given = readPieces(stmt_, col, cType, text_, n);
+  add(rows, columns_[col - 1], cType, text_.data(), given ? static_cast<SQLLEN>(n * sizeof(char16_t)) : SQL_NULL_DATA);
+}
+
+void QuerySource::add(RowStore& rows, const ColumnInfo& info, SQLSMALLINT cType, const void* data, SQLLEN length) {
+  if (length == SQL_NULL_DATA) return rows.add(Variant::null());
+  switch (cType) {
+    case SQL_C_BIT: return rows.add(Variant(load<unsigned char>(data) != 0));
+    case SQL_C_SBIGINT: return rows.add(integerValue(load<SQLBIGINT>(data), info.type));
+    case SQL_C_FLOAT: return rows.add(Variant(load<float>(data)));
+    case SQL_C_DOUBLE: return rows.add(Variant(load<double>(data)));
+    case SQL_C_TYPE_DATE: {
+      const auto d = load<SQL_DATE_STRUCT>(data);
+      if (!inDateRange(d.year)) return rows.addOutOfRange();
+      return rows.add(Variant(Date{makeDate(d.year, d.month, d.day)}));
     }
-    case adTinyInt:
-    case adSmallInt:
-    case adInteger:
-    case adBigInt: {
-      SQLBIGINT v = 0;
-      return readFixed(stmt_, col, SQL_C_SBIGINT, v) ? integerValue(v, info.type) : Variant::null();
+    case SQL_C_TYPE_TIME: {
+      const auto t = load<SQL_TIME_STRUCT>(data);
+      return rows.add(Variant(Date{makeDate(1899, 12, 30, t.hour, t.minute, t.second)}));
     }
-    case adSingle: {
-      float v = 0;
-      return readFixed(stmt_, col, SQL_C_FLOAT, v) ? Variant(v) : Variant::null();
+    case SQL_C_TYPE_TIMESTAMP: {
+      const auto t = load<SQL_TIMESTAMP_STRUCT>(data);
+      if (!inDateRange(t.year)) return rows.addOutOfRange();
+      const double serial = makeDate(t.year, t.month, t.day, t.hour, t.minute, t.second + t.fraction / 1e9);
+      return rows.add(Variant(Date{std::min(serial, kLastDate)}));
     }
-    case adDouble: {
-      double v = 0;
-      return readFixed(stmt_, col, SQL_C_DOUBLE, v) ? Variant(v) : Variant::null();
-    }
-    case adDBDate: {
-      SQL_DATE_STRUCT d{};
-      return readFixed(stmt_, col, SQL_C_TYPE_DATE, d) ? Variant(Date{makeDate(d.year, d.month, d.day)})
-                                                       : Variant::null();
-    }
-    case adDBTime: {
-      SQL_TIME_STRUCT t{};
-      return readFixed(stmt_, col, SQL_C_TYPE_TIME, t) ? Variant(Date{makeDate(1899, 12, 30, t.hour, t.minute, t.second)})
-                                                       : Variant::null();
-    }
-    case adDBTimeStamp: {
-      SQL_TIMESTAMP_STRUCT t{};
-      return readFixed(stmt_, col, SQL_C_TYPE_TIMESTAMP, t) ? Variant(Date{dateOf(t)}) : Variant::null();
-    }
-    case adBinary:
-    case adVarBinary:
-    case adLongVarBinary: {
-      size_t n = 0;
-      if (!readPieces(stmt_, col, SQL_C_BINARY, bytes_, n)) return Variant::null();
+    case SQL_C_BINARY: {
+      const size_t n = static_cast<size_t>(length);
       auto array = std::make_unique<SafeArray>(std::vector<Bound>{{0, static_cast<int32_t>(n)}}, vtUI1);
-      for (size_t i = 0; i < n; ++i) array->elements()[i] = Variant(static_cast<uint8_t>(bytes_[i]));
-      return Variant(std::move(array));
+      const auto* bytes = static_cast<const unsigned char*>(data);
+      for (size_t i = 0; i < n; ++i) array->elements()[i] = Variant(static_cast<uint8_t>(bytes[i]));
+      return rows.add(Variant(std::move(array)));
     }
     default: {
-      size_t n = 0;
-      if (!readPieces(stmt_, col, SQL_C_WCHAR, text_, n)) return Variant::null();
-      std::u16string_view text(text_.data(), n);
-      if (info.type == adDecimal || info.type == adNumeric) return decimalValue(text);
-      return Variant(strings_.copy(text));
+      std::u16string_view text(static_cast<const char16_t*>(data), static_cast<size_t>(length) / sizeof(char16_t));
+      if (info.type == adDecimal || info.type == adNumeric) return rows.add(decimalValue(text));
+      return rows.add(Variant(strings_.copy(text)));
     }
   }
 }

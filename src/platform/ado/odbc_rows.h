@@ -1,6 +1,7 @@
 // Rows from an ODBC query, and changes written back to the table the rows came from.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,13 +12,16 @@
 
 namespace tlx::ado {
 
-// The result of one SQL statement; the columns are described when it is executed.
+// The result of one SQL statement; the columns are described when it is executed. Rows are
+// fetched a block at a time into buffers bound per column in each column's own C type; values
+// that do not fit their buffer, binary ones, and every value of a driver that cannot bind are
+// read one at a time with SQLGetData, with the same results.
 class QuerySource : public RowSource {
  public:
   QuerySource(std::shared_ptr<odbc::Link> link, std::u16string sql);
 
   const std::vector<ColumnInfo>& columns() const override { return columns_; }
-  bool next(std::vector<Variant>& out) override;
+  bool next(RowStore& rows) override;
   void restart() override;
 
   // The table every column comes from, when they share one (empty otherwise).
@@ -26,16 +30,34 @@ class QuerySource : public RowSource {
   SQLLEN rowsAffected() { return stmt_.rowCount(); }
 
  private:
+  // One column's buffer for a block of rows; `width` 0: read with SQLGetData.
+  struct Binding {
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    size_t width = 0;
+    std::vector<uint64_t> buffer;
+    std::vector<SQLLEN> lengths;
+  };
+
   void describe();
-  Variant read(SQLUSMALLINT col, const ColumnInfo& info);
+  void bind();
+  bool fetchBlock();
+  void read(RowStore& rows, SQLUSMALLINT col, size_t row);
+  void readAlone(RowStore& rows, SQLUSMALLINT col, size_t row);
+  void add(RowStore& rows, const ColumnInfo& info, SQLSMALLINT cType, const void* data, SQLLEN length);
 
   std::shared_ptr<odbc::Link> link_;  // outlives the statement
   odbc::Statement stmt_;
   std::u16string sql_;
   std::vector<ColumnInfo> columns_;
   BStr baseTable_;
+  std::vector<Binding> bindings_;
+  SQLULEN blockRows_ = 1;
+  SQLULEN fetched_ = 0;              // rows of the current block
+  size_t nextRow_ = 0;               // the next of them to hand out
+  size_t positioned_ = SIZE_MAX;     // the row of the block that SQLGetData reads
+  std::vector<SQLUSMALLINT> status_;
   StringArena strings_;
-  std::u16string text_;    // reused for every text value
+  std::u16string text_;    // reused for every text read alone
   std::string bytes_;      // and for every binary one
 };
 

@@ -2,6 +2,7 @@
 
 #include "automation/convert.h"
 #include "automation/registry.h"
+#include "automation/row_reader.h"
 #include "automation/strings.h"
 #include "platform/ado/ado.h"
 #include "platform/ado/connection.h"
@@ -99,18 +100,24 @@ const Members<Fields>& Fields::members() {
   return table;
 }
 
-class Recordset : public Object<Recordset> {
+class Recordset : public Object<Recordset>, public RowReader {
  public:
   static const Members<Recordset>& members();
   std::string typeName() const override { return "Recordset"; }
-  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
+  // The driver's messages of a failed call are kept in the connection's Errors.
+  template <class Call>
+  auto guarded(Call&& call) -> decltype(call()) {
     try {
-      return Object<Recordset>::invoke(member, kind, params);
+      return call();
     } catch (const odbc::OdbcError& e) {
       if (connection_) connection_->errors = e.records();
       throw;
     }
   }
+  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
+    return guarded([&] { return Object<Recordset>::invoke(member, kind, params); });
+  }
+  void readRows(const std::function<void(Variant*)>& visit) override { guarded([&] { cursor().readRows(visit); }); }
 
   bool isOpen() const { return cursor_ && !cursor_->closed; }
   Cursor& cursor() const {
@@ -248,7 +255,7 @@ BStr Recordset::getString(const Variant& format, int32_t rows, const BStr& colum
   std::u16string out;
   for (int32_t n = 0; !c.eof() && (rows < 0 || n < rows); ++n) {
     for (size_t f = 0; f < c.width(); ++f) {
-      const Variant& v = c.value(f);
+      const Variant v = c.value(f);
       out += v.isNull() || v.isEmpty() ? null.view() : toBStr(v).view();
       out += f + 1 < c.width() ? column.view() : row.view();
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "automation/variant.h"
@@ -30,67 +31,97 @@ struct ColumnInfo {
   BStr baseColumn;        // the column of the base table this one shows (empty: none)
 };
 
+class RowStore;
+
 // A producer of rows, read once from the start.
 class RowSource {
  public:
   virtual ~RowSource() = default;
   virtual const std::vector<ColumnInfo>& columns() const = 0;
-  // Appends the next row's values (one per column) to `out`; false after the last row.
-  virtual bool next(std::vector<Variant>& out) = 0;
+  // Adds the next row (a value per column, then RowStore::endRow) to `rows`; false after the last.
+  virtual bool next(RowStore& rows) = 0;
   // Starts again from the first row (a forward-only cursor asked to go back).
   virtual void restart() = 0;
   // How many rows are left, when the source knows (0: it does not).
   virtual size_t rowsLeft() const { return 0; }
 };
 
-// The rows a recordset holds, each with a flag for rows deleted since they were read.
+// The rows a recordset holds, each with a flag for rows deleted since they were read. A value is
+// kept as a kind and 8 bytes (a number, a date, a string's text) and made a Variant when it is
+// read; values of other types (binary, chapters) are kept whole beside the rows.
 class RowStore {
  public:
   explicit RowStore(std::vector<ColumnInfo> columns) : columns_(std::move(columns)) {}
+  ~RowStore() { clear(); }
+  RowStore(const RowStore&) = delete;
+  RowStore& operator=(const RowStore&) = delete;
 
   const std::vector<ColumnInfo>& columns() const { return columns_; }
   size_t width() const { return columns_.size(); }
   size_t size() const { return deleted_.size(); }  // deleted rows included
   size_t live() const { return deleted_.size() - deletedCount_; }
-
-  Variant& at(size_t row, size_t col) { return values_[row * width() + col]; }
-  const Variant* row(size_t r) const { return values_.data() + r * width(); }
   bool deleted(size_t row) const { return deleted_[row] != 0; }
 
-  // Reads every row of `source` that is left.
+  // A value as the field shows it; a value the source could not represent raises here.
+  Variant value(size_t row, size_t col) const;
+  std::vector<Variant> rowValues(size_t row) const;
+  void setValue(size_t row, size_t col, Variant v);
+
+  // A new row, value by value: add() (or addOutOfRange()) once per column, then endRow().
+  void add(Variant v);
+  // A date the source holds that no Variant can: reading it raises "Overflow".
+  void addOutOfRange();
+  void endRow();
+
   void fill(RowSource& source) {
-    values_.reserve(values_.size() + source.rowsLeft() * width());
-    deleted_.reserve(deleted_.size() + source.rowsLeft());
-    while (source.next(values_)) deleted_.push_back(0);
+    while (source.next(*this)) {
+    }
   }
-  // Reads the next row only; false after the last.
-  bool fillOne(RowSource& source) {
-    if (!source.next(values_)) return false;
-    deleted_.push_back(0);
-    return true;
-  }
+  bool fillOne(RowSource& source) { return source.next(*this); }
   void append(std::vector<Variant> row) {
-    for (Variant& v : row) values_.push_back(std::move(v));
-    deleted_.push_back(0);
+    for (Variant& v : row) add(std::move(v));
+    endRow();
   }
   void markDeleted(size_t row) {
     if (!deleted_[row]) ++deletedCount_;
     deleted_[row] = 1;
   }
-  void removeLast() {
-    if (deleted_.back()) --deletedCount_;
-    values_.resize(values_.size() - width());
-    deleted_.pop_back();
-  }
-  void clear() {
-    values_.clear();
-    deleted_.clear();
-    deletedCount_ = 0;
-  }
+  void clear();
 
  private:
+  enum Kind : uint8_t { kEmpty, kNull, kI2, kI4, kR4, kR8, kCurrency, kDate, kBool, kUI1, kText, kWhole, kOutOfRange };
+  // A number, a date, the index of a value kept whole, or a string in place: a BStr is one word
+  // that does not depend on its address, so the cells may move as plain bytes.
+  struct Cell {
+    alignas(8) unsigned char bytes[8];
+    int64_t& i() { return *reinterpret_cast<int64_t*>(bytes); }
+    double& d() { return *reinterpret_cast<double*>(bytes); }
+    BStr& s() { return *std::launder(reinterpret_cast<BStr*>(bytes)); }
+  };
+  static_assert(sizeof(BStr) == sizeof(Cell));
+
+  // Rows are kept in chunks of a fixed number, so that a large table never moves as it grows.
+  static constexpr size_t kChunkRows = 16384;
+  struct Chunk {
+    std::vector<Cell> cells;  // row after row
+    std::vector<Kind> kinds;
+  };
+  struct Place {
+    Cell& cell;
+    Kind& kind;
+  };
+  Place at(size_t row, size_t col) const {
+    Chunk& c = const_cast<Chunk&>(chunks_[row / kChunkRows]);
+    const size_t i = row % kChunkRows * width() + col;
+    return {c.cells[i], c.kinds[i]};
+  }
+  Chunk& chunkToAdd();
+  void put(Place p, Variant&& v);
+  void drop(Place p);  // lets go of what a cell holds
+
   std::vector<ColumnInfo> columns_;
-  std::vector<Variant> values_;  // row after row
+  std::vector<Chunk> chunks_;
+  std::vector<Variant> whole_;  // values kept whole, by the index their cell holds
   std::vector<uint8_t> deleted_;
   size_t deletedCount_ = 0;
 };

@@ -322,18 +322,19 @@ class LevelRows : public RowSource {
 
   const std::vector<ColumnInfo>& columns() const override { return info_; }
 
-  bool next(std::vector<Variant>& out) override {
+  bool next(RowStore& out) override {
     if (next_ >= end_) return false;
     Level& l = *level_;
     for (uint32_t c : order_) {
       if (l.columns[c].chapter) {
-        out.push_back(chapterOf(c, next_));
+        out.add(chapterOf(c, next_));
         continue;
       }
       Variant* v = l.cell(next_, c);
-      out.push_back(v && !v->isEmpty() ? std::move(*v) : Variant::null());
+      out.add(v && !v->isEmpty() ? std::move(*v) : Variant::null());
     }
-    out.push_back(Variant(std::move(l.texts[next_])));
+    out.add(Variant(std::move(l.texts[next_])));
+    out.endRow();
     ++next_;
     return true;
   }
