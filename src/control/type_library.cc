@@ -276,8 +276,8 @@ std::vector<CodeList> statusCodeLists() {
         {-2, "no active document"},
         {-3, "a failure while collecting the names"}}},
       {{"SaveDocument"}, {{1, "done"}, notAttached, notActive, {-3, "the save failed"}}},
-      // Block attributes; success is the number of blocks found (replaced values, for
-      // ReplaceAttributes).
+      // Block attributes. The sinks and ReplaceAttributes succeed with a count (blocks found,
+      // values replaced) and list only their failures.
       {{"PrepTemplate"},
        {{1, "the template was read and holds at least one tag"},
         {-1, "the file cannot be opened"},
