@@ -57,7 +57,7 @@ TEST(CommandLine, CallExitStatusSaysHowTheCallEnded) {
        "talvex: MultiLineTextToOneDArray returned -1: varArray holds no array\n"},
       {{"call", "DocumentCount"}, 3, "talvex: DocumentCount returned -1: no AutoCAD instance attached\n"},
       {{"call", "CreateCircle", "1"}, 1, "talvex: CreateCircle failed: AutoCAD is not active. (error -2147220270)\n"},
-      {{"call", "Frobnicate"}, 1, "talvex: Frobnicate failed: Unknown name. (error -2147352570)\n"},
+      {{"call", "Frobnicate"}, 1, "talvex: Frobnicate failed: Unknown name: Frobnicate (error -2147352570)\n"},
   };
   for (const auto& c : cases) {
     auto r = runHost(c.args, "");
