@@ -286,7 +286,7 @@ class Halves {
     at_ = whole.lineStartFrom(start + (size - start) / 2);
     if (at_ >= size) return;
     auto second = std::make_unique<LineFile>();
-    if (!second->open(fileName)) return;
+    if (!second->open(fileName) || second->lineEnd() != whole.lineEnd()) return;
     second_ = std::move(second);
     restart();
   }

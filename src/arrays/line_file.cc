@@ -19,6 +19,21 @@ namespace tlx {
 namespace {
 constexpr size_t kBlock = size_t(1) << 20;
 
+// Whether the first `size` bytes of a file hold a CR. A read error answers yes, so that the usual
+// rule stays and the read proper reports the error.
+bool holdsCarriageReturn(int fd, uint64_t size) {
+  std::vector<char> block(64 << 10);
+  for (uint64_t at = 0; at < size;) {
+    ssize_t n = ::pread(fd, block.data(), static_cast<size_t>(std::min<uint64_t>(block.size(), size - at)),
+                        static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0;
+    if (std::memchr(block.data(), '\r', static_cast<size_t>(n))) return true;
+    at += static_cast<uint64_t>(n);
+  }
+  return false;
+}
+
 bool isUtf8(const std::string& name) {
   std::string n;
   for (char c : name)
@@ -111,7 +126,11 @@ bool LineFile::open(const BStr& fileName) {
     if (::stat(toPath(fileName).c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
       return false;
     try {
-      reader_ = std::make_unique<TextReader>(fileName);
+      const int fd = ::open(toPath(fileName).c_str(), O_RDONLY | O_CLOEXEC);
+      struct stat opened;
+      lineEnd_ = fd < 0 || fstat(fd, &opened) != 0 || holdsCarriageReturn(fd, uint64_t(opened.st_size)) ? '\r' : '\n';
+      if (fd >= 0) ::close(fd);
+      reader_ = std::make_unique<TextReader>(fileName, lineEnd_);
       return true;
     } catch (...) {
       return false;
@@ -128,6 +147,7 @@ bool LineFile::open(const BStr& fileName) {
     return false;
   }
   fd_ = fd;
+  lineEnd_ = holdsCarriageReturn(fd, uint64_t(st.st_size)) ? '\r' : '\n';
   size_ = static_cast<uint64_t>(st.st_size);
   mtimeNs_ = mtimeNs(st);
   buffer_.resize(kBlock);
@@ -175,11 +195,11 @@ uint64_t LineFile::lineStartFrom(uint64_t from) const {
   std::vector<char> block(64 << 10);
   for (uint64_t at = from;; at += block.size()) {
     size_t got = readAt(at, block.data(), block.size());
-    const void* cr = std::memchr(block.data(), '\r', got);
-    if (cr) {
-      uint64_t p = at + static_cast<uint64_t>(static_cast<const char*>(cr) - block.data()) + 1;
+    const void* end = std::memchr(block.data(), lineEnd_, got);
+    if (end) {
+      uint64_t p = at + static_cast<uint64_t>(static_cast<const char*>(end) - block.data()) + 1;
       char next;
-      if (readAt(p, &next, 1) == 1 && next == '\n') ++p;
+      if (lineEnd_ == '\r' && readAt(p, &next, 1) == 1 && next == '\n') ++p;
       return p;
     }
     if (got < block.size()) return at + got;
@@ -215,14 +235,14 @@ void LineFile::refill() {
 bool LineFile::nextBytes(std::string_view& line) {
   for (;;) {
     const char* base = buffer_.data();
-    const void* cr = std::memchr(base + begin_, '\r', end_ - begin_);
-    if (cr) {
-      size_t p = static_cast<size_t>(static_cast<const char*>(cr) - base);
+    const void* end = std::memchr(base + begin_, lineEnd_, end_ - begin_);
+    if (end) {
+      size_t p = static_cast<size_t>(static_cast<const char*>(end) - base);
       // A CR at the very end of the block may have its LF at the start of the next one.
-      if (p + 1 < end_ || eof_) {
+      if (p + 1 < end_ || eof_ || lineEnd_ == '\n') {
         line = std::string_view(base + begin_, p - begin_);
         begin_ = p + 1;
-        if (begin_ < end_ && base[begin_] == '\n') ++begin_;
+        if (lineEnd_ == '\r' && begin_ < end_ && base[begin_] == '\n') ++begin_;
         return true;
       }
     } else if (eof_) {

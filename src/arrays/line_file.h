@@ -4,7 +4,8 @@
 // ASCII bytes are handed over as raw bytes (the caller can split them without decoding) and the
 // other lines are decoded one by one; otherwise every line comes from TextReader. Either way the
 // lines are those TextReader gives: CR or CR LF ends a line, a lone LF is an ordinary character,
-// a last line without an end still counts.
+// a last line without an end still counts. A file without any CR is a file written on this
+// system: LF ends its lines.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,8 @@ class LineFile {
   bool open(const BStr& fileName);
   // Starts again at the first line (a fresh open, as a second pass over the file).
   void rewind();
+  // The byte that ends lines: '\r' (a CR LF counts as one end) or, in a file without CR, '\n'.
+  char lineEnd() const { return lineEnd_; }
 
   // Reading a file in parts, for lines that come as bytes only (see bytewise()). Offsets are
   // file positions; `textStart` skips a byte-order mark.
@@ -43,7 +46,7 @@ class LineFile {
   uint64_t sizeAtOpen() const { return size_; }
   // Whether the file at the name still looks as it did when this reader opened it.
   bool unchangedSinceOpen() const;
-  // The first position at or after `from` where a line starts (just past a CR or CR LF), or the
+  // The first position at or after `from` where a line starts (just past a line end), or the
   // end of the file when no line starts there. A read error raises.
   uint64_t lineStartFrom(uint64_t from) const;
   // The following lines are read from the bytes [begin, end) only.
@@ -65,6 +68,7 @@ class LineFile {
   uint64_t size_ = 0;
   int64_t mtimeNs_ = 0;
   uint64_t textStart_ = 0;
+  char lineEnd_ = '\r';
   uint64_t next_ = 0;              // file position of the next read
   uint64_t stop_ = UINT64_MAX;     // no reads at or past this position
   std::unique_ptr<TextReader> reader_;

@@ -412,7 +412,7 @@ std::filesystem::path toPath(std::u16string_view name) {
 // ---------------------------------------------------------------------------------------------
 // TextReader
 
-TextReader::TextReader(std::u16string_view fileName) {
+TextReader::TextReader(std::u16string_view fileName, char lineEnd) : lineEnd_(lineEnd) {
   usablePage(page());
   if (fileName.empty()) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
   const std::filesystem::path path = toPath(fileName);
@@ -458,16 +458,16 @@ bool TextReader::readLine(std::u16string& line) {
       if (pos_ >= buffer_.size() && !fill()) return false;
     }
   }
-  size_t scanned = 0;  // bytes after pos_ known to hold no CR
+  size_t scanned = 0;  // bytes after pos_ known to hold no line end
   for (;;) {
     const char* base = buffer_.data() + pos_;
     const size_t avail = buffer_.size() - pos_;
-    const void* cr = std::memchr(base + scanned, '\r', avail - scanned);
-    if (cr) {
-      const size_t len = static_cast<const char*>(cr) - base;
+    const void* end = std::memchr(base + scanned, lineEnd_, avail - scanned);
+    if (end) {
+      const size_t len = static_cast<const char*>(end) - base;
       decodeInto(cp, std::string_view(base, len), line);
       pos_ += len + 1;
-      skipLF_ = true;
+      skipLF_ = lineEnd_ == '\r';
       return true;
     }
     scanned = avail;

@@ -25,9 +25,10 @@ std::filesystem::path toPath(std::u16string_view name);
 
 // Reads lines: CR or CR LF ends a line (neither belongs to it); a lone LF is an ordinary
 // character; a last line without an end still counts. A missing file raises "File not found".
+// With `lineEnd` '\n' a LF alone ends a line instead, for files known to hold no CR.
 class TextReader {
  public:
-  explicit TextReader(std::u16string_view fileName);
+  explicit TextReader(std::u16string_view fileName, char lineEnd = '\r');
   ~TextReader();
   TextReader(const TextReader&) = delete;
   TextReader& operator=(const TextReader&) = delete;
@@ -41,6 +42,7 @@ class TextReader {
   std::string buffer_;
   size_t pos_ = 0;
   bool eof_ = false;
+  char lineEnd_;
   bool skipLF_ = false;  // the last line ended in CR: a LF that follows belongs to that end
 };
 

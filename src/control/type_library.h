@@ -22,12 +22,21 @@ struct ParamInfo {
   bool byVal = false;
 };
 
+// A status code a method may return and what it means.
+struct StatusCode {
+  int16_t code;
+  std::string meaning;
+};
+
 struct MethodInfo {
   std::string name;
   int32_t dispid;
   std::vector<ParamInfo> params;
   std::string resultTypeName;  // empty for a Sub
   VarType resultType;          // vtEmpty for a Sub
+  // The codes of a method that reports by status code, success first; empty for the others. A
+  // method that counts (0 or more) lists only its failures.
+  std::vector<StatusCode> statusCodes;
   std::string signature() const;  // the Basic declaration, e.g. "Function Zoom(...) As Integer"
 };
 
@@ -40,6 +49,8 @@ const std::vector<MethodInfo>& typeLibrary();
 const MethodInfo* findMethod(std::string_view name);  // without regard to case
 const MethodInfo* findMethod(int32_t dispid);
 const std::vector<EnumInfo>& enumerations();
+// What a status code of the method means; null when the method declares no such code.
+const StatusCode* findStatusCode(const MethodInfo& method, int32_t code);
 // A default value as the declaration writes it: "text", True, 12.5.
 std::string literalText(const Variant& v);
 

@@ -18,10 +18,10 @@ namespace {
 class TextFileHalves : public tlxtest::ScratchDir {
  protected:
   // The array one reader makes of the file: TextReader's lines split at the delimiter.
-  SafeArray expected(const std::string& name, std::u16string_view d) {
+  SafeArray expected(const std::string& name, std::u16string_view d, char lineEnd) {
     std::vector<std::vector<BStr>> rows;
     size_t width = 0;
-    TextReader reader(wpath(name));
+    TextReader reader(wpath(name), lineEnd);
     std::u16string line;
     while (reader.readLine(line)) {
       std::vector<BStr> fields;
@@ -45,7 +45,7 @@ class TextFileHalves : public tlxtest::ScratchDir {
     write("h.txt", bytes);
     Variant v = vec({str("old")});
     ASSERT_EQ(TextFileToArray(wpath("h.txt"), v, d), 1);
-    const SafeArray want = expected("h.txt", d);
+    const SafeArray want = expected("h.txt", d, bytes.find('\r') == bytes.npos ? '\n' : '\r');
     const SafeArray& got = v.arrayRef();
     ASSERT_EQ(got.bounds().size(), 2u);
     ASSERT_EQ(got.count(1), want.count(1));
@@ -72,6 +72,10 @@ TEST_F(TextFileHalves, SplitAtAnyKindOfLineEnd) {
   }
   // A byte-order mark, a delimiter of several characters, and one line end at the very end.
   expectSameAsOneReader("\xEF\xBB\xBF" + aroundTheMiddle("::a::b::") + "\r", u"::");
+  // A file written here, LF alone ending its lines.
+  std::string lf = aroundTheMiddle("mid\n");
+  std::erase(lf, '\r');
+  expectSameAsOneReader(lf);
   // No line end after the middle at all: the whole file is one part.
   expectSameAsOneReader(std::string(600000, 'a') + "\r\n" + std::string(900000, 'b') + ",c");
 }

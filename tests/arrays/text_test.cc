@@ -59,10 +59,35 @@ TEST_F(TextFiles, ShapeComesFromLinesAndMostDelimiters) {
   EXPECT_EQ(rowsOf(readArray("a,b,\r\nc")), (Rows{{"a", "b", "<E>"}, {"c", "<E>", "<E>"}}));
 }
 
-TEST_F(TextFiles, LineEndsAreCrOrCrLfAndLoneLfIsData) {
-  EXPECT_EQ(rowsOf(readArray("a\rb\r\nc\nd")), (Rows{{"a"}, {"b"}, {"c\nd"}}));
-  EXPECT_EQ(rowsOf(readArray("x\r\n")), (Rows{{"x"}}));
-  EXPECT_EQ(rowsOf(readArray("\r")), (Rows{{""}}));
+// A file with any CR keeps CR and CR LF as its line ends, a lone LF being data; a file without
+// any CR has LF line ends. Both readers, in both the bytewise and the decoding path.
+TEST_F(TextFiles, LineEndsFollowTheFile) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    Rows rows;
+  };
+  const Case cases[] = {
+      {"LF only", "a,b\nc\n\nd", {{"a", "b"}, {"c", "<E>"}, {"", "<E>"}, {"d", "<E>"}}},
+      {"CR LF", "a,b\r\nc\r\n", {{"a", "b"}, {"c", "<E>"}}},
+      {"CR", "a\rb\r", {{"a"}, {"b"}}},
+      {"mixed", "a\rb\r\nc\nd", {{"a"}, {"b"}, {"c\nd"}}},
+      {"LF in a field of a CR LF file", "x,\"p\nq\"\r\ny,z\r\n", {{"x", "\"p\nq\""}, {"y", "z"}}},
+      {"a lone CR at the end", "a\nb\r", {{"a\nb"}}},
+  };
+  for (const char* page : {"UTF-8", "ISO646-DE"}) {
+    setenv("TALVEX_CODEPAGE", page, 1);
+    reloadCodePage();
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + " in " + page);
+      EXPECT_EQ(rowsOf(readArray(c.bytes)), c.rows);
+      Variant lines = vec({});
+      ASSERT_EQ(TextFileToOneDArray(wpath("in.txt"), lines), 1);
+      EXPECT_EQ(size_t(lines.arrayRef().ubound(1) + 1), c.rows.size());
+    }
+  }
+  unsetenv("TALVEX_CODEPAGE");
+  reloadCodePage();
 }
 
 TEST_F(TextFiles, QuotesAndDelimiters) {

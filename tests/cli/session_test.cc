@@ -147,7 +147,10 @@ TEST(Cli, MethodsListsTheTypeLibrary) {
                                     {"default", ","}, {"byval", true}}));
     EXPECT_EQ(m["params"][0]["default"], nullptr);
     EXPECT_EQ(m["result"], "Integer");
+    EXPECT_EQ(m["status_codes"][1], json({{"code", -1}, {"meaning", "the file cannot be opened for reading"}}));
   }
+  EXPECT_EQ(methods[0]["status_codes"].size(), 4u);
+  EXPECT_EQ(methods.back()["status_codes"].size(), 2u);
   auto table = tlxtest::runHost({"methods"}, "");
   EXPECT_EQ(table.exitCode, 0);
   EXPECT_NE(table.out.find("0x60030000"), std::string::npos);

@@ -41,7 +41,14 @@ TEST(Usage, MethodsNameDescribesOneMethod) {
   EXPECT_NE(r.out.find("dispatch identifier 0x6003"), std::string::npos);
   EXPECT_NE(r.out.find("strDelimiter"), std::string::npos);
   EXPECT_NE(r.out.find("optional, default \",\", by value"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("returns                Integer"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("returns                Integer, one of these status codes:\n"
+                       "  1                      done\n"
+                       "  -1                     the file cannot be opened for reading\n"),
+            std::string::npos)
+      << r.out;
+  auto counts = runHost({"methods", "AttributesToFile"}, "");
+  EXPECT_NE(counts.out.find("Integer, a count (0 or more) or one of these status codes:\n"), std::string::npos)
+      << counts.out;
 
   auto zoom = runHost({"methods", "ZoomScaled"}, "");
   EXPECT_NE(zoom.out.find("tlxZoomScaleAbsolute = 0, tlxZoomScaleRelative = 1"), std::string::npos)

@@ -118,6 +118,31 @@ TEST(TypeLibrary, Enumerations) {
   EXPECT_EQ(all["TableAlignType"]["tlxTableAlignRight"], 2);
 }
 
+// Every method that answers with an Integer reports by status code (GetVersion answers a version),
+// and DocumentCount's Long carries two; success comes first unless the method counts, then the
+// failures from -1 down, one meaning each.
+TEST(TypeLibrary, StatusCodesOfEveryMethodThatReportsByCode) {
+  std::set<std::string> counting;
+  for (const MethodInfo& m : typeLibrary()) {
+    const bool reports = (m.resultTypeName == "Integer" && m.name != "GetVersion") || m.name == "DocumentCount";
+    ASSERT_EQ(!m.statusCodes.empty(), reports) << m.name;
+    if (!reports) continue;
+    int16_t next = m.statusCodes.front().code == 1 ? 1 : -1;
+    if (next == -1) counting.insert(m.name);
+    for (const StatusCode& c : m.statusCodes) {
+      EXPECT_EQ(c.code, next) << m.name;
+      EXPECT_FALSE(c.meaning.empty()) << m.name;
+      EXPECT_EQ(findStatusCode(m, c.code), &c);
+      next = next == 1 ? -1 : int16_t(next - 1);
+    }
+    EXPECT_EQ(findStatusCode(m, 7), nullptr);
+  }
+  EXPECT_EQ(counting, (std::set<std::string>{"AttributesToFile", "AttributesToArray", "AttributesToRecordset",
+                                             "AttributesToDatabaseTable", "AttributesToClipboard",
+                                             "ReplaceAttributes", "DocumentCount"}));
+  EXPECT_EQ(findMethod("CollectionToOneDArray")->statusCodes[1].meaning, "cl is not a Collection");
+}
+
 TEST(TypeLibrary, EveryBindingNamesAMethod) {
   for (auto family : {controlBindings, cadBindings, attributesBindings, dxfBindings, officeBindings, dataBindings,
                       transferBindings, arraysBindings, controlsBindings, htmlBindings, pdfBindings})

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <type_traits>
 
+#include <fmt/format.h>
 #include <talvex/control.h>
 
 #include "automation/collection.h"
@@ -110,8 +111,13 @@ TEST(FacadeHeader, EveryMethodOfTheTypeLibraryIsThere) {
   ASSERT_TRUE(in) << header;
   std::stringstream text;
   text << in.rdbuf();
-  for (const MethodInfo& m : typeLibrary())
-    EXPECT_NE(text.str().find("  // " + m.signature() + "\n"), std::string::npos) << m.name;
+  for (const MethodInfo& m : typeLibrary()) {
+    std::string comment = "  // " + m.signature() + "\n";
+    if (!m.statusCodes.empty()) comment += "  // Status codes:\n";
+    for (const StatusCode& c : m.statusCodes) comment += fmt::format("  //   {:>2} {}\n", c.code, c.meaning);
+    EXPECT_NE(text.str().find(comment + "  "), std::string::npos) << m.name;
+  }
+  EXPECT_NE(text.str().find("  //   -1 the file cannot be opened for reading\n"), std::string::npos);
 }
 
 }  // namespace

@@ -16,6 +16,22 @@ test -x "$prefix/bin/talvex"
 test -f "$prefix/include/talvex/control.h"
 test -f "$prefix/include/talvex/control/facade_support.h"
 
+# The manual page renders without warnings; the completion offers commands, options and methods.
+man_page=$prefix/share/man/man1/talvex.1
+MANWIDTH=80 man --warnings -l "$man_page" 2> "$tmp/man.err" | grep -q "^EXIT STATUS"
+test ! -s "$tmp/man.err" || { cat "$tmp/man.err"; exit 1; }
+complete_words() {  # the words of a command line being completed -> the offered words
+  PATH=$prefix/bin:$PATH bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _talvex
+                                  for w in "${COMPREPLY[@]}"; do printf "%s " "$w"; done' _ \
+    "$prefix/share/bash-completion/completions/talvex" "$@"
+}
+test "$(complete_words talvex se)" = "session "
+test "$(complete_words talvex session --max-)" = "--max-line --max-depth "
+test "$(complete_words talvex call TextFileTo)" = "TextFileToArray TextFileToOneDArray "
+test "$(complete_words talvex call --quiet ZoomP)" = "ZoomPick ZoomPrevious "
+test "$(complete_words talvex methods --j)" = "--json "
+test -z "$(complete_words talvex call TextFileToArray in)"  # arguments: the shell's file names
+
 printf 'name,qty\r\nbolt,12\r\nnut,7\r\n' > "$tmp/in.csv"
 check_example() {  # the program, what it wrote
   "$1" "$tmp/in.csv" "$tmp/out.html" | grep -qx "rows 3, columns 2"
@@ -35,4 +51,10 @@ pc_dir=$(dirname "$(find "$prefix" -name talvex.pc)")
 flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs talvex)
 c++ -O1 -o "$tmp/csv_to_html_pc" "$source/examples/csv_to_html.cc" $flags
 check_example "$tmp/csv_to_html_pc"
-echo "installed tree works: host, CMake package, pkg-config"
+
+# One version: the host's, the pkg-config file's and the CMake package's.
+version=$(PKG_CONFIG_PATH=$pc_dir pkg-config --modversion talvex)
+test "$("$prefix/bin/talvex" --version)" = "talvex $version"
+grep -q "PACKAGE_VERSION \"$version\"" "$prefix"/lib*/cmake/talvex/talvexConfigVersion.cmake
+grep -q "talvex $version" "$man_page"
+echo "installed tree works: host, manual page, completion, CMake package, pkg-config, one version"

@@ -71,6 +71,8 @@ void writeMethod(std::ostream& out, const MethodInfo& m) {
   }
   const std::string call = fmt::format("facade::call(*control_, 0x{:08X}{})", static_cast<uint32_t>(m.dispid), args);
   out << "  // " << m.signature() << "\n";
+  if (!m.statusCodes.empty()) out << "  // Status codes:\n";
+  for (const StatusCode& c : m.statusCodes) out << fmt::format("  //   {:>2} {}\n", c.code, c.meaning);
   out << fmt::format("  {} {}({}) {{\n", result, m.name, params);
   if (result == "void") out << "    " << call << ";\n";
   else out << fmt::format("    return facade::fromVariant<{}>({});\n", result, call);

@@ -38,7 +38,11 @@ std::string methodDescription(const MethodInfo& m, bool built) {
   std::string text = m.signature() + "\n";
   text += fmt::format("  dispatch identifier {}, {}\n", dispidText(m.dispid), built ? "built" : "not built");
   for (const ParamInfo& p : m.params) text += parameterLine(p);
-  text += fmt::format("  {:<22} {}\n", "returns", m.resultTypeName.empty() ? "nothing" : m.resultTypeName);
+  text += fmt::format("  {:<22} {}", "returns", m.resultTypeName.empty() ? "nothing" : m.resultTypeName);
+  if (m.statusCodes.empty()) return text + "\n";
+  const bool counts = m.statusCodes.front().code < 1;
+  text += counts ? ", a count (0 or more) or one of these status codes:\n" : ", one of these status codes:\n";
+  for (const StatusCode& c : m.statusCodes) text += fmt::format("  {:<22} {}\n", c.code, c.meaning);
   return text;
 }
 
@@ -53,14 +57,29 @@ usage:
       --max-depth N      deepest nesting of brackets and arrays, 1 to 5000 (default 1000)
       --trace FILE       write every request ("> ") and answer ("< ") to FILE, with
                          passwords masked
-  talvex call METHOD [ARG...]
-      One call; each ARG is JSON (text that is not JSON passes as a string).
+  talvex call [--quiet] METHOD [ARG...]
+      One call; each ARG is JSON (text that is not JSON passes as a string). On a terminal,
+      a call that takes longer than a second shows what it has read and written so far on
+      standard error; --quiet (-q) shows nothing.
   talvex methods [--json]
       The type library: dispatch identifiers, whether built, declarations.
   talvex methods NAME
-      One method's declaration, parameters and result.
-  talvex --help
-      This text.
+      One method's declaration, parameters, result and status codes.
+  talvex --help | --version
+      This text; the version.
+
+exit statuses:
+  0  done (a session: input ended)
+  1  talvex call: the method raised an error or the call could not be made (the error on
+     standard error); talvex session: standard output closed or standard input unreadable
+  2  the command line was wrong (what was wrong on standard error)
+  3  talvex call: the method returned a failure status code (the code and its meaning on
+     standard error)
+
+environment:
+  TALVEX_CODEPAGE      code page of text files (an iconv name; default UTF-8)
+  TALVEX_RECOVERY_DIR  where work left unsaved at exit goes (default ./talvex-recovery)
+  TALVEX_NO_TTY        when set, a point pick with no queued point is a cancel
 
 requests:
   {"call": "Method", "args": [...], "named": {"param": value}}   call the control

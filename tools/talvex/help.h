@@ -11,7 +11,7 @@ std::string helpText();
 // "0x60030000", or the signed number of a standard identifier.
 std::string dispidText(int32_t dispid);
 // The declaration, then one line per parameter (type, optional and default, passing, the
-// constants of an enumeration) and the result.
+// constants of an enumeration), the result and its status codes with their meanings.
 std::string methodDescription(const MethodInfo& method, bool built);
 
 }  // namespace tlx::host

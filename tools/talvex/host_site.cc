@@ -7,6 +7,7 @@
 
 #include "automation/strings.h"
 #include "platform/desktop/clipboard.h"
+#include "progress.h"
 
 namespace tlx::host {
 
@@ -31,6 +32,7 @@ std::optional<Point3> CliSite::pickPoint(const BStr& prompt) {
     return p;
   }
   if (std::getenv("TALVEX_NO_TTY")) return std::nullopt;
+  Progress::Pause forThePrompt;
   FILE* tty = std::fopen("/dev/tty", "r+");
   if (!tty) return std::nullopt;
   std::optional<Point3> result;

@@ -2,12 +2,17 @@
 //
 //   talvex session [--max-line BYTES] [--max-depth N] [--trace FILE]
 //                             JSON requests on standard input, one JSON answer per line
-//   talvex call METHOD ARG... one call with JSON arguments; prints the answer
+//   talvex call [--quiet] METHOD ARG...
+//                             one call with JSON arguments; prints the answer
 //   talvex methods [--json]   the type library: identifiers, signatures, which are built
-//   talvex methods NAME       one method's declaration and parameters
+//   talvex methods NAME       one method's declaration, parameters and status codes
 //   talvex --help             all of this, with the request forms
+//   talvex --version          the version
 #include <pthread.h>
+#include <unistd.h>
 
+#include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +31,7 @@
 #include "help.h"
 #include "line_reader.h"
 #include "platform/app/recovery.h"
+#include "progress.h"
 #include "session.h"
 #include "trace.h"
 
@@ -40,27 +46,89 @@ bool printLine(const Answer& answer) {
   return static_cast<bool>(std::cout);
 }
 
-// "--max-line BYTES", "--max-depth N" and "--trace FILE"; false (with a message) on anything else.
-bool readLimits(int argc, char** argv, Limits& limits, std::string& traceFile) {
+// Exit statuses (the manual page and the README list them).
+constexpr int kFailed = 1;        // the call raised an error or could not be made
+constexpr int kUsage = 2;         // the command line was wrong
+constexpr int kFailureCode = 3;   // the method returned one of its failure codes
+
+// A command line that cannot be followed: what was wrong, then how to write it.
+struct UsageError {
+  std::string what;
+};
+
+void usage() {
+  std::cerr << "usage: talvex session [--max-line BYTES] [--max-depth N] [--trace FILE] | "
+               "talvex call [--quiet] METHOD [ARG...] | talvex methods [--json | NAME] | talvex --help | "
+               "talvex --version\n";
+}
+
+// A whole number from `least` to `most`, the value of `option`.
+long long readCount(const std::string& option, const std::string& value, long long least, long long most) {
+  long long n = 0;
+  const char* end = value.data() + value.size();
+  const auto [stop, error] = std::from_chars(value.data(), end, n);
+  if (error == std::errc::invalid_argument || stop != end)
+    throw UsageError{fmt::format("talvex session: {} {}: not a whole number", option, value)};
+  if (error == std::errc::result_out_of_range || n > most)
+    throw UsageError{fmt::format("talvex session: {} {}: at most {}", option, value, most)};
+  if (n < least) throw UsageError{fmt::format("talvex session: {} {}: at least {}", option, value, least)};
+  return n;
+}
+
+// "--max-line BYTES", "--max-depth N" and "--trace FILE".
+void readSessionOptions(int argc, char** argv, Limits& limits, std::string& traceFile) {
   for (int i = 2; i < argc; ++i) {
     const std::string option = argv[i];
-    if (option == "--trace" && i + 1 < argc && *argv[i + 1]) {
-      traceFile = argv[++i];
-      continue;
-    }
-    char* end = nullptr;
-    const long long n = i + 1 < argc ? std::strtoll(argv[i + 1], &end, 10) : 0;
-    if ((option != "--max-line" && option != "--max-depth") || !end || *end || n < 1 ||
-        (option == "--max-depth" && n > 5000)) {
-      std::cerr << "talvex session: expected --max-line BYTES or --max-depth N (1 to 5000) or --trace FILE, not \""
-                << option << "\"\n";
-      return false;
-    }
-    if (option == "--max-line") limits.maxLineBytes = static_cast<size_t>(n);
-    else limits.maxDepth = static_cast<int>(n);
-    ++i;
+    if (option != "--max-line" && option != "--max-depth" && option != "--trace")
+      throw UsageError{fmt::format("talvex session: unknown option '{}'", option)};
+    if (i + 1 >= argc || !*argv[i + 1]) throw UsageError{fmt::format("talvex session: {} needs a value", option)};
+    const std::string value = argv[++i];
+    if (option == "--trace") traceFile = value;
+    if (option == "--max-line") limits.maxLineBytes = static_cast<size_t>(readCount(option, value, 1, LLONG_MAX));
+    if (option == "--max-depth") limits.maxDepth = static_cast<int>(readCount(option, value, 1, 5000));
   }
-  return true;
+}
+
+// "[--quiet] METHOD": the position of METHOD in argv.
+int readCallOptions(int argc, char** argv, bool& quiet) {
+  int at = 2;
+  for (; at < argc && argv[at][0] == '-'; ++at) {
+    if (std::string(argv[at]) != "--quiet" && std::string(argv[at]) != "-q")
+      throw UsageError{fmt::format("talvex call: unknown option '{}'", argv[at])};
+    quiet = true;
+  }
+  if (at >= argc) throw UsageError{"talvex call: no METHOD given"};
+  return at;
+}
+
+// "", "--json" or a method's NAME.
+std::string readMethodsOptions(int argc, char** argv) {
+  if (argc > 3) throw UsageError{fmt::format("talvex methods: unexpected '{}'", argv[3])};
+  const std::string what = argc > 2 ? argv[2] : "";
+  if (what.starts_with("-") && what != "--json")
+    throw UsageError{fmt::format("talvex methods: unknown option '{}'", what)};
+  return what;
+}
+
+// Everything the command line says, read before anything runs.
+struct CommandLine {
+  std::string command;
+  Limits limits;          // session
+  std::string traceFile;  // session
+  bool quiet = false;     // call
+  int methodAt = 0;       // call: where METHOD stands in argv
+  std::string methods;    // methods: "", "--json" or NAME
+};
+
+CommandLine readCommandLine(int argc, char** argv) {
+  CommandLine line;
+  line.command = argc > 1 ? argv[1] : "";
+  if (line.command.empty()) throw UsageError{"talvex: no command given"};
+  if (line.command == "session") readSessionOptions(argc, argv, line.limits, line.traceFile);
+  else if (line.command == "call") line.methodAt = readCallOptions(argc, argv, line.quiet);
+  else if (line.command == "methods") line.methods = readMethodsOptions(argc, argv);
+  else throw UsageError{fmt::format("talvex: unknown command '{}'", line.command)};
+  return line;
 }
 
 int runSession(const Limits& limits, const std::string& traceFile) {
@@ -87,44 +155,75 @@ int runSession(const Limits& limits, const std::string& traceFile) {
     if (trace) trace->answer(answer);
     if (!printLine(answer)) {
       std::cerr << "talvex session: standard output is closed; session ended\n";
-      return 1;
+      return kFailed;
     }
   }
   if (reader.failed()) {
     std::cerr << "talvex session: standard input could not be read; session ended\n";
-    return 1;
+    return kFailed;
   }
   return 0;
+}
+
+// A numeric result as a number; nothing for any other answer.
+std::optional<int64_t> numericResult(const Answer& answer) {
+  const auto result = answer.find("result");
+  if (result == answer.end()) return std::nullopt;
+  if (result->is_number_integer()) return result->get<int64_t>();
+  for (const char* tag : {"i2", "i4"})
+    if (result->is_object() && result->size() == 1 && result->contains(tag) && (*result)[tag].is_number_integer())
+      return (*result)[tag].get<int64_t>();
+  return std::nullopt;
+}
+
+// The exit status of a call, saying on stderr what failed: a raised error, or a negative status
+// code of a method that reports by status code.
+int callStatus(const std::string& method, const Answer& answer) {
+  if (!answer["ok"].get<bool>()) {
+    const Answer& error = answer["error"];
+    std::cerr << fmt::format("talvex: {} failed: {} (error {})\n", method,
+                             error.value("description", std::string()), error.value("number", int64_t(0)));
+    return kFailed;
+  }
+  const MethodInfo* m = findMethod(method);
+  const std::optional<int64_t> code = numericResult(answer);
+  if (!m || m->statusCodes.empty() || !code || *code >= 0) return 0;
+  const StatusCode* known = findStatusCode(*m, static_cast<int32_t>(*code));
+  std::cerr << fmt::format("talvex: {} returned {}{}{}\n", m->name, *code, known ? ": " : "",
+                           known ? known->meaning : std::string());
+  return kFailureCode;
 }
 
 // Each argument is JSON; text that is not JSON passes as a string, so that file names need no
 // quoting. Arguments are the session variables arg1, arg2, ... so that by-reference outputs show
 // in the answer's "vars".
-int runCall(int argc, char** argv) {
-  if (argc < 3) {
-    std::cerr << "usage: talvex call METHOD [ARG...]\n";
-    return 2;
-  }
+int runCall(int argc, char** argv, int methodAt, bool quiet) {
+  const std::string method = argv[methodAt];
   Session session;
-  json request{{"call", argv[2]}, {"args", json::array()}};
-  for (int i = 3; i < argc; ++i) {
-    const std::string name = fmt::format("arg{}", i - 2);
+  json request{{"call", method}, {"args", json::array()}};
+  for (int i = methodAt + 1; i < argc; ++i) {
+    const std::string name = fmt::format("arg{}", i - methodAt);
     if (nestsDeeperThan(argv[i], session.limits().maxDepth)) {
       printLine(Session::malformedLine(fmt::format("{} nests deeper than {} levels", name, session.limits().maxDepth)));
-      return 1;
+      return kFailed;
     }
     json value = json::parse(argv[i], nullptr, false);
     if (value.is_discarded()) value = std::string(argv[i]);
     Answer let = session.handle(json{{"let", name}, {"value", value}});
     if (!let["ok"].get<bool>()) {
       printLine(let);
-      return 1;
+      return kFailed;
     }
     request["args"].push_back(json{{"var", name}});
   }
-  Answer answer = session.handle(request);
+  Answer answer;
+  {
+    std::optional<Progress> progress;
+    if (!quiet) progress.emplace(STDERR_FILENO);
+    answer = session.handle(request);
+  }
   printLine(answer);
-  return answer["ok"].get<bool>() ? 0 : 1;
+  return callStatus(method, answer);
 }
 
 // One method's declaration, identifier and parameters; 1 when the type library has no such name.
@@ -132,7 +231,7 @@ int describeMethod(const std::string& name) {
   const MethodInfo* m = findMethod(name);
   if (!m) {
     std::cerr << "talvex methods: no method \"" << name << "\" (talvex methods lists them)\n";
-    return 1;
+    return kFailed;
   }
   std::cout << methodDescription(*m, TALVEX::isBuilt(m->name));
   return 0;
@@ -156,6 +255,9 @@ int runMethods(bool asJson) {
       method["params"] = std::move(params);
       method["result"] = m.resultTypeName.empty() ? Answer(nullptr) : Answer(m.resultTypeName);
       method["built"] = TALVEX::isBuilt(m.name);
+      Answer codes = Answer::array();
+      for (const StatusCode& c : m.statusCodes) codes.push_back(Answer{{"code", c.code}, {"meaning", c.meaning}});
+      method["status_codes"] = std::move(codes);
       list.push_back(std::move(method));
     }
     std::cout << list.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
@@ -169,11 +271,6 @@ int runMethods(bool asJson) {
   }
   std::cout << fmt::format("{} methods, {} built\n", typeLibrary().size(), built);
   return 0;
-}
-
-void usage() {
-  std::cerr << "usage: talvex session [--max-line BYTES] [--max-depth N] [--trace FILE] | talvex call METHOD [ARG...] | "
-               "talvex methods [--json | NAME] | talvex --help\n";
 }
 
 // Values are decoded and encoded recursively, as deep as --max-depth allows: the commands run on
@@ -203,37 +300,40 @@ int onLargeStack(const Limits& limits, const std::function<int()>& body) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    usage();
-    return 2;
-  }
-  const std::string command = argv[1];
-  if (command == "--help" || command == "-h" || command == "help") {
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (first == "--help" || first == "-h" || first == "help") {
     std::cout << helpText();
     return 0;
   }
-  Limits limits;
-  std::string traceFile;
-  if (command == "session" && !readLimits(argc, argv, limits, traceFile)) return 2;
+  if (first == "--version" || first == "version") {
+    std::cout << "talvex " << TALVEX_VERSION << '\n';
+    return 0;
+  }
+  CommandLine line;
+  try {
+    line = readCommandLine(argc, argv);
+  } catch (const UsageError& e) {
+    std::cerr << e.what << '\n';
+    usage();
+    return kUsage;
+  }
   // Every text method would fail on an unusable code page: say why once, up front.
-  if (std::string problem = codePageProblem(); !problem.empty() && (command == "session" || command == "call"))
+  if (std::string problem = codePageProblem(); !problem.empty() && line.command != "methods")
     std::cerr << "talvex: TALVEX_CODEPAGE: " << problem << "; text files cannot be read or written\n";
   // Documents left open with unsaved changes are not lost when the host ends.
   auto keepUnsaved = [](int rc) {
     app::recoverUnsaved(app::recoveryFolder(), std::cerr);
     return rc;
   };
-  return onLargeStack(limits, [&] {
+  return onLargeStack(line.limits, [&] {
     try {
-      if (command == "session") return keepUnsaved(runSession(limits, traceFile));
-      if (command == "call") return keepUnsaved(runCall(argc, argv));
-      if (command == "methods" && argc > 2 && std::string(argv[2]) != "--json") return describeMethod(argv[2]);
-      if (command == "methods") return runMethods(argc > 2 && std::string(argv[2]) == "--json");
+      if (line.command == "session") return keepUnsaved(runSession(line.limits, line.traceFile));
+      if (line.command == "call") return keepUnsaved(runCall(argc, argv, line.methodAt, line.quiet));
+      if (line.methods.empty() || line.methods == "--json") return runMethods(!line.methods.empty());
+      return describeMethod(line.methods);
     } catch (const std::exception& e) {
       std::cerr << "talvex: " << e.what() << '\n';
-      return 1;
+      return kFailed;
     }
-    usage();
-    return 2;
   });
 }
