@@ -67,8 +67,15 @@ double parseIsoDate(const std::string& text) {
   }
 }
 
+// Only the years that the decoder reads back, so that every answer can be sent back unchanged.
 std::string isoDate(double serial) {
-  CivilTime t = splitDate(serial);
+  CivilTime t{};
+  try {
+    t = splitDate(serial);
+  } catch (const ComError&) {
+  }
+  if (t.year < 100 || t.year > 9999)
+    throw ComError(hr::DISP_E_OVERFLOW, "Overflow: a date outside the years 100 to 9999 cannot be answered");
   return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
@@ -94,6 +101,16 @@ json doubleJson(double d, const char* tag) {
   if (!std::isfinite(d)) return json{{tag, std::isnan(d) ? "NaN" : (d > 0 ? "Infinity" : "-Infinity")}};
   if (std::string_view(tag) == "r8" && (d != std::floor(d) || std::fabs(d) >= 2147483648.0)) return json(d);
   return json{{tag, d}};
+}
+
+// A request that failed, with the error's number and description.
+Answer failure(const ComError& e) {
+  Answer answer{{"ok", false}};
+  std::string description = e.description().empty() ? standardDescription(e.number()) : e.description();
+  answer["error"] = {{"number", e.number()}, {"description", description}};
+  answer["vars"] = Answer::object();
+  answer["messages"] = Answer::array();
+  return answer;
 }
 
 }  // namespace
@@ -346,6 +363,12 @@ json Session::toJson(const Variant& v, const std::string& preferredName) {
   }
 }
 
+std::vector<std::string> Session::parameterNames(const std::string& var, const std::string& member) const {
+  auto it = vars_.find(var);
+  if (it == vars_.end() || !it->second.isObject() || !it->second.obj()) return {};
+  return it->second.obj()->parameterNames(member);
+}
+
 // ---- requests -----------------------------------------------------------------------------
 
 Variant* Session::argument(const json& value, std::deque<Variant>& temps, Before& before) {
@@ -415,15 +438,12 @@ Variant Session::callObject(const json& request, std::deque<Variant>& temps, Bef
   malformed("\"on\" needs \"call\", \"get\", \"put\" or \"member\"");
 }
 
-Answer Session::run(const json& request, Before& before) {
+std::optional<Variant> Session::run(const json& request, Before& before, std::string& as) {
   if (!request.is_object()) malformed("a request must be a JSON object");
-  std::string as;
   if (const json* a = member(request, "as")) {
     if (!a->is_string() || a->get<std::string>().empty()) malformed("\"as\" must be a variable name");
     as = a->get<std::string>();
   }
-  Answer answer;
-  answer["ok"] = true;
   std::deque<Variant> temps;
   Variant result;
   bool hasResult = true;
@@ -462,30 +482,40 @@ Answer Session::run(const json& request, Before& before) {
   } else {
     malformed("unknown request: expected call, let, create, getobject, on, picks or clipboard");
   }
-  if (hasResult) {
-    if (!as.empty()) {
-      before.try_emplace(as, vars_.count(as) ? std::optional<Variant>(vars_[as]) : std::nullopt);
-      vars_[as] = result;
-    }
-    answer["result"] = toJson(result, as);
+  if (!hasResult) return std::nullopt;
+  if (!as.empty()) {
+    before.try_emplace(as, vars_.count(as) ? std::optional<Variant>(vars_[as]) : std::nullopt);
+    vars_[as] = result;
   }
-  return answer;
+  return result;
 }
 
 Answer Session::handle(const json& request) {
   Before before;
-  Answer answer;
+  std::optional<Variant> result;
+  std::string as;
+  Answer answer{{"ok", true}};
   try {
-    answer = run(request, before);
+    result = run(request, before, as);
   } catch (const MalformedRequest& e) {
-    answer = Answer{{"ok", false}};
-    answer["error"] = {{"number", hr::E_INVALIDARG}, {"description", std::string("Malformed request: ") + e.what()}};
+    answer = Session::malformedLine(e.what());
   } catch (...) {
-    ComError e = currentError();
-    answer = Answer{{"ok", false}};
-    std::string description = e.description().empty() ? standardDescription(e.number()) : e.description();
-    answer["error"] = {{"number", e.number()}, {"description", description}};
+    answer = failure(currentError());
   }
+  try {
+    encode(answer, result, as, before);
+  } catch (...) {
+    // No memory for the answer, or a value the protocol cannot write: the request fails, and
+    // the variables it touched are as they were, so that the client's picture stays true.
+    restore(before);
+    answer = failure(currentError());
+  }
+  return answer;
+}
+
+void Session::encode(Answer& answer, const std::optional<Variant>& result, const std::string& as,
+                     const Before& before) {
+  if (result) answer["result"] = toJson(*result, as);
   // Session variables that the request changed, in their tagged forms.
   Answer vars = Answer::object();
   for (auto& [name, old] : before) {
@@ -503,7 +533,13 @@ Answer Session::handle(const json& request) {
   for (auto& m : site_.takeMessages()) messages.push_back(utf8(m));
   answer["messages"] = std::move(messages);
   if (auto text = site_.takeClipboardChange()) answer["clipboard"] = utf8(*text);
-  return answer;
+}
+
+void Session::restore(Before& before) noexcept {
+  for (auto& [name, old] : before) {
+    if (old) vars_[name] = std::move(*old);
+    else vars_.erase(name);
+  }
 }
 
 Answer Session::malformedLine(const std::string& why) {
@@ -524,6 +560,8 @@ Answer Session::handleLine(const std::string& line) {
     request = json::parse(line);
   } catch (const json::exception& e) {  // also numbers too large for a double ("1e400")
     return malformedLine(std::string("not a JSON line (") + e.what() + ")");
+  } catch (...) {  // no memory for the parsed line
+    return failure(currentError());
   }
   return handle(request);
 }

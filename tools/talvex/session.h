@@ -55,11 +55,19 @@ class Session {
   json toJson(const Variant& value, const std::string& preferredName = {});
 
   Variant& variable(const std::string& name) { return vars_[name]; }
+  // The parameters that `member` of the object in variable `var` declares (none when unknown).
+  std::vector<std::string> parameterNames(const std::string& var, const std::string& member) const;
   CliSite& site() { return site_; }
 
  private:
   Variant fromJson(const json& value, int depth);
-  Answer run(const json& request, Before& before);
+  // The request's result (none for let and picks), and in `as` the variable that keeps it.
+  std::optional<Variant> run(const json& request, Before& before, std::string& as);
+  // Result, changed variables, messages and clipboard into the answer; throws when a value
+  // cannot be written.
+  void encode(Answer& answer, const std::optional<Variant>& result, const std::string& as, const Before& before);
+  // Every variable the request touched back to its value before it.
+  void restore(Before& before) noexcept;
   Variant callControl(const json& request, std::deque<Variant>& temps, Before& before);
   Variant callObject(const json& request, std::deque<Variant>& temps, Before& before);
   // Arguments: {"var": name} is the session variable itself (by reference); anything else a
