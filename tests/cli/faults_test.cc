@@ -94,7 +94,8 @@ TEST(Faults, RunningOutOfMemoryFailsTheRequestAndTheSessionGoesOn) {
       R"({"call":"MultiLineTextToOneDArray","args":[")" + std::string(20000000, ',') + R"(",{"var":"a"}]})",
   };
   std::string input = kept + "\n";
-  for (auto& line : hungry) input += line + "\n" + R"({"let":"b","value":{"var":"a"}})" + "\n";
+  for (size_t i = 0; i < hungry.size(); ++i)
+    input += hungry[i] + "\n" + json{{"let", "b" + std::to_string(i)}, {"value", {{"var", "a"}}}}.dump() + "\n";
   ProcessResult r = tlxtest::runHost({"session"}, input, options);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   auto a = tlxtest::parseAnswers(r.out);
@@ -104,7 +105,7 @@ TEST(Faults, RunningOutOfMemoryFailsTheRequestAndTheSessionGoesOn) {
     const json& failed = a[1 + 2 * i];
     EXPECT_EQ(failed["ok"], false);
     EXPECT_EQ(failed["error"]["description"], "Out of memory") << failed.dump().substr(0, 300);
-    EXPECT_EQ(a[2 + 2 * i]["vars"]["b"], json::array({"kept"})) << "the variable is as it was";
+    EXPECT_EQ(a[2 + 2 * i]["vars"]["b" + std::to_string(i)], json::array({"kept"})) << "the variable is as it was";
   }
 }
 
@@ -179,11 +180,10 @@ TEST(Faults, AFileSizeLimitFailsTheWriteAndKeepsTheOldFile) {
   for (size_t i : {4, 6, 7, 8, 9}) EXPECT_LT(a[i]["result"].get<int>(), 0) << i << ": " << a[i];
   for (auto& [name, content] : before) EXPECT_EQ(slurp(folder.at(name)), content) << name;
   // The writers' temporary files are gone; the workbook's recovery at exit failed the same way.
-  const std::set<std::string> made = {"big.txt", "big.dxf", "lite.db", "new.txt", "old.xlsx", "old.docx",
-                                      "old.dxf", "old.pdf", "old.txt", "recovered"};
+  const std::set<std::string> made = {"big.txt", "big.dxf", "lite.db", "new.txt", "old.xlsx",
+                                      "old.docx", "old.dxf", "old.pdf", "old.txt"};
   EXPECT_EQ(folder.names(), made);
-  EXPECT_NE(r.err.find("unsaved Book"), std::string::npos) << r.err;
-  EXPECT_TRUE(!fs::exists(folder.at("recovered")) || fs::is_empty(folder.at("recovered")));
+  EXPECT_NE(r.err.find("unsaved old could not be saved"), std::string::npos) << r.err;
 }
 
 TEST(Faults, EveryApplicationInstanceKeepsItsUnsavedWork) {
@@ -200,8 +200,9 @@ TEST(Faults, EveryApplicationInstanceKeepsItsUnsavedWork) {
   const std::vector<Case> cases = {
       {"workbook then DXFToExcel",
        {call("TwoDArrayToExcel", {cells, "", 1, 1, 1}), call("DXFToExcel", {dxf})},
-       "import openpyxl,sys\nfor f in sorted(sys.argv[1:]): print(openpyxl.load_workbook(f).worksheets[0]['A1'].value)",
-       "CIRCLE\nfirst\n"},
+       "import openpyxl,sys\nfor f in sorted(sys.argv[1:]): print(sorted({v for ws in openpyxl.load_workbook(f) "
+       "for row in ws.iter_rows(values_only=True) for v in row if v in ('first', 'CIRCLE')}))",
+       "['CIRCLE']\n['first']\n"},
       {"workbook then a new spreadsheet application",
        {call("TwoDArrayToExcel", {cells, "", 1, 1, 1}), {{"create", "Excel.Application"}}},
        "import openpyxl,sys\nfor f in sys.argv[1:]: print(openpyxl.load_workbook(f).active['A1'].value)", "first\n"},
@@ -209,10 +210,10 @@ TEST(Faults, EveryApplicationInstanceKeepsItsUnsavedWork) {
        {call("TextToWord", {"keep me"}), {{"create", "Word.Application"}}},
        "import docx,sys\nfor f in sys.argv[1:]: print(docx.Document(f).paragraphs[0].text)", "keep me\n"},
       {"drawing then a new drawing application",
-       {call("AddDocument", json::array()), call("CreateLine", {0, false, false, 0, 0, 0, 10, 5, 0}),
+       {call("OpenDocument", {dxf}), call("CreateLine", {0, false, false, 0, 0, 0, 10, 5, 0}),
         {{"create", "AutoCAD.Application"}}},
-       "import ezdxf,sys\nfor f in sys.argv[1:]: print([e.dxftype() for e in ezdxf.readfile(f).modelspace()])",
-       "['LINE']\n"},
+       "import ezdxf,sys\nfor f in sys.argv[1:]: print(sorted(e.dxftype() for e in ezdxf.readfile(f).modelspace()))",
+       "['CIRCLE', 'LINE']\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -293,8 +294,9 @@ TEST(Faults, WritersWriteThroughSymbolicLinks) {
   Folder folder;
   Lite lite(folder);
   std::ofstream(folder.at("in.txt")) << "some text";
-  python("import openpyxl,docx,sys; openpyxl.Workbook().save(sys.argv[1]); docx.Document().save(sys.argv[2])",
-         folder.at("book.xlsx") + " " + folder.at("doc.docx"));
+  python("import openpyxl,docx,ezdxf,sys; openpyxl.Workbook().save(sys.argv[1]); docx.Document().save(sys.argv[2]); "
+         "ezdxf.new().saveas(sys.argv[3])",
+         folder.at("book.xlsx") + " " + folder.at("doc.docx") + " " + folder.at("one.dxf"));
   const json cells = {{"array2d", {{"through", 1}}}};
   struct Case {
     const char* file;
@@ -309,7 +311,7 @@ TEST(Faults, WritersWriteThroughSymbolicLinks) {
       {"c.txt", false, {call("DatabaseTableToTextFile", {"lite", "select * from t", link("c.txt")})}},
       {"d.pdf", true, {call("CreatePDFFromFile", {folder.at("in.txt"), link("d.pdf")})}},
       {"e.pdf", false, {call("CreatePDFFromFile", {folder.at("in.txt"), link("e.pdf")})}},
-      {"f.dxf", false, {call("AddDocument", json::array()), call("SaveDocument", {link("f.dxf")})}},
+      {"f.dxf", false, {call("OpenDocument", {folder.at("one.dxf")}), call("SaveDocument", {link("f.dxf")})}},
       {"g.xlsx",
        true,
        {call("TwoDArrayToExcel", {cells, link("g.xlsx"), 1, 1, 1}), {{"getobject", "Excel.Application"}, {"as", "xl"}},
@@ -333,7 +335,10 @@ TEST(Faults, WritersWriteThroughSymbolicLinks) {
   options.env = lite.odbc.env();
   auto a = tlxtest::runSession(requests, options);
   ASSERT_EQ(a.size(), requests.size());
-  for (auto& answer : a) EXPECT_TRUE(answer["ok"] == true && answer.value("result", json(1)) != -1) << answer;
+  for (auto& answer : a) {
+    const json result = answer.value("result", json(1));
+    EXPECT_TRUE(answer["ok"] == true && !(result.is_number() && result < 0)) << answer;
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     EXPECT_TRUE(fs::is_symlink(link(c.file)));
@@ -344,7 +349,7 @@ TEST(Faults, WritersWriteThroughSymbolicLinks) {
                    "openpyxl.load_workbook(sys.argv[2]).active['A1'].value is None, docx.Document(sys.argv[3]).paragraphs[-1].text)",
                    target("g.xlsx") + " " + target("h.xlsx") + " " + target("i.docx")),
             "through True through\n");
-  EXPECT_EQ(folder.names().size(), 4 + 2 * cases.size()) << "no file beside the links";
+  EXPECT_EQ(folder.names().size(), 5 + 2 * cases.size()) << "no file beside the links";
 }
 
 }  // namespace

@@ -86,6 +86,7 @@ int runSession(const Limits& limits, const std::string& traceFile) {
     const LineReader::Result got = reader.next(line);
     if (got == LineReader::End) break;
     Answer answer;
+    Released<Answer> guard(answer);
     try {
       if (got == LineReader::TooLong) {
         answer = Session::malformedLine(fmt::format("line longer than {} bytes (see --max-line)", limits.maxLineBytes));
@@ -104,7 +105,7 @@ int runSession(const Limits& limits, const std::string& traceFile) {
     } catch (const std::bad_alloc&) {
       // The session changed nothing: a request that runs out of memory fails before it touches
       // a variable, and one whose answer cannot be encoded restores what it touched.
-      answer = Answer();
+      release(answer);
       std::string().swap(line);
       answer = Answer::parse(kOutOfMemory);
     }

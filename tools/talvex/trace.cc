@@ -105,10 +105,9 @@ void Trace::maskArguments(Answer& request, const std::vector<std::string>& param
       if (saysPassword(name)) secret(value);
 }
 
-Answer Trace::maskRequest(Answer request) {
-  secretResult_ = false;
+void Trace::maskRequest(Answer& request) {
   maskStrings(request);
-  if (!request.is_object()) return request;
+  if (!request.is_object()) return;
   const std::string on = stringMember(request, "on"), as = stringMember(request, "as");
   if (on.empty()) {
     const MethodInfo* m = findMethod(stringMember(request, "call"));
@@ -134,16 +133,14 @@ Answer Trace::maskRequest(Answer request) {
     if (saysPassword(let)) secret(request["value"]);
   }
   if (secretResult_ && !as.empty()) secretVars_.insert(as);
-  return request;
 }
 
-Answer Trace::maskAnswer(Answer answer) {
+void Trace::maskAnswer(Answer& answer) {
   maskStrings(answer);
   if (secretResult_ && answer.contains("result")) maskSecret(answer["result"]);
   if (answer.contains("vars") && answer["vars"].is_object())
     for (auto& [name, value] : answer["vars"].items())
       if (saysPassword(name) || secretVars_.count(name)) maskSecret(value);
-  return answer;
 }
 
 Trace::Trace(const std::string& path, int maxDepth, ParameterNames parameterNames)
@@ -152,15 +149,21 @@ Trace::Trace(const std::string& path, int maxDepth, ParameterNames parameterName
 }
 
 void Trace::request(const std::string& line) {
+  secretResult_ = false;
   try {
     // A line the session refuses for its depth is not parsed here either.
     // Parsed in order, so that the trace shows the request's members as they were sent.
-    Answer parsed =
-        nestsDeeperThan(line, maxDepth_) ? Answer(Answer::value_t::discarded) : Answer::parse(line, nullptr, false);
-    const std::string text = parsed.is_discarded()
-                                 ? maskConnectionSecrets(line)
-                                 : maskRequest(std::move(parsed)).dump(-1, ' ', false, Answer::error_handler_t::replace);
-    out_ << "> " << text << '\n' << std::flush;
+    Answer parsed;
+    Released<Answer> guard(parsed);
+    bool isJson = !nestsDeeperThan(line, maxDepth_);
+    try {
+      if (isJson) parseInto(line, parsed);
+    } catch (const Answer::exception&) {
+      isJson = false;
+    }
+    if (isJson) maskRequest(parsed);
+    out_ << "> " << (isJson ? parsed.dump(-1, ' ', false, Answer::error_handler_t::replace) : maskConnectionSecrets(line))
+         << '\n' << std::flush;
   } catch (const std::bad_alloc&) {
     secretResult_ = true;  // what the answer holds is unknown
     out_ << "> (a request the trace has no memory to show)\n" << std::flush;
@@ -169,7 +172,10 @@ void Trace::request(const std::string& line) {
 
 void Trace::answer(const Answer& answer) {
   try {
-    out_ << "< " << maskAnswer(answer).dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
+    Answer masked = answer;
+    Released<Answer> guard(masked);
+    maskAnswer(masked);
+    out_ << "< " << masked.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
   } catch (const std::bad_alloc&) {
     out_ << "< (an answer the trace has no memory to show)\n" << std::flush;
   }

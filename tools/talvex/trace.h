@@ -27,8 +27,8 @@ class Trace {
   void answer(const Answer& answer);
 
  private:
-  Answer maskRequest(Answer request);
-  Answer maskAnswer(Answer answer);
+  void maskRequest(Answer& request);
+  void maskAnswer(Answer& answer);
   // A value given as a password: masked, or when it is a variable, that variable is secret from
   // then on.
   void secret(Answer& value);
