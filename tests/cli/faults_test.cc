@@ -118,21 +118,27 @@ TEST(Faults, AValueTheHostCannotWriteFailsItsRequestOnly) {
          "c.number_format='yyyy-mm-dd'; wb.save(sys.argv[1])", book);
   SessionOptions options;
   options.env = lite.odbc.env();
-  auto a = tlxtest::runSession(std::vector<json>{
-                                   {{"let", "v"}, {"value", json::array({"before"})}},
-                                   call("ExcelToTwoDArray", {book, 1, 1, 1, 1, 1, {{"var", "v"}}}),
-                                   {{"let", "w"}, {"value", {{"var", "v"}}}},
-                                   call("DatabaseTableToArray", {"lite", "select d from old", {{"var", "v"}}}),
-                                   call("AboutBox", json::array()),
-                               },
-                               options);
-  ASSERT_EQ(a.size(), 5u);
-  EXPECT_EQ(a[1]["ok"], false);
-  EXPECT_NE(a[1]["error"]["description"].get<std::string>().find("Overflow"), std::string::npos) << a[1];
-  EXPECT_EQ(a[2]["vars"]["w"], json::array({"before"})) << "the variable is as it was";
+  auto a = tlxtest::runSession(
+      std::vector<json>{
+          {{"create", "Excel.Application"}, {"as", "xl"}},
+          {{"on", "xl"}, {"get", "Workbooks"}, {"as", "books"}},
+          {{"on", "books"}, {"call", "Open"}, {"args", {book}}},
+          {{"on", "xl"}, {"get", "ActiveSheet"}, {"as", "sheet"}},
+          {{"on", "sheet"}, {"get", "Range"}, {"args", {"A1"}}, {"as", "cell"}},
+          {{"let", "v"}, {"value", "before"}},
+          {{"on", "cell"}, {"get", "Value"}, {"as", "v"}},
+          {{"let", "w"}, {"value", {{"var", "v"}}}},
+          call("DatabaseTableToArray", {"lite", "select d from old", {{"var", "v"}}}),
+          call("AboutBox", json::array()),
+      },
+      options);
+  ASSERT_EQ(a.size(), 10u);
+  EXPECT_EQ(a[6]["ok"], false);
+  EXPECT_NE(a[6]["error"]["description"].get<std::string>().find("Overflow"), std::string::npos) << a[6];
+  EXPECT_EQ(a[7]["vars"]["w"], "before") << "the variable is as it was";
   // A date out of range read from a database: a failure code, or an answer refused.
-  EXPECT_TRUE(a[3]["ok"] == false || a[3]["result"].get<int>() < 0) << a[3];
-  EXPECT_EQ(a[4]["ok"], true);
+  EXPECT_TRUE(a[8]["ok"] == false || a[8]["result"].get<int>() < 0) << a[8];
+  EXPECT_EQ(a[9]["ok"], true);
 }
 
 // A 1 MB file-size limit while five writers replace a file and the text writer makes one: each
@@ -194,21 +200,23 @@ TEST(Faults, EveryApplicationInstanceKeepsItsUnsavedWork) {
     const char* holds;
   };
   Folder folder;
-  const std::string dxf = folder.at("one.dxf");
-  python("import ezdxf,sys; d=ezdxf.new(); d.modelspace().add_circle((0,0),1); d.saveas(sys.argv[1])", dxf);
-  const json cells = {{"array2d", {{"first", 1}}}};
+  const std::string dxf = folder.at("one.dxf"), book = folder.at("first.xlsx");
+  python("import ezdxf,openpyxl,sys; d=ezdxf.new(); d.modelspace().add_circle((0,0),1); d.saveas(sys.argv[1]); "
+         "openpyxl.Workbook().save(sys.argv[2])",
+         dxf + " " + book);
+  const json cells = {{"array2d", json::array({json::array({"first", 1})})}};
   const std::vector<Case> cases = {
       {"workbook then DXFToExcel",
-       {call("TwoDArrayToExcel", {cells, "", 1, 1, 1}), call("DXFToExcel", {dxf})},
+       {call("TwoDArrayToExcel", {cells, book, 1, 1, 1}), call("DXFToExcel", {dxf})},
        "import openpyxl,sys\nfor f in sorted(sys.argv[1:]): print(sorted({v for ws in openpyxl.load_workbook(f) "
        "for row in ws.iter_rows(values_only=True) for v in row if v in ('first', 'CIRCLE')}))",
        "['CIRCLE']\n['first']\n"},
       {"workbook then a new spreadsheet application",
-       {call("TwoDArrayToExcel", {cells, "", 1, 1, 1}), {{"create", "Excel.Application"}}},
+       {call("TwoDArrayToExcel", {cells, book, 1, 1, 1}), {{"create", "Excel.Application"}}},
        "import openpyxl,sys\nfor f in sys.argv[1:]: print(openpyxl.load_workbook(f).active['A1'].value)", "first\n"},
       {"document then a new word processor",
        {call("TextToWord", {"keep me"}), {{"create", "Word.Application"}}},
-       "import docx,sys\nfor f in sys.argv[1:]: print(docx.Document(f).paragraphs[0].text)", "keep me\n"},
+       "import docx,sys\nfor f in sys.argv[1:]: print(next(p.text for p in docx.Document(f).paragraphs if p.text))", "keep me\n"},
       {"drawing then a new drawing application",
        {call("OpenDocument", {dxf}), call("CreateLine", {0, false, false, 0, 0, 0, 10, 5, 0}),
         {{"create", "AutoCAD.Application"}}},
@@ -282,7 +290,7 @@ TEST(Faults, HostsEndingAtOnceEachRecoverIntoAFileOfTheirOwn) {
     files += " " + tlxtest::shellQuote(err.substr(at + 9, err.find('\n', at) - at - 9));
     expected += "host " + std::to_string(i) + "\n";
   }
-  EXPECT_EQ(python("import docx,sys\nfor f in sys.argv[1:]: print(docx.Document(f).paragraphs[0].text)", files),
+  EXPECT_EQ(python("import docx,sys\nfor f in sys.argv[1:]: print(next(p.text for p in docx.Document(f).paragraphs if p.text))", files),
             expected);
   EXPECT_EQ(folder.names().size(), 1u);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.at("recovered")), {}), hosts);
@@ -297,7 +305,7 @@ TEST(Faults, WritersWriteThroughSymbolicLinks) {
   python("import openpyxl,docx,ezdxf,sys; openpyxl.Workbook().save(sys.argv[1]); docx.Document().save(sys.argv[2]); "
          "ezdxf.new().saveas(sys.argv[3])",
          folder.at("book.xlsx") + " " + folder.at("doc.docx") + " " + folder.at("one.dxf"));
-  const json cells = {{"array2d", {{"through", 1}}}};
+  const json cells = {{"array2d", json::array({json::array({"through", 1})})}};
   struct Case {
     const char* file;
     bool exists;  // the link's target is there before the write
@@ -346,9 +354,10 @@ TEST(Faults, WritersWriteThroughSymbolicLinks) {
     EXPECT_NE(slurp(target(c.file)), c.exists ? slurp(folder.at("in.txt")) : "");
   }
   EXPECT_EQ(python("import openpyxl,docx,sys; print(openpyxl.load_workbook(sys.argv[1]).active['A1'].value, "
-                   "openpyxl.load_workbook(sys.argv[2]).active['A1'].value is None, docx.Document(sys.argv[3]).paragraphs[-1].text)",
+                   "openpyxl.load_workbook(sys.argv[2]).active['A1'].value is None, "
+                   "'through' in [p.text for p in docx.Document(sys.argv[3]).paragraphs])",
                    target("g.xlsx") + " " + target("h.xlsx") + " " + target("i.docx")),
-            "through True through\n");
+            "through True True\n");
   EXPECT_EQ(folder.names().size(), 5 + 2 * cases.size()) << "no file beside the links";
 }
 
