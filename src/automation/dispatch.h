@@ -50,6 +50,8 @@ class Dispatch {
   // Basic's TypeName of the object.
   virtual std::string typeName() const { return "Object"; }
   virtual MemberKind memberKind(std::string_view member) const { return MemberKind::Unknown; }
+  // The parameter names a member declares, in order (none when the object cannot tell).
+  virtual std::vector<std::string> parameterNames(std::string_view member) const { return {}; }
   // For Each over the object; objects that are not collections raise error 438.
   virtual std::vector<Variant> enumerate();
 
@@ -125,6 +127,10 @@ class Members {
     if (!m) return MemberKind::Unknown;
     return m->get && !m->call && m->params.empty() ? MemberKind::Property : MemberKind::Method;
   }
+  std::vector<std::string> paramsOf(std::string_view name) const {
+    const Member* m = find(name);
+    return m ? m->params : std::vector<std::string>{};
+  }
 
  private:
   Member& entry(std::string name, std::vector<std::string> params);
@@ -142,6 +148,9 @@ class Object : public Dispatch {
     return Self::members().invoke(static_cast<Self&>(*this), member, kind, params);
   }
   MemberKind memberKind(std::string_view member) const override { return Self::members().kindOf(member); }
+  std::vector<std::string> parameterNames(std::string_view member) const override {
+    return Self::members().paramsOf(member);
+  }
 };
 
 // Shared by every member table: case-insensitive lookup and named-argument placement.

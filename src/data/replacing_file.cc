@@ -9,6 +9,7 @@
 #include <string>
 
 #include "automation/strings.h"
+#include "automation/write_target.h"
 
 namespace tlx {
 
@@ -39,8 +40,8 @@ ReplacingFile::ReplacingFile(std::u16string_view target) {
   if (target.empty()) throw ComError(hr::BAD_FILE_NAME, "Bad file name or number");
   target_ = toPath(target);
   std::error_code ec;
-  // Writing through a link replaces the file it points to, as opening it for output would.
-  if (std::filesystem::is_symlink(target_, ec)) target_ = std::filesystem::weakly_canonical(target_, ec);
+  target_ = writeTarget(target_, ec);
+  if (ec) accessError();
   auto status = std::filesystem::status(target_, ec);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) accessError();
   temp_ = reserveTemporary(target_);

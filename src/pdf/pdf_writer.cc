@@ -15,6 +15,7 @@
 
 #include "automation/com_error.h"
 #include "automation/text_file.h"
+#include "automation/write_target.h"
 #include "pdf/pdf_encoding.h"
 
 namespace tlx {
@@ -458,7 +459,9 @@ int16_t CreatePDFFromFile(PdfWriterState& st, const BStr& strTextFile, const BSt
     st.pdfFile = strPDFFile;
     if (strPDFFile.empty() || strPDFFile.find(u'\0') != BStr::npos)
       fail(hr::BAD_FILE_NAME, "Bad file name or number");
-    const std::filesystem::path target = toPath(strPDFFile);
+    std::error_code linkError;
+    const std::filesystem::path target = writeTarget(toPath(strPDFFile), linkError);
+    if (linkError) fail(hr::basicError(75), "Path/File access error");
     // The document is assembled in a fresh file and replaces the old PDF only when complete.
     st.outputPath = createSiblingFile(target);
     PdfWriteHeader(st);

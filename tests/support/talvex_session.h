@@ -4,10 +4,11 @@
 //   auto answers = tlxtest::runSession({R"({"call":"AboutBox"})"});
 //   EXPECT_TRUE(answers[0]["ok"]);
 //
-// Options: extra environment variables, a working directory, the binary to run.
+// Options: extra environment variables, a working directory, the binary to run, resource limits.
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +35,7 @@ struct SessionOptions {
   std::string workDir;                     // empty: the test's current directory
   std::string binary = TALVEX_BINARY;
   std::vector<std::string> extraArgs;      // after "session"
+  std::map<int, rlim_t> limits;            // resource limits of the host (RLIMIT_AS, ...)
 };
 
 struct ProcessResult {
@@ -71,6 +73,10 @@ inline ProcessResult runHost(const std::vector<std::string>& args, const std::st
     setenv("TALVEX_RECOVERY_DIR", (tmp / "recovered").c_str(), 1);
     for (auto& [k, v] : options.env) setenv(k.c_str(), v.c_str(), 1);
     if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0) _exit(126);
+    for (auto& [resource, limit] : options.limits) {
+      const rlimit both{limit, limit};
+      if (setrlimit(resource, &both) != 0) _exit(126);
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(options.binary.c_str()));
     for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

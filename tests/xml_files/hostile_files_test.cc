@@ -1,5 +1,6 @@
-// Hostile XML through the real host: external entities, entity bombs and deep nesting fail all
-// three methods with their codes, and nothing of the files they point at reaches the caller.
+// Hostile XML through the real host: external entities, entity bombs, deep nesting and an element
+// with 200,000 attributes fail all three methods with their codes, and nothing of the files they
+// point at reaches the caller.
 #include <chrono>
 
 #include "support/talvex_session.h"
@@ -14,6 +15,13 @@ std::string repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
   return out;
+}
+
+// One element with `n` attributes.
+std::string attributes(int n) {
+  std::string tag = "<r";
+  for (int i = 0; i < n; ++i) tag += " a" + std::to_string(i) + "='" + std::to_string(i) + "'";
+  return tag + "/>";
 }
 
 std::string laughs() {
@@ -36,6 +44,7 @@ TEST_F(XmlTest, HostileFilesFailEveryMethodWithItsCode) {
       {"laughs", laughs()},
       {"quadratic", "<!DOCTYPE t [<!ENTITY a '" + std::string(100000, 'x') + "'>]><t><r><v>" + repeat("&a;", 20000) + "</v></r></t>"},
       {"deep", "<t>" + repeat("<a>", 100000) + repeat("</a>", 100000) + "</t>"},
+      {"attributes", "<t>" + attributes(200000) + "</t>"},
   };
   std::vector<json> requests = {{{"create", "MSComctlLib.TreeCtrl"}, {"as", "tv"}}, {{"let", "a"}, {"value", json::array()}}};
   for (auto& [name, content] : hostile) {
@@ -64,13 +73,21 @@ TEST_F(XmlTest, HostileFilesFailEveryMethodWithItsCode) {
   for (auto& a : answers) EXPECT_EQ(a.dump().find("SECRET"), std::string::npos) << a;
 }
 
-TEST_F(XmlTest, EntitiesWithinTheBudgetAreExpanded) {
+TEST_F(XmlTest, EntitiesAndAttributesWithinTheBoundsAreRead) {
   // Many small references, more text in all than the file: still far below the bound.
-  const std::string path = file("many.xml", "<!DOCTYPE t [<!ENTITY a 'abcdefgh'>]><t><r><v>" + repeat("&a;", 50000) + "</v></r></t>");
+  const std::string many = file("many.xml", "<!DOCTYPE t [<!ENTITY a 'abcdefgh'>]><t><r><v>" + repeat("&a;", 50000) + "</v></r></t>");
+  // As many attributes as an element may have, and "=" in plenty where no attribute is.
+  const std::string wide = file("wide.xml", "<?xml version='1.0' encoding='UTF-8'?><!DOCTYPE t [<!-- " +
+                                                repeat("a=", 20000) + " -->]><t a='" + repeat("=", 20000) + "'>" +
+                                                attributes(10000) + "<![CDATA[" + repeat("x=", 20000) + "]]>" +
+                                                repeat("<!-- y= -->", 20000) + "</t>");
   auto answers = runSession(std::vector<json>{{{"let", "a"}, {"value", json::array()}},
-                                              {{"call", "XMLFileToArray"}, {"args", {path, {{"var", "a"}}}}}});
+                                              {{"call", "XMLFileToArray"}, {"args", {many, {{"var", "a"}}}}},
+                                              {{"call", "XMLFileToArray"}, {"args", {wide, {{"var", "a"}}}}}});
   ASSERT_EQ(answers[1]["result"], 1);
   EXPECT_EQ(answers[1]["vars"]["a"]["array2d"][0][0].get<std::string>().size(), 400000u);
+  ASSERT_EQ(answers[2]["result"], 1);
+  EXPECT_EQ(answers[2]["vars"]["a"]["array2d"][0].size(), 10000u);
 }
 
 }  // namespace

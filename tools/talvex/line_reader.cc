@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace tlx::host {
 
@@ -23,20 +24,25 @@ bool LineReader::fill() {
 
 LineReader::Result LineReader::next(std::string& line) {
   line.clear();
-  bool started = false, tooLong = false;
+  bool started = false;
+  Result result = Line;
   for (;;) {
-    if (pos_ == len_ && !fill()) return !started ? End : tooLong ? TooLong : Line;
+    if (pos_ == len_ && !fill()) return started ? result : End;
     started = true;
     const char* start = buffer_ + pos_;
     const char* nl = static_cast<const char*>(std::memchr(start, '\n', len_ - pos_));
     const size_t n = nl ? static_cast<size_t>(nl - start) : len_ - pos_;
-    if (!tooLong && line.size() + n > maxBytes_) {
-      tooLong = true;
-      std::string().swap(line);  // give the memory back now, not at the next line
+    if (result == Line && line.size() + n > maxBytes_) result = TooLong;
+    if (result == Line) {
+      try {
+        line.append(start, n);
+      } catch (const std::bad_alloc&) {
+        result = NoMemory;
+      }
     }
-    if (!tooLong) line.append(start, n);
+    if (result != Line) std::string().swap(line);  // give the memory back now, not at the next line
     pos_ += n + (nl ? 1 : 0);
-    if (nl) return tooLong ? TooLong : Line;
+    if (nl) return result;
   }
 }
 

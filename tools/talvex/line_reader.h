@@ -1,5 +1,6 @@
 // Request lines from a stream, each at most a given length: a longer line is skipped to its end
-// without being held, so one oversized line costs no more memory than the limit.
+// without being held, so one oversized line costs no more memory than the limit; a line that
+// memory cannot hold is skipped the same way.
 #pragma once
 
 #include <cstddef>
@@ -10,10 +11,11 @@ namespace tlx::host {
 
 class LineReader {
  public:
-  enum Result { Line, TooLong, End };
+  enum Result { Line, TooLong, NoMemory, End };
 
   LineReader(std::FILE* in, size_t maxBytes) : in_(in), maxBytes_(maxBytes) {}
-  // The next line without its LF (a CR before it stays); TooLong leaves `line` empty.
+  // The next line without its LF (a CR before it stays). TooLong and NoMemory (the line did
+  // not fit in memory) skip the line to its end and leave `line` empty.
   Result next(std::string& line);
   // Whether reading failed (rather than reaching the end).
   bool failed() const { return failed_; }

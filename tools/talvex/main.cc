@@ -40,10 +40,19 @@ using namespace tlx::host;
 
 namespace {
 
+// The answer to a request that ran out of memory, written without taking any.
+constexpr const char* kOutOfMemory =
+    R"({"ok":false,"error":{"number":-2146828281,"description":"Out of memory"},"vars":{},"messages":[]})";
+
 // False when standard output no longer takes answers.
 bool printLine(const Answer& answer) {
-  std::cout << answer.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
-  return static_cast<bool>(std::cout);
+  try {
+    std::cout << answer.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+  } catch (const std::bad_alloc&) {
+    std::cout.clear();
+    std::cout << kOutOfMemory << '\n';
+  }
+  return static_cast<bool>(std::cout << std::flush);
 }
 
 // Exit statuses (the manual page and the README list them).
@@ -134,25 +143,40 @@ CommandLine readCommandLine(int argc, char** argv) {
 int runSession(const Limits& limits, const std::string& traceFile) {
   // A reader that went away shows as a failed write (and a message), not as a silent signal.
   std::signal(SIGPIPE, SIG_IGN);
-  std::optional<Trace> trace;
-  if (!traceFile.empty()) trace.emplace(traceFile, limits.maxDepth);
   Session session(limits);
+  std::optional<Trace> trace;
+  if (!traceFile.empty())
+    trace.emplace(traceFile, limits.maxDepth,
+                  [&](const std::string& var, const std::string& member) { return session.parameterNames(var, member); });
   LineReader reader(stdin, limits.maxLineBytes);
   std::string line;
   for (;;) {
     const LineReader::Result got = reader.next(line);
     if (got == LineReader::End) break;
     Answer answer;
-    if (got == LineReader::TooLong) {
-      answer = Session::malformedLine(fmt::format("line longer than {} bytes (see --max-line)", limits.maxLineBytes));
-      if (trace) trace->request(fmt::format("(a line longer than {} bytes)", limits.maxLineBytes));
-    } else {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.find_first_not_of(" \t") == std::string::npos) continue;
-      if (trace) trace->request(line);
-      answer = session.handleLine(line);
+    Released<Answer> guard(answer);
+    try {
+      if (got == LineReader::TooLong) {
+        answer = Session::malformedLine(fmt::format("line longer than {} bytes (see --max-line)", limits.maxLineBytes));
+        if (trace) trace->request(fmt::format("(a line longer than {} bytes)", limits.maxLineBytes));
+      } else if (got == LineReader::NoMemory) {
+        answer = Answer::parse(kOutOfMemory);
+        if (trace) trace->request("(a line with no memory to hold it)");
+      } else {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        if (trace) trace->request(line);
+        answer = session.handleLine(line);
+      }
+      std::string().swap(line);  // the request's memory is free for the answer
+      if (trace) trace->answer(answer);
+    } catch (const std::bad_alloc&) {
+      // The session changed nothing: a request that runs out of memory fails before it touches
+      // a variable, and one whose answer cannot be encoded restores what it touched.
+      release(answer);
+      std::string().swap(line);
+      answer = Answer::parse(kOutOfMemory);
     }
-    if (trace) trace->answer(answer);
     if (!printLine(answer)) {
       std::cerr << "talvex session: standard output is closed; session ended\n";
       return kFailed;
@@ -300,6 +324,9 @@ int onLargeStack(const Limits& limits, const std::function<int()>& body) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write fails with EFBIG and takes its writer's failure path (the old
+  // file kept, no temporary left) instead of ending the host and every unsaved document with it.
+  std::signal(SIGXFSZ, SIG_IGN);
   const std::string first = argc > 1 ? argv[1] : "";
   if (first == "--help" || first == "-h" || first == "help") {
     std::cout << helpText();

@@ -67,8 +67,15 @@ double parseIsoDate(const std::string& text) {
   }
 }
 
+// Only the years that the decoder reads back, so that every answer can be sent back unchanged.
 std::string isoDate(double serial) {
-  CivilTime t = splitDate(serial);
+  CivilTime t{};
+  try {
+    t = splitDate(serial);
+  } catch (const ComError&) {
+  }
+  if (t.year < 100 || t.year > 9999)
+    throw ComError(hr::DISP_E_OVERFLOW, "Overflow: a date outside the years 100 to 9999 cannot be answered");
   return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
@@ -90,10 +97,20 @@ int arrayDepth(const Variant& v, int limit) {
 }
 
 // A double as JSON: plain when it reads back as a Double, tagged otherwise.
-json doubleJson(double d, const char* tag) {
-  if (!std::isfinite(d)) return json{{tag, std::isnan(d) ? "NaN" : (d > 0 ? "Infinity" : "-Infinity")}};
-  if (std::string_view(tag) == "r8" && (d != std::floor(d) || std::fabs(d) >= 2147483648.0)) return json(d);
-  return json{{tag, d}};
+Answer doubleJson(double d, const char* tag) {
+  if (!std::isfinite(d)) return Answer{{tag, std::isnan(d) ? "NaN" : (d > 0 ? "Infinity" : "-Infinity")}};
+  if (std::string_view(tag) == "r8" && (d != std::floor(d) || std::fabs(d) >= 2147483648.0)) return Answer(d);
+  return Answer{{tag, d}};
+}
+
+// A request that failed, with the error's number and description.
+Answer failure(const ComError& e) {
+  Answer answer{{"ok", false}};
+  std::string description = e.description().empty() ? standardDescription(e.number()) : e.description();
+  answer["error"] = {{"number", e.number()}, {"description", description}};
+  answer["vars"] = Answer::object();
+  answer["messages"] = Answer::array();
+  return answer;
 }
 
 }  // namespace
@@ -272,78 +289,107 @@ std::string Session::objectName(const ObjRef& obj, const std::string& preferredN
   return name;
 }
 
-json Session::toJson(const Variant& v, const std::string& preferredName) {
-  if (v.isArray()) {
-    const SafeArray* a = v.array();
-    if (!a) return json{{"array", nullptr}};
-    const int dims = a->dims();
-    json lb = json::array();
-    bool zero = true;
-    for (int d = 1; d <= dims; ++d) {
-      lb.push_back(a->lbound(d));
-      zero = zero && a->lbound(d) == 0;
-    }
-    json out;
-    if (dims == 1) {
-      json items = json::array();
-      for (int32_t i = a->lbound(1); i <= a->ubound(1); ++i) items.push_back(toJson(a->at(i)));
-      if (zero) return items;
-      out = json{{"array", std::move(items)}};
-    } else if (dims == 2) {
-      json rows = json::array();
-      for (int32_t r = a->lbound(1); r <= a->ubound(1); ++r) {
-        json row = json::array();
-        for (int32_t c = a->lbound(2); c <= a->ubound(2); ++c) row.push_back(toJson(a->at(r, c)));
-        rows.push_back(std::move(row));
-      }
-      out = json{{"array2d", std::move(rows)}};
-    } else if (dims == 3) {
-      json planes = json::array();
-      for (int32_t i = a->lbound(1); i <= a->ubound(1); ++i) {
-        json plane = json::array();
-        for (int32_t j = a->lbound(2); j <= a->ubound(2); ++j) {
-          json row = json::array();
-          for (int32_t k = a->lbound(3); k <= a->ubound(3); ++k) row.push_back(toJson(a->at(i, j, k)));
-          plane.push_back(std::move(row));
-        }
-        planes.push_back(std::move(plane));
-      }
-      out = json{{"array3d", std::move(planes)}};
-    } else {
-      // More dimensions than the protocol spells out: elements in storage order.
-      json items = json::array();
-      for (auto& e : a->elements()) items.push_back(toJson(e));
-      json bounds = json::array();
-      for (auto& b : a->bounds()) bounds.push_back(b.count);
-      return json{{"arrayNd", std::move(items)}, {"counts", std::move(bounds)}, {"lbound", std::move(lb)}};
-    }
-    if (!zero) out["lbound"] = std::move(lb);
-    return out;
+Answer Session::toJson(const Variant& v, const std::string& preferredName) {
+  Answer out;
+  try {
+    write(v, out, preferredName);
+  } catch (...) {
+    release(out);
+    throw;
   }
+  return out;
+}
+
+// Each element is written in its place in `out`, so that a failure leaves what was written
+// where the caller releases it.
+void Session::write(const Variant& v, Answer& out, const std::string& preferredName) {
+  if (!v.isArray()) {
+    out = scalarJson(v, preferredName);
+    return;
+  }
+  const SafeArray* a = v.array();
+  if (!a) {
+    out = Answer{{"array", nullptr}};
+    return;
+  }
+  const int dims = a->dims();
+  Answer lb = Answer::array();
+  bool zero = true;
+  for (int d = 1; d <= dims; ++d) {
+    lb.push_back(a->lbound(d));
+    zero = zero && a->lbound(d) == 0;
+  }
+  auto append = [&](Answer& list, const Variant& e) {
+    list.push_back(nullptr);
+    write(e, list.back(), {});
+  };
+  auto newList = [](Answer& list) -> Answer& {
+    list.push_back(Answer::array());
+    return list.back();
+  };
+  if (dims == 1 && zero) {
+    out = Answer::array();
+    for (int32_t i = a->lbound(1); i <= a->ubound(1); ++i) append(out, a->at(i));
+    return;
+  }
+  // More dimensions than the protocol spells out: elements in storage order, with their counts.
+  const char* tag = dims == 1 ? "array" : dims == 2 ? "array2d" : dims == 3 ? "array3d" : "arrayNd";
+  out = Answer::object();
+  Answer& items = out[tag] = Answer::array();
+  if (dims == 1) {
+    for (int32_t i = a->lbound(1); i <= a->ubound(1); ++i) append(items, a->at(i));
+  } else if (dims == 2) {
+    for (int32_t r = a->lbound(1); r <= a->ubound(1); ++r) {
+      Answer& row = newList(items);
+      for (int32_t c = a->lbound(2); c <= a->ubound(2); ++c) append(row, a->at(r, c));
+    }
+  } else if (dims == 3) {
+    for (int32_t i = a->lbound(1); i <= a->ubound(1); ++i) {
+      Answer& plane = newList(items);
+      for (int32_t j = a->lbound(2); j <= a->ubound(2); ++j) {
+        Answer& row = newList(plane);
+        for (int32_t k = a->lbound(3); k <= a->ubound(3); ++k) append(row, a->at(i, j, k));
+      }
+    }
+  } else {
+    for (auto& e : a->elements()) append(items, e);
+    Answer& counts = out["counts"] = Answer::array();
+    for (auto& b : a->bounds()) counts.push_back(b.count);
+  }
+  if (!zero || dims > 3) out["lbound"] = std::move(lb);
+}
+
+Answer Session::scalarJson(const Variant& v, const std::string& preferredName) {
   switch (v.type()) {
-    case vtEmpty: return json{{"empty", true}};
+    case vtEmpty: return Answer{{"empty", true}};
     case vtNull: return nullptr;
     case vtI2: return v.i2();
     case vtI4:
-      if (v.i4() >= INT16_MIN && v.i4() <= INT16_MAX) return json{{"i4", v.i4()}};
+      if (v.i4() >= INT16_MIN && v.i4() <= INT16_MAX) return Answer{{"i4", v.i4()}};
       return v.i4();
     case vtR4: return doubleJson(std::stod(fmt::format("{}", v.r4())), "r4");
     case vtR8: return doubleJson(v.r8(), "r8");
-    case vtCurrency: return json{{"cy", utf8(toBStr(v))}};
-    case vtDate: return json{{"date", isoDate(v.date())}};
+    case vtCurrency: return Answer{{"cy", utf8(toBStr(v))}};
+    case vtDate: return Answer{{"date", isoDate(v.date())}};
     case vtString: return utf8(v.str());
     case vtBoolean: return v.boolean();
-    case vtUI1: return json{{"ui1", v.ui1()}};
+    case vtUI1: return Answer{{"ui1", v.ui1()}};
     case vtError:
-      if (v.isMissing()) return json{{"missing", true}};
-      return json{{"error", v.scode()}};
+      if (v.isMissing()) return Answer{{"missing", true}};
+      return Answer{{"error", v.scode()}};
     case vtDispatch: {
       const ObjRef& obj = v.obj();
-      if (!obj) return json{{"obj", nullptr}};
-      return json{{"obj", objectName(obj, preferredName)}};
+      if (!obj) return Answer{{"obj", nullptr}};
+      return Answer{{"obj", objectName(obj, preferredName)}};
     }
-    default: return json{{"vartype", int(v.type())}};
+    default: return Answer{{"vartype", int(v.type())}};
   }
+}
+
+std::vector<std::string> Session::parameterNames(const std::string& var, const std::string& member) const {
+  auto it = vars_.find(var);
+  if (it == vars_.end() || !it->second.isObject() || !it->second.obj()) return {};
+  return it->second.obj()->parameterNames(member);
 }
 
 // ---- requests -----------------------------------------------------------------------------
@@ -415,15 +461,12 @@ Variant Session::callObject(const json& request, std::deque<Variant>& temps, Bef
   malformed("\"on\" needs \"call\", \"get\", \"put\" or \"member\"");
 }
 
-Answer Session::run(const json& request, Before& before) {
+std::optional<Variant> Session::run(const json& request, Before& before, std::string& as) {
   if (!request.is_object()) malformed("a request must be a JSON object");
-  std::string as;
   if (const json* a = member(request, "as")) {
     if (!a->is_string() || a->get<std::string>().empty()) malformed("\"as\" must be a variable name");
     as = a->get<std::string>();
   }
-  Answer answer;
-  answer["ok"] = true;
   std::deque<Variant> temps;
   Variant result;
   bool hasResult = true;
@@ -462,32 +505,44 @@ Answer Session::run(const json& request, Before& before) {
   } else {
     malformed("unknown request: expected call, let, create, getobject, on, picks or clipboard");
   }
-  if (hasResult) {
-    if (!as.empty()) {
-      before.try_emplace(as, vars_.count(as) ? std::optional<Variant>(vars_[as]) : std::nullopt);
-      vars_[as] = result;
-    }
-    answer["result"] = toJson(result, as);
+  if (!hasResult) return std::nullopt;
+  if (!as.empty()) {
+    before.try_emplace(as, vars_.count(as) ? std::optional<Variant>(vars_[as]) : std::nullopt);
+    vars_[as] = result;
   }
-  return answer;
+  return result;
 }
 
 Answer Session::handle(const json& request) {
   Before before;
-  Answer answer;
+  std::optional<Variant> result;
+  std::string as;
+  Answer answer{{"ok", true}};
   try {
-    answer = run(request, before);
+    result = run(request, before, as);
   } catch (const MalformedRequest& e) {
-    answer = Answer{{"ok", false}};
-    answer["error"] = {{"number", hr::E_INVALIDARG}, {"description", std::string("Malformed request: ") + e.what()}};
+    answer = Session::malformedLine(e.what());
   } catch (...) {
-    ComError e = currentError();
-    answer = Answer{{"ok", false}};
-    std::string description = e.description().empty() ? standardDescription(e.number()) : e.description();
-    answer["error"] = {{"number", e.number()}, {"description", description}};
+    answer = failure(currentError());
   }
+  try {
+    encode(answer, result, as, before);
+  } catch (...) {
+    // No memory for the answer, or a value the protocol cannot write: the request fails, and
+    // the variables it touched are as they were, so that the client's picture stays true.
+    ComError error = currentError();
+    release(answer);
+    restore(before);
+    answer = failure(error);
+  }
+  return answer;
+}
+
+void Session::encode(Answer& answer, const std::optional<Variant>& result, const std::string& as,
+                     const Before& before) {
+  if (result) write(*result, answer["result"], as);
   // Session variables that the request changed, in their tagged forms.
-  Answer vars = Answer::object();
+  Answer& vars = answer["vars"] = Answer::object();
   for (auto& [name, old] : before) {
     auto it = vars_.find(name);
     if (it == vars_.end()) continue;
@@ -496,14 +551,19 @@ Answer Session::handle(const json& request) {
       same = old && *old == it->second;
     } catch (...) {
     }
-    if (!same) vars[name] = toJson(it->second, name);
+    if (!same) write(it->second, vars[name], name);
   }
-  answer["vars"] = std::move(vars);
   Answer messages = Answer::array();
   for (auto& m : site_.takeMessages()) messages.push_back(utf8(m));
   answer["messages"] = std::move(messages);
   if (auto text = site_.takeClipboardChange()) answer["clipboard"] = utf8(*text);
-  return answer;
+}
+
+void Session::restore(Before& before) noexcept {
+  for (auto& [name, old] : before) {
+    if (old) vars_[name] = std::move(*old);
+    else vars_.erase(name);
+  }
 }
 
 Answer Session::malformedLine(const std::string& why) {
@@ -520,10 +580,13 @@ Answer Session::handleLine(const std::string& line) {
   if (nestsDeeperThan(line, limits_.maxDepth))
     return malformedLine(fmt::format("brackets nest deeper than {} levels", limits_.maxDepth));
   json request;
+  Released<json> guard(request);
   try {
-    request = json::parse(line);
+    parseInto(line, request);
   } catch (const json::exception& e) {  // also numbers too large for a double ("1e400")
     return malformedLine(std::string("not a JSON line (") + e.what() + ")");
+  } catch (...) {  // no memory for the parsed line
+    return failure(currentError());
   }
   return handle(request);
 }

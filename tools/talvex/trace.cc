@@ -1,6 +1,7 @@
 #include "trace.h"
 
 #include <cctype>
+#include <new>
 #include <stdexcept>
 
 #include "control/type_library.h"
@@ -69,9 +70,15 @@ void maskStrings(J& value) {
   }
 }
 
+// A value passed as a password: text or a number, never a reference to a variable.
 template <class J>
-void maskIfString(J& value) {
-  if (value.is_string()) value = kMask;
+void maskSecret(J& value) {
+  if (value.is_string() || value.is_number()) value = kMask;
+}
+
+std::string stringMember(const Answer& request, const char* key) {
+  auto it = request.find(key);
+  return it != request.end() && it->is_string() ? it->template get<std::string>() : std::string();
 }
 
 }  // namespace
@@ -82,51 +89,96 @@ std::string maskConnectionSecrets(std::string text) {
   return text;
 }
 
-Answer maskRequest(const Answer& request) {
-  Answer masked = request;
-  maskStrings(masked);
-  if (!masked.is_object()) return masked;
-  if (masked.contains("call") && !masked.contains("on") && masked["call"].is_string() &&
-      masked.contains("args") && masked["args"].is_array()) {
-    if (const MethodInfo* m = findMethod(masked["call"].get<std::string>()))
-      for (size_t i = 0; i < masked["args"].size() && i < m->params.size(); ++i)
-        if (saysPassword(m->params[i].name)) maskIfString(masked["args"][i]);
+void Trace::secret(Answer& value) {
+  if (value.is_object() && value.contains("var") && value["var"].is_string())
+    secretVars_.insert(value["var"].get<std::string>());
+  else
+    maskSecret(value);
+}
+
+void Trace::maskArguments(Answer& request, const std::vector<std::string>& params) {
+  if (request.contains("args") && request["args"].is_array())
+    for (size_t i = 0; i < request["args"].size() && i < params.size(); ++i)
+      if (saysPassword(params[i])) secret(request["args"][i]);
+  if (request.contains("named") && request["named"].is_object())
+    for (auto& [name, value] : request["named"].items())
+      if (saysPassword(name)) secret(value);
+}
+
+void Trace::maskRequest(Answer& request) {
+  maskStrings(request);
+  if (!request.is_object()) return;
+  const std::string on = stringMember(request, "on"), as = stringMember(request, "as");
+  if (on.empty()) {
+    const MethodInfo* m = findMethod(stringMember(request, "call"));
+    std::vector<std::string> params;
+    if (m)
+      for (const ParamInfo& p : m->params) params.push_back(p.name);
+    maskArguments(request, params);
+  } else {
+    // The object's own declaration names its parameters, whatever their positions.
+    const std::string member = stringMember(request, request.contains("call") ? "call"
+                                                     : request.contains("get") ? "get"
+                                                                               : "put");
+    maskArguments(request, parameterNames_(on, member));
+    if (saysPassword(member) && request.contains("put") && request.contains("value")) secret(request["value"]);
+    secretResult_ = saysPassword(member) && request.contains("get");
   }
-  if (masked.contains("named") && masked["named"].is_object())
-    for (auto& [name, value] : masked["named"].items())
-      if (saysPassword(name)) maskIfString(value);
-  if (masked.contains("let") && masked["let"].is_string() && saysPassword(masked["let"].get<std::string>()) &&
-      masked.contains("value"))
-    maskIfString(masked["value"]);
-  return masked;
+  const std::string let = stringMember(request, "let");
+  if (!let.empty() && request.contains("value")) {
+    const Answer& value = request["value"];
+    const bool copiesSecret = value.is_object() && value.contains("var") && value["var"].is_string() &&
+                              secretVars_.count(value["var"].get<std::string>());
+    if (copiesSecret) secretVars_.insert(let);
+    if (saysPassword(let)) secret(request["value"]);
+  }
+  if (secretResult_ && !as.empty()) secretVars_.insert(as);
 }
 
-Answer maskAnswer(const Answer& answer) {
-  Answer masked = answer;
-  maskStrings(masked);
-  if (masked.contains("vars") && masked["vars"].is_object())
-    for (auto& [name, value] : masked["vars"].items())
-      if (saysPassword(name)) maskIfString(value);
-  return masked;
+void Trace::maskAnswer(Answer& answer) {
+  maskStrings(answer);
+  if (secretResult_ && answer.contains("result")) maskSecret(answer["result"]);
+  if (answer.contains("vars") && answer["vars"].is_object())
+    for (auto& [name, value] : answer["vars"].items())
+      if (saysPassword(name) || secretVars_.count(name)) maskSecret(value);
 }
 
-Trace::Trace(const std::string& path, int maxDepth)
-    : out_(path, std::ios::binary | std::ios::trunc), maxDepth_(maxDepth) {
+Trace::Trace(const std::string& path, int maxDepth, ParameterNames parameterNames)
+    : out_(path, std::ios::binary | std::ios::trunc), maxDepth_(maxDepth), parameterNames_(std::move(parameterNames)) {
   if (!out_) throw std::runtime_error("cannot write the trace file \"" + path + "\"");
 }
 
 void Trace::request(const std::string& line) {
-  // A line the session refuses for its depth is not parsed here either.
-  // Parsed in order, so that the trace shows the request's members as they were sent.
-  const Answer parsed =
-      nestsDeeperThan(line, maxDepth_) ? Answer(Answer::value_t::discarded) : Answer::parse(line, nullptr, false);
-  const std::string text = parsed.is_discarded() ? maskConnectionSecrets(line)
-                                                 : maskRequest(parsed).dump(-1, ' ', false, Answer::error_handler_t::replace);
-  out_ << "> " << text << '\n' << std::flush;
+  secretResult_ = false;
+  try {
+    // A line the session refuses for its depth is not parsed here either.
+    // Parsed in order, so that the trace shows the request's members as they were sent.
+    Answer parsed;
+    Released<Answer> guard(parsed);
+    bool isJson = !nestsDeeperThan(line, maxDepth_);
+    try {
+      if (isJson) parseInto(line, parsed);
+    } catch (const Answer::exception&) {
+      isJson = false;
+    }
+    if (isJson) maskRequest(parsed);
+    out_ << "> " << (isJson ? parsed.dump(-1, ' ', false, Answer::error_handler_t::replace) : maskConnectionSecrets(line))
+         << '\n' << std::flush;
+  } catch (const std::bad_alloc&) {
+    secretResult_ = true;  // what the answer holds is unknown
+    out_ << "> (a request the trace has no memory to show)\n" << std::flush;
+  }
 }
 
 void Trace::answer(const Answer& answer) {
-  out_ << "< " << maskAnswer(answer).dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
+  try {
+    Answer masked = answer;
+    Released<Answer> guard(masked);
+    maskAnswer(masked);
+    out_ << "< " << masked.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
+  } catch (const std::bad_alloc&) {
+    out_ << "< (an answer the trace has no memory to show)\n" << std::flush;
+  }
 }
 
 }  // namespace tlx::host

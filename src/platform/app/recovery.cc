@@ -1,8 +1,13 @@
 #include "platform/app/recovery.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <system_error>
 
 namespace tlx::app {
 
@@ -14,16 +19,26 @@ struct Unsaved {
   RecoverySave save;
 };
 
+// Never destroyed: documents listed when a process ends (a test's) are not torn down after the
+// objects they may use.
 std::map<int, Unsaved>& listed() {
-  static std::map<int, Unsaved> list;
-  return list;
+  static auto* list = new std::map<int, Unsaved>;
+  return *list;
 }
 
-std::string freePath(const std::filesystem::path& folder, const Unsaved& u) {
-  std::filesystem::path p = folder / (u.name + u.extension);
-  for (int n = 2; std::filesystem::exists(p); ++n)
-    p = folder / (u.name + " (" + std::to_string(n) + ")" + u.extension);
-  return p.string();
+// A new, empty file in `folder` under the document's name, or "Name (2)", ... when that is taken:
+// an exclusive create, so that hosts ending at once with one folder never share a name.
+std::string reservePath(const std::filesystem::path& folder, const Unsaved& u) {
+  for (int n = 1;; ++n) {
+    const std::string suffix = n == 1 ? "" : " (" + std::to_string(n) + ")";
+    const std::filesystem::path p = folder / (u.name + suffix + u.extension);
+    const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      return p.string();
+    }
+    if (errno != EEXIST) throw std::system_error(errno, std::generic_category(), p.string());
+  }
 }
 
 }  // namespace
@@ -44,14 +59,19 @@ int recoverUnsaved(const std::string& folder, std::ostream& log) {
   const bool made = std::filesystem::create_directories(folder, ec);
   int saved = 0;
   for (auto& [ticket, u] : work) {
-    std::string path = freePath(folder, u);
+    std::string path;
     try {
-      if (!u.save(path)) continue;
-      log << "talvex: unsaved " << u.name << " saved to " << path << '\n';
-      ++saved;
+      path = reservePath(folder, u);
+      // The document replaces the empty file it was given.
+      if (u.save(path)) {
+        log << "talvex: unsaved " << u.name << " saved to " << path << '\n';
+        ++saved;
+        continue;
+      }
     } catch (const std::exception& e) {
       log << "talvex: unsaved " << u.name << " could not be saved: " << e.what() << '\n';
     }
+    if (!path.empty()) std::filesystem::remove(path, ec);
   }
   // Documents listed but saved by their users leave no empty folder behind.
   if (made && saved == 0) std::filesystem::remove(folder, ec);

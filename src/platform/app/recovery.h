@@ -33,15 +33,15 @@ bool savedNow(const Doc& d) {
     return d.saved;
 }
 
-// Lists an application's open document, held weakly, while it stays open with unsaved changes;
-// `save(doc, path)` writes it. Returns the ticket.
+// Lists an application's open document until it is closed, and holds it: a document outlives
+// an application instance that is let go (another one made, no reference left) without closing
+// it, so that its unsaved changes still reach the recovery folder. `save(doc, path)` writes it.
+// Returns the ticket.
 template <class Doc, class Save>
 int listForRecovery(const std::shared_ptr<Doc>& doc, const std::string& name, const std::string& extension, Save save) {
-  std::weak_ptr<Doc> weak = doc;
-  return listUnsaved(std::filesystem::path(name).stem().string(), extension, [weak, save](const std::string& path) {
-    auto d = weak.lock();
-    if (!d || !d->open || savedNow(*d)) return false;
-    save(*d, path);
+  return listUnsaved(std::filesystem::path(name).stem().string(), extension, [doc, save](const std::string& path) {
+    if (!doc->open || savedNow(*doc)) return false;
+    save(*doc, path);
     return true;
   });
 }

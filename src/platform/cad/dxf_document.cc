@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "automation/write_target.h"
+
 namespace tlx::dxf {
 
 std::string upper(std::string_view s) {
@@ -275,7 +277,9 @@ void Document::write(TagWriter& w) {
 
 void Document::save(const std::string& path) {
   namespace fs = std::filesystem;
-  fs::path target(path);
+  std::error_code linkError;
+  const fs::path target = writeTarget(path, linkError);
+  if (linkError) throw std::runtime_error("cannot write \"" + path + "\": " + linkError.message());
   fs::path tmp = target;
   tmp += ".tmp" + std::to_string(::getpid());
   std::FILE* f = std::fopen(tmp.c_str(), "wb");

@@ -12,6 +12,7 @@
 #include <random>
 #include <utility>
 
+#include "automation/write_target.h"
 #include "platform/inet/ftp_listing.h"
 
 namespace tlx::inet {
@@ -221,14 +222,17 @@ bool FtpClient::prepare(Job& job, const FtpEndpoint& ep, const FtpCommand& cmd, 
 
 bool FtpClient::openDownload(Job& job, const std::string& localFile, FtpOutcome& outcome) {
   int fd = -1;
-  std::string temp = createTempBeside(localFile, fd);
+  std::error_code linkError;
+  const std::string target = writeTarget(localFile, linkError).string();
+  std::string temp = linkError ? std::string() : createTempBeside(target, fd);
   if (fd < 0) {
+    if (linkError) errno = linkError.value();
     outcome.code = CURLE_WRITE_ERROR;
     outcome.info = errnoText("Cannot create the local file", localFile);
     return false;
   }
   job.tempPath = temp;
-  job.finalPath = localFile;
+  job.finalPath = target;
   job.file = ::fdopen(fd, "wb");
   if (!job.file) {
     ::close(fd);

@@ -1,3 +1,4 @@
+#include "automation/write_target.h"
 #include "platform/opc/package.h"
 
 #include <zip.h>
@@ -216,7 +217,9 @@ void Package::save(const std::string& path) {
   if (encrypted_ && !unencryptedSaveAllowed_)
     throw PackageError("It was opened from a file encrypted with an open password, and it is not written back "
                        "without that encryption: save an unencrypted copy with SaveAs under a name of your choice");
-  fs::path target(path);
+  std::error_code linkError;
+  const fs::path target = writeTarget(path, linkError);
+  if (linkError) throw PackageError("Cannot write \"" + path + "\": " + linkError.message());
   fs::path temp = target;
   temp += ".talvex-tmp";
   {

@@ -528,7 +528,11 @@ class DocumentsObj : public Live<DocumentsObj> {
       });
       t.method("Add", {"Template", "NewTemplate", "DocumentType", "Visible"},
                [](DocumentsObj& s, Args&) { return Variant(documentObject(s.app, s.app->add())); });
-      t.method("Open", {"FileName", "ConfirmConversions", "ReadOnly"}, [](DocumentsObj& s, Args& a) {
+      // Declared in full, so that a password given by position is known as one.
+      t.method("Open",
+               {"FileName", "ConfirmConversions", "ReadOnly", "AddToRecentFiles", "PasswordDocument",
+                "PasswordTemplate", "Revert", "WritePasswordDocument", "WritePasswordTemplate", "Format"},
+               [](DocumentsObj& s, Args& a) {
         return Variant(documentObject(s.app, s.app->open(u8(toBStr(a[0]).view()))));
       });
       t.method("Save", {"NoPrompt", "OriginalFormat"}, [](DocumentsObj& s, Args&) {

@@ -10,6 +10,7 @@
 
 #include "automation/convert.h"
 #include "automation/registry.h"
+#include "automation/write_target.h"
 #include "automation/strings.h"
 #include "platform/xmldom/xml_parser.h"
 
@@ -407,12 +408,14 @@ class Document : public Object<Document> {
     int size = 0;
     xmlDocDumpMemoryEnc(holder_->doc.get(), &s, &size, "UTF-8");
     // Written whole beside the target and renamed over it: a failed save leaves no half file.
-    const std::string temp = path + ".tmp-save";
+    std::error_code linkError;
+    const std::string target = writeTarget(path, linkError).string();
+    const std::string temp = target + ".tmp-save";
     FILE* f = std::fopen(temp.c_str(), "wb");
     const bool written = f && std::fwrite(s, 1, static_cast<size_t>(size), f) == static_cast<size_t>(size);
     xmlFree(s);
     if (f && std::fclose(f) != 0) f = nullptr;
-    if (!written || !f || std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (linkError || !written || !f || std::rename(temp.c_str(), target.c_str()) != 0) {
       std::remove(temp.c_str());
       fail("The document could not be saved to " + path + ".");
     }

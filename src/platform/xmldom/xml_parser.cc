@@ -1,8 +1,11 @@
 #include "platform/xmldom/xml_parser.h"
 
+#include <fcntl.h>
 #include <libxml/SAX2.h>
 #include <libxml/parserInternals.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +22,7 @@ constexpr size_t kSourceLineLimit = 4096;
 // more: enough for any sound use, and far from what a few nested or repeated entities can make.
 constexpr uint64_t kExpansionFloor = 16u << 20;
 constexpr int kEntityNestingLimit = 40;
+constexpr size_t kAttributeLimit = 10000;
 
 // Set from a callback that stopped the parse; libxml2 would only report a user stop.
 struct Stop {
@@ -173,6 +177,138 @@ bool finish(xmlParserCtxtPtr ctxt, const Context& state, ParseError& error) {
   return false;
 }
 
+// The text as code units, of one byte or two (UTF-16 of either order, told by its mark or by
+// its first character, "<"); a unit outside ASCII reads as a letter, since only markup
+// characters matter here.
+class Units {
+ public:
+  explicit Units(std::string_view bytes) : p_(reinterpret_cast<const unsigned char*>(bytes.data())), n_(bytes.size()) {
+    auto starts = [&](std::string_view s) { return bytes.substr(0, s.size()) == s; };
+    if (starts("\xFF\xFE") || starts(std::string_view("<\0", 2))) width_ = 2;
+    if (starts("\xFE\xFF") || starts(std::string_view("\0<", 2))) width_ = 2, high_ = 0;
+  }
+  size_t size() const { return n_ / width_; }
+  char operator[](size_t i) const {
+    if (width_ == 1) return static_cast<char>(p_[i]);
+    const unsigned char hi = p_[2 * i + high_], lo = p_[2 * i + 1 - high_];
+    return hi || lo >= 0x80 ? 'x' : static_cast<char>(lo);
+  }
+  bool startsWith(size_t at, std::string_view s) const {
+    if (at + s.size() > size()) return false;
+    for (size_t k = 0; k < s.size(); ++k)
+      if ((*this)[at + k] != s[k]) return false;
+    return true;
+  }
+  // Just past the next `end` from `at`, or the end of the text.
+  size_t past(size_t at, std::string_view end) const {
+    for (; at < size(); ++at)
+      if (startsWith(at, end)) return at + end.size();
+    return size();
+  }
+  // The next "<" from `at`.
+  size_t nextOpen(size_t at) const {
+    if (width_ == 2) {
+      while (at < size() && (*this)[at] != '<') ++at;
+      return at;
+    }
+    const void* lt = at < n_ ? std::memchr(p_ + at, '<', n_ - at) : nullptr;
+    return lt ? static_cast<size_t>(static_cast<const unsigned char*>(lt) - p_) : n_;
+  }
+
+ private:
+  const unsigned char* p_;
+  size_t n_;
+  int width_ = 1;
+  int high_ = 1;  // where a unit's high byte is, in UTF-16
+};
+
+// Just past a declaration ("<!DOCTYPE ...>" with its internal subset) whose text starts at `at`.
+size_t pastDeclaration(const Units& u, size_t at) {
+  char quote = 0;
+  int depth = 0;
+  for (; at < u.size(); ++at) {
+    const char c = u[at];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (u.startsWith(at, "<!--")) {
+      at = u.past(at + 4, "-->") - 1;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '[') {
+      ++depth;
+    } else if (c == ']') {
+      --depth;
+    } else if (c == '>' && depth <= 0) {
+      return at + 1;
+    }
+  }
+  return at;
+}
+
+// Whether a start tag holds more than `bound` attributes. libxml2 compares every attribute of an
+// element with every other, so such an element would hold the parser for minutes; one pass over
+// the bytes finds it first.
+bool tooManyAttributes(std::string_view bytes, size_t bound) {
+  const Units u(bytes);
+  for (size_t at = u.nextOpen(0); at < u.size(); at = u.nextOpen(at)) {
+    if (u.startsWith(at, "<!--")) {
+      at = u.past(at + 4, "-->");
+    } else if (u.startsWith(at, "<![CDATA[")) {
+      at = u.past(at + 9, "]]>");
+    } else if (u.startsWith(at, "<?")) {
+      at = u.past(at + 2, "?>");
+    } else if (u.startsWith(at, "<!")) {
+      at = pastDeclaration(u, at + 2);
+    } else {
+      size_t attributes = 0;
+      char quote = 0;
+      for (++at; at < u.size(); ++at) {
+        const char c = u[at];
+        if (quote) {
+          if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        } else if (c == '=') {
+          if (++attributes > bound) return true;
+        } else if (c == '>' || c == '<') {
+          break;
+        }
+      }
+    }
+  }
+  return false;
+}
+
+bool refuseManyAttributes(std::string_view bytes, ParseError& error) {
+  if (!tooManyAttributes(bytes, kAttributeLimit)) return false;
+  error.code = kErrorLimit;
+  error.reason = "An element has more than " + std::to_string(kAttributeLimit) + " attributes.";
+  return true;
+}
+
+// The file's bytes, mapped for the attribute check; empty when they cannot be.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && st.st_size > 0) {
+      void* at = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+      if (at != MAP_FAILED) bytes_ = std::string_view(static_cast<const char*>(at), static_cast<size_t>(st.st_size));
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  ~MappedFile() {
+    if (!bytes_.empty()) ::munmap(const_cast<char*>(bytes_.data()), bytes_.size());
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  std::string_view bytes() const { return bytes_; }
+
+ private:
+  std::string_view bytes_;
+};
+
 uint64_t budgetFor(const std::string& path) {
   struct stat st;
   return std::max<uint64_t>(kExpansionFloor, stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0);
@@ -203,7 +339,7 @@ void* userOf(void* ctx) { return contextOf(ctx).user; }
 
 DocPtr readFile(const std::string& path, ParseError& error) {
   error = {};
-  if (!readable(path, error)) return nullptr;
+  if (!readable(path, error) || refuseManyAttributes(MappedFile(path).bytes(), error)) return nullptr;
   Context state;
   state.budget = budgetFor(path);
   CtxtPtr ctxt = safeContext(nullptr, state);
@@ -217,6 +353,7 @@ DocPtr readFile(const std::string& path, ParseError& error) {
 
 DocPtr readMemory(std::string_view utf8, ParseError& error) {
   error = {};
+  if (refuseManyAttributes(utf8, error)) return nullptr;
   Context state;
   state.budget = std::max<uint64_t>(kExpansionFloor, utf8.size());
   CtxtPtr ctxt = safeContext(nullptr, state);
@@ -230,7 +367,7 @@ DocPtr readMemory(std::string_view utf8, ParseError& error) {
 
 bool saxFile(const std::string& path, const xmlSAXHandler& handler, void* user, ParseError& error) {
   error = {};
-  if (!readable(path, error)) return false;
+  if (!readable(path, error) || refuseManyAttributes(MappedFile(path).bytes(), error)) return false;
   Context state;
   state.user = user;
   state.budget = budgetFor(path);

@@ -1,7 +1,7 @@
 // libxml2 with the settings every reader here shares: no network, no DTD loading, no external
 // entities (general or parameter), entity expansion bounded in total (16 MB of text, or the
-// input's size if larger), element depth under libxml2's nesting limit (256), and nothing
-// printed: the error is kept for the caller.
+// input's size if larger), element depth under libxml2's nesting limit (256), at most 10,000
+// attributes on an element, and nothing printed: the error is kept for the caller.
 #pragma once
 
 #include <libxml/parser.h>
