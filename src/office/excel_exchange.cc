@@ -1,4 +1,6 @@
 // Arrays to and from worksheets through the spreadsheet application, one member call per step.
+#include <algorithm>
+
 #include "arrays/arrays.h"
 #include "automation/convert.h"
 #include "automation/strings.h"
@@ -41,6 +43,27 @@ Variant transposed(const SafeArray& a) {
 
 ObjRef block(const ObjRef& ws, int32_t row1, int32_t col1, int32_t row2, int32_t col2) {
   return objectOf(getProperty(ws, "Range", {Variant(cell(ws, row1, col1)), Variant(cell(ws, row2, col2))}));
+}
+
+// Values into `out` (from its first element), a block of rows per call rather than a call per
+// cell: the same values at a fraction of the calls.
+void readValues(ErrorFrame& f, const ObjRef& ws, int32_t row1, int32_t col1, int32_t row2, int32_t col2, SafeArray& out) {
+  constexpr int32_t kBlockCells = 1 << 16;
+  int32_t width = col2 - col1 + 1, rowsPerBlock = std::max(1, kBlockCells / width);
+  for (int32_t first = row1; first <= row2; first += rowsPerBlock) {
+    int32_t last = std::min(row2, first + rowsPerBlock - 1);
+    f.step([&] {
+      Variant v = getProperty(block(ws, first, col1, last, col2), "Value");
+      if (!v.isArray()) {
+        out.at(out.lbound(1) + first - row1, out.lbound(2)) = std::move(v);
+        return;
+      }
+      SafeArray& a = v.arrayRef();
+      for (int32_t r = first; r <= last; ++r)
+        for (int32_t c = col1; c <= col2; ++c)
+          out.at(out.lbound(1) + r - row1, out.lbound(2) + c - col1) = std::move(a.at(a.lbound(1) + r - first, a.lbound(2) + c - col1));
+    });
+  }
 }
 
 // The opening shared by the three methods; 0 when the body may go on.
@@ -89,7 +112,11 @@ int16_t TwoDArrayToExcel(Variant& varArray, const BStr& strWorkbook, const Varia
     int64_t colEnd = int64_t(lngCol) + (lngDisplay == 0 ? a.ubound(2) : a.ubound(1));
     if (rowEnd > INT32_MAX || colEnd > INT32_MAX) throw ComError(hr::DISP_E_OVERFLOW, "Overflow");
     ObjRef target = block(o.ws, lngRow, lngCol, int32_t(rowEnd), int32_t(colEnd));
-    putProperty(target, "Value", lngDisplay == 0 ? varArray : transposed(a));
+    // The caller's array is passed as it is, not copied: a copy of a large one costs as much as
+    // laying it out.
+    Variant flipped = lngDisplay == 0 ? Variant() : transposed(a);
+    DispParams value{{lngDisplay == 0 ? &varArray : &flipped}, {}};
+    target->invoke("Value", InvokeKind::PropertyPut, value);
     if (blnAutoFit) callMethod(objectOf(getProperty(target, "Columns")), "AutoFit");
     putProperty(o.xl, "Visible", Variant(true));
     return 1;
@@ -144,13 +171,10 @@ int16_t ExcelToTwoDArray(const BStr& strWorkbook, const Variant& varWorksheet, i
     return -5;
   }
   if (!empty) f.step([&] { redimVariant(varArray, {{0, lngEndRow - lngStartRow + 1}, {0, lngEndCol - lngStartCol + 1}}); });
-  for (int32_t r = lngStartRow, i = 0; r <= lngEndRow && !empty; ++r, ++i)
+  if (!empty && blnCellValue) readValues(f, o.ws, lngStartRow, lngStartCol, lngEndRow, lngEndCol, varArray.arrayRef());
+  for (int32_t r = lngStartRow, i = 0; r <= lngEndRow && !empty && !blnCellValue; ++r, ++i)
     for (int32_t c = lngStartCol, j = 0; c <= lngEndCol; ++c, ++j)
-      f.step([&] {
-        ObjRef one = cell(o.ws, r, c);
-        Variant v = blnCellValue ? getProperty(one, "Value") : getProperty(one, "Text");
-        varArray.arrayRef().at(i, j) = std::move(v);
-      });
+      f.step([&] { varArray.arrayRef().at(i, j) = getProperty(cell(o.ws, r, c), "Text"); });
   closeWorkbook(o.wb, false);
   quitExcel(o.xl);
   return 1;

@@ -4,9 +4,7 @@
 #include <openssl/hmac.h>
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "platform/opc/compound_file.h"
 #include "platform/opc/crypto.h"
@@ -182,11 +180,7 @@ std::string decryptPackage(std::string_view file, std::u16string_view password, 
 }
 
 Package openPackage(const std::string& path, std::u16string_view password) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw PackageError("Cannot open \"" + path + "\"");
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  std::string bytes = std::move(buf).str();
+  std::string bytes = readFile(path);
   if (!CompoundFile::looksLike(bytes)) return Package::fromBytes(std::move(bytes));
   Package p = Package::fromBytes(decryptPackage(bytes, password));
   p.markEncrypted();

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "platform/opc/zip_checks.h"
 
@@ -43,26 +42,25 @@ Archive openBuffer(const std::string& bytes) {
   return Archive(z);
 }
 
-// Inflated a block at a time, so that a part is refused as soon as it passes what its header
-// claims, and memory follows the data rather than the claim.
-std::string readEntry(zip_t* z, zip_uint64_t index, const std::string& name, uint64_t size) {
+// Inflated a block at a time and handed to `take`, so that a part is refused as soon as it
+// passes what its header claims, and memory follows the data rather than the claim.
+void inflateEntry(zip_t* z, zip_uint64_t index, const std::string& name, uint64_t size,
+                  const std::function<void(std::string_view)>& take) {
   std::string damaged = "The part \"" + name + "\" is damaged: ";
   constexpr uint64_t kBlock = 1 << 20;
   std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> f(zip_fopen_index(z, index, 0), zip_fclose);
   if (!f) throw PackageError(std::string("Cannot read a part: ") + zip_strerror(z));
-  std::string data;
-  data.reserve(size);
-  while (data.size() < size) {
-    size_t at = data.size(), want = std::min(kBlock, size - at);
-    data.resize(at + want);
-    if (zip_fread(f.get(), data.data() + at, want) != static_cast<zip_int64_t>(want))
+  std::unique_ptr<char[]> block(new char[kBlock]);
+  for (uint64_t done = 0; done < size;) {
+    uint64_t want = std::min(kBlock, size - done);
+    if (zip_fread(f.get(), block.get(), want) != static_cast<zip_int64_t>(want))
       throw PackageError(damaged + "it is shorter than its header says or its data are corrupt");
+    take(std::string_view(block.get(), want));
+    done += want;
   }
   // Reading on to the end checks the CRC, and that nothing follows.
-  char extra;
-  if (zip_int64_t n = zip_fread(f.get(), &extra, 1); n != 0)
+  if (zip_int64_t n = zip_fread(f.get(), block.get(), 1); n != 0)
     throw PackageError(damaged + (n > 0 ? "it is longer than its header says" : "its CRC does not match its data"));
-  return data;
 }
 
 std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }
@@ -82,11 +80,22 @@ struct PieceSource {
   zip_error_t error;
 };
 
+// What the writer threw is kept for the error of the save: no exception crosses libzip.
+zip_int64_t failed(PieceSource& s, const std::exception& e) {
+  s.failure = e.what();
+  zip_error_set(&s.error, ZIP_ER_INTERNAL, 0);
+  return -1;
+}
+
 zip_int64_t readPieces(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
   auto& s = *static_cast<PieceSource*>(state);
   switch (cmd) {
     case ZIP_SOURCE_OPEN:
-      s.next = (*s.start)();
+      try {
+        s.next = (*s.start)();
+      } catch (const std::exception& e) {
+        return failed(s, e);
+      }
       s.piece.clear();
       s.pos = 0;
       s.more = true;
@@ -99,9 +108,7 @@ zip_int64_t readPieces(void* state, void* data, zip_uint64_t len, zip_source_cmd
           s.more = s.next(s.piece);
         }
       } catch (const std::exception& e) {
-        s.failure = e.what();
-        zip_error_set(&s.error, ZIP_ER_INTERNAL, 0);
-        return -1;
+        return failed(s, e);
       }
       len = std::min<zip_uint64_t>(len, s.piece.size() - s.pos);
       std::copy_n(s.piece.data() + s.pos, len, static_cast<char*>(data));
@@ -129,12 +136,15 @@ zip_int64_t readPieces(void* state, void* data, zip_uint64_t len, zip_source_cmd
 
 }  // namespace
 
-Package Package::open(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw PackageError("Cannot open \"" + path + "\"");
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  return fromBytes(std::move(buf).str());
+Package Package::open(const std::string& path) { return fromBytes(readFile(path)); }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+  if (size < 0) throw PackageError("Cannot open \"" + path + "\"");
+  std::string bytes(static_cast<size_t>(size), '\0');
+  if (!in.seekg(0) || !in.read(bytes.data(), size)) throw PackageError("Cannot read \"" + path + "\"");
+  return bytes;
 }
 
 Package Package::fromBytes(std::string bytes) {
@@ -168,20 +178,30 @@ bool Package::has(std::string_view part) const {
 }
 
 std::string Package::read(std::string_view part) const {
+  std::string whole;
+  if (const Entry* e = storedEntry(part)) whole.reserve(e->size);
+  readInPieces(part, [&](std::string_view piece) { whole += piece; });
+  return whole;
+}
+
+void Package::readInPieces(std::string_view part, const std::function<void(std::string_view)>& take) const {
   if (auto it = streamed_.find(std::string(part)); it != streamed_.end()) {
-    std::string whole;
-    for (PieceWriter next = it->second(); next(whole);) {
-    }
-    return whole;
+    std::string piece;
+    for (PieceWriter next = it->second(); next(piece); piece.clear()) take(piece);
+    take(piece);
+    return;
   }
-  if (auto it = replaced_.find(std::string(part)); it != replaced_.end()) return it->second;
-  if (!contains(removed_, part))
-    for (size_t i = 0; i < entries_.size(); ++i) {
-      if (entries_[i].name != part) continue;
-      Archive z = openBuffer(source_);
-      return readEntry(z.get(), i, entries_[i].name, entries_[i].size);
-    }
-  throw PackageError("The package has no part \"" + std::string(part) + "\"");
+  if (auto it = replaced_.find(std::string(part)); it != replaced_.end()) return take(it->second);
+  const Entry* e = storedEntry(part);
+  if (!e) throw PackageError("The package has no part \"" + std::string(part) + "\"");
+  Archive z = openBuffer(source_);
+  inflateEntry(z.get(), static_cast<zip_uint64_t>(e - entries_.data()), e->name, e->size, take);
+}
+
+const Package::Entry* Package::storedEntry(std::string_view part) const {
+  if (replaced_.count(std::string(part)) || contains(removed_, part)) return nullptr;
+  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.name == part; });
+  return it == entries_.end() ? nullptr : &*it;
 }
 
 std::vector<std::string> Package::partNames() const {

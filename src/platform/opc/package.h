@@ -35,6 +35,9 @@ class Package {
   // Part names are zip entry names, without a leading "/" ("xl/workbook.xml").
   bool has(std::string_view part) const;
   std::string read(std::string_view part) const;  // throws PackageError when absent
+  // The part handed to `take` a piece at a time, in order, as it inflates: a large part is
+  // never held whole.
+  void readInPieces(std::string_view part, const std::function<void(std::string_view)>& take) const;
   std::vector<std::string> partNames() const;     // in package order, new parts last
   void write(const std::string& part, std::string data);
   // A part made a piece at a time: `start` gives a writer that appends the next piece to its
@@ -70,6 +73,7 @@ class Package {
     std::string name;
     uint64_t size = 0;
   };
+  const Entry* storedEntry(std::string_view part) const;  // null when replaced, removed or absent
   std::string source_;                          // the package as read
   std::vector<Entry> entries_;                  // its parts, in order
   std::map<std::string, std::string> replaced_;  // new contents by part name
@@ -79,6 +83,9 @@ class Package {
   bool encrypted_ = false;
   bool unencryptedSaveAllowed_ = false;
 };
+
+// The bytes of a file, read at once; PackageError when it cannot be read.
+std::string readFile(const std::string& path);
 
 // "xl/worksheets/sheet1.xml" from "/xl/worksheets/sheet1.xml" or a target relative to the
 // folder of `base` ("worksheets/sheet1.xml" from "xl/workbook.xml"); ".." steps up.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cstring>
 #include <sstream>
 
@@ -52,11 +53,20 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
+// Part names compare without regard to ASCII case.
+std::string folded(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
 }  // namespace
 
 ContentTypes::ContentTypes(const Package& p) {
   doc_ = parseXml(p.read(kContentTypesPart), kContentTypesPart);
   if (!doc_.child("Types")) throw PackageError("The package has no content types");
+  for (pugi::xml_node o : doc_.child("Types").children("Override"))
+    overrides_.emplace(folded(o.attribute("PartName").value()), o);
 }
 
 ContentTypes::ContentTypes() {
@@ -71,37 +81,30 @@ ContentTypes::ContentTypes() {
 }
 
 std::string ContentTypes::typeOf(std::string_view part) const {
-  std::string name = "/" + std::string(part);
-  pugi::xml_node types = doc_.child("Types");
-  for (pugi::xml_node o : types.children("Override"))
-    if (equalsNoCase(o.attribute("PartName").value(), name)) return o.attribute("ContentType").value();
+  if (auto it = overrides_.find(folded("/" + std::string(part))); it != overrides_.end())
+    return it->second.attribute("ContentType").value();
   std::string ext = extensionOf(part);
-  for (pugi::xml_node d : types.children("Default"))
+  for (pugi::xml_node d : doc_.child("Types").children("Default"))
     if (equalsNoCase(d.attribute("Extension").value(), ext)) return d.attribute("ContentType").value();
   return "";
 }
 
 void ContentTypes::setOverride(std::string_view part, std::string_view type) {
   std::string name = "/" + std::string(part);
-  pugi::xml_node types = doc_.child("Types");
-  for (pugi::xml_node o : types.children("Override"))
-    if (equalsNoCase(o.attribute("PartName").value(), name)) {
-      o.attribute("ContentType").set_value(std::string(type).c_str());
-      return;
-    }
-  pugi::xml_node o = types.append_child("Override");
-  o.append_attribute("PartName") = name.c_str();
-  o.append_attribute("ContentType") = std::string(type).c_str();
+  pugi::xml_node& o = overrides_[folded(name)];
+  if (!o) {
+    o = doc_.child("Types").append_child("Override");
+    o.append_attribute("PartName") = name.c_str();
+    o.append_attribute("ContentType");
+  }
+  o.attribute("ContentType").set_value(std::string(type).c_str());
 }
 
 void ContentTypes::removeOverride(std::string_view part) {
-  std::string name = "/" + std::string(part);
-  pugi::xml_node types = doc_.child("Types");
-  for (pugi::xml_node o : types.children("Override"))
-    if (equalsNoCase(o.attribute("PartName").value(), name)) {
-      types.remove_child(o);
-      return;
-    }
+  if (auto it = overrides_.find(folded("/" + std::string(part))); it != overrides_.end()) {
+    doc_.child("Types").remove_child(it->second);
+    overrides_.erase(it);
+  }
 }
 
 void ContentTypes::store(Package& p) const { p.write(kContentTypesPart, toText(doc_)); }

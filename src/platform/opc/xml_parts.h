@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/opc/package.h"
 
@@ -34,6 +35,7 @@ class ContentTypes {
  public:
   explicit ContentTypes(const Package& p);
   ContentTypes();  // a new package's: rels and xml defaults only
+  ContentTypes(ContentTypes&&) = delete;  // the index points into the document
   std::string typeOf(std::string_view part) const;  // "" when unknown
   void setOverride(std::string_view part, std::string_view type);
   void removeOverride(std::string_view part);
@@ -41,6 +43,7 @@ class ContentTypes {
 
  private:
   pugi::xml_document doc_;
+  std::unordered_map<std::string, pugi::xml_node> overrides_;  // by part name, lower case
 };
 
 // The relationships of one source part.

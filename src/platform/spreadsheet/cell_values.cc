@@ -1,5 +1,6 @@
 #include "platform/spreadsheet/cell_values.h"
 
+#include <algorithm>
 #include <array>
 
 #include "automation/strings.h"
@@ -93,6 +94,13 @@ double dateToCellSerial(double date, bool date1904) {
 }
 
 BStr decodeCellText(std::string_view utf8) {
+  // Most cell text is plain ASCII: copied straight into the string it becomes.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
+      utf8.find("_x") == std::string_view::npos) {
+    BStr text = BStr::ofLength(utf8.size());
+    std::copy(utf8.begin(), utf8.end(), text.mutableData());
+    return text;
+  }
   BStr text = u16(utf8);
   if (utf8.find("_x") == std::string_view::npos) return text;
   std::u16string_view s = text.view();

@@ -120,30 +120,41 @@ struct Span {
   bool found() const { return begin != std::string::npos; }
 };
 
-// The first element `<local ...>` (any prefix) in `xml`, from its start tag to its end.
-Span findElement(const std::string& xml, std::string_view local) {
+// The first start tag `<local ...>` (any prefix) in `xml`, from its '<' to after its '>'; not
+// found when `xml` ends before the tag does.
+Span findStartTag(std::string_view xml, std::string_view local) {
   size_t pos = 0;
   while ((pos = xml.find('<', pos)) != std::string::npos) {
-    if (xml.compare(pos, 4, "<!--") == 0) {
+    if (xml.substr(pos, 4) == "<!--") {
       pos = xml.find("-->", pos);
       if (pos == std::string::npos) break;
       continue;
     }
     size_t nameEnd = xml.find_first_of(" \t\r\n/>", pos + 1);
     if (nameEnd == std::string::npos) break;
-    std::string_view qname(xml.data() + pos + 1, nameEnd - pos - 1);
-    size_t colon = qname.find(':');
-    if ((colon == std::string_view::npos ? qname : qname.substr(colon + 1)) == local) {
+    std::string_view name = xml.substr(pos + 1, nameEnd - pos - 1);
+    if (name.substr(name.find(':') + 1) == local) {
       size_t tagEnd = xml.find('>', nameEnd);
       if (tagEnd == std::string::npos) break;
-      if (xml[tagEnd - 1] == '/') return {pos, tagEnd + 1};
-      size_t close = xml.find("</" + std::string(qname) + ">", tagEnd);
-      if (close == std::string::npos) break;
-      return {pos, close + qname.size() + 3};
+      return {pos, tagEnd + 1};
     }
     pos = nameEnd;
   }
   return {};
+}
+
+// The name in a start tag: "x:sheetData" from `<x:sheetData ...>`.
+std::string_view tagName(std::string_view xml, const Span& tag) {
+  return xml.substr(tag.begin + 1, xml.find_first_of(" \t\r\n/>", tag.begin + 1) - tag.begin - 1);
+}
+
+// The first element `<local ...>` (any prefix) in `xml`, from its start tag to its end.
+Span findElement(const std::string& xml, std::string_view local) {
+  Span start = findStartTag(xml, local);
+  if (!start.found() || xml[start.end - 2] == '/') return start;
+  size_t close = xml.find("</" + std::string(tagName(xml, start)) + ">", start.end);
+  if (close == std::string::npos) return {};
+  return {start.begin, close + tagName(xml, start).size() + 3};
 }
 
 constexpr const char* kNewSheet =
@@ -192,65 +203,169 @@ void appendCellName(std::string& out, int32_t row, int32_t col) {
   out.append(buf, r.ptr);
 }
 
+// A cell is written when it holds a value, a formula or a style.
+bool written(const Cell& c) { return !c.value.isEmpty() || c.formula >= 0 || c.style != 0; }
+
+void appendRow(std::string& data, const Tags& tag, int32_t r, const Row& row, const std::vector<std::string>& formulas) {
+  if (row.cells.empty() && row.attrs.empty()) return;
+  data += tag.row;
+  appendInteger(data, r);
+  data += '"';
+  data += row.attrs;
+  data += '>';
+  for (const Cell& c : row.cells) {
+    if (!written(c)) continue;
+    data += tag.cell;
+    appendCellName(data, r, c.col);
+    data += '"';
+    if (c.style) {
+      data += " s=\"";
+      appendInteger(data, c.style);
+      data += '"';
+    }
+    const Variant& v = c.value;
+    bool inlineText = v.isString() && c.sst < 0 && c.formula < 0;
+    if (v.isString()) data += inlineText ? " t=\"inlineStr\"" : c.sst >= 0 && c.formula < 0 ? " t=\"s\"" : " t=\"str\"";
+    else if (v.type() == vtBoolean) data += " t=\"b\"";
+    else if (v.type() == vtError) data += " t=\"e\"";
+    data += '>';
+    if (c.formula >= 0) data += formulas[static_cast<size_t>(c.formula)];
+    if (inlineText) {
+      data += tag.text;
+      appendXmlText(data, v.str().view());
+      data += tag.textEnd;
+    } else if (!v.isEmpty()) {
+      data += tag.value;
+      if (v.isString() && c.sst >= 0 && c.formula < 0) appendInteger(data, c.sst);
+      else if (v.isString()) appendXmlText(data, v.str().view());
+      else if (v.type() == vtBoolean) data += v.boolean() ? '1' : '0';
+      else if (v.type() == vtError) data += errorText(v.scode());
+      else appendNumber(data, v.r8());
+      data += tag.valueEnd;
+    }
+    data += tag.cellEnd;
+  }
+  data += tag.rowEnd;
+}
+
 }  // namespace
 
 void Sheet::load() {
   if (loaded_) return;
-  if (!part.empty() && book_->package().has(part)) {
-    original_ = book_->package().read(part);
-    try {
-      readXml(original_);
-    } catch (...) {
-      // A damaged sheet is refused on every use, never left half read.
-      rows_.clear();
-      lastFound_ = nullptr;
-      columns_.clear();
-      formulas_.clear();
-      throw;
-    }
-  } else {
-    original_ = kNewSheet;
+  try {
+    if (part.empty() || !book_->package().has(part)) keepOuter(kNewSheet);
+    else if (!readSliced()) readWhole();
+  } catch (...) {
+    // A damaged sheet is refused on every use, never left half read.
+    clear();
+    throw;
   }
   loaded_ = true;
 }
 
-void Sheet::readXml(const std::string& xml) {
-  // The rows are read a slice at a time: the DOM of a whole large sheet costs more than the
-  // rest of reading it. Anything the slicing cannot take falls back to one DOM of the part.
-  if (readSliced(xml)) return;
+void Sheet::clear() {
   rows_.clear();
   lastFound_ = nullptr;
   columns_.clear();
   formulas_.clear();
-  pugi::xml_document doc = opc::parseXml(xml, part);
+}
+
+// Only the text around the cell table is kept: the table is written from the cells.
+void Sheet::keepOuter(std::string text) {
+  Span table = findElement(text, "sheetData");
+  tableAt_ = table.found() ? table.begin : std::string::npos;
+  if (table.found()) text.erase(table.begin, table.end - table.begin);
+  text.shrink_to_fit();
+  outer_ = std::move(text);
+}
+
+void Sheet::readWhole() {
+  clear();
+  std::string text = book_->package().read(part);
+  pugi::xml_document doc = opc::parseXml(text, part);
   readOuter(doc);
   int32_t lastRow = 0;
   for (pugi::xml_node r : opc::child(doc.document_element(), "sheetData").children()) readRow(r, lastRow);
+  keepOuter(std::move(text));
 }
 
-bool Sheet::readSliced(const std::string& xml) {
-  constexpr size_t kSlice = 1 << 19;
-  Span data = findElement(xml, "sheetData");
-  if (!data.found()) return false;
-  size_t open = xml.find('>', data.begin) + 1;
-  if (xml[open - 2] == '/') return false;  // no rows: nothing to gain
-  std::string qname = xml.substr(data.begin + 1, xml.find_first_of(" \t\r\n>", data.begin) - data.begin - 1);
-  size_t close = data.end - qname.size() - 3;
-  std::string prefix = qname.substr(0, qname.size() - std::string_view("sheetData").size());
-  pugi::xml_document doc;
-  std::string outer = xml.substr(0, open) + xml.substr(close);
-  if (!doc.load_buffer(outer.data(), outer.size(), pugi::parse_default | pugi::parse_ws_pcdata_single)) return false;
-  readOuter(doc);
-  std::string endTag = "</" + prefix + "row>";
-  int32_t lastRow = 0;
-  for (size_t at = open; at < close;) {
-    size_t cut = at + kSlice >= close ? close : xml.find(endTag, at + kSlice);
-    cut = cut == std::string::npos || cut >= close ? close : cut + endTag.size();
-    if (!doc.load_buffer(xml.data() + at, cut - at, pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_fragment)) return false;
-    for (pugi::xml_node r : doc.children()) readRow(r, lastRow);
-    at = cut;
+// Reads the rows a slice at a time as the part inflates: neither the part's text nor a DOM of it
+// is ever whole, which costs more than the rest of reading it. What the slicing cannot take (a
+// slice cut inside a comment or CDATA, an empty or unfinished table) declines, and the part is
+// read again as one DOM.
+class Sheet::Slicer {
+ public:
+  explicit Slicer(Sheet& sheet) : sheet_(sheet) {}
+
+  // False when the slicing declines.
+  bool add(std::string_view piece) {
+    text_ += piece;
+    if (!inTable_ && !tail_) return startTable();
+    return tail_ || takeRows();
   }
-  return true;
+
+  bool finish() {
+    if (!tail_) return false;
+    std::string outer = head_ + text_;
+    if (!doc_.load_buffer(outer.data(), outer.size(), kParse)) return false;
+    sheet_.readOuter(doc_);
+    sheet_.outer_ = head_.substr(0, tableAt_) + text_.substr(tableEnd_.size());
+    sheet_.tableAt_ = tableAt_;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kSlice = 1 << 19;
+  static constexpr unsigned kParse = pugi::parse_default | pugi::parse_ws_pcdata_single;
+
+  bool startTable() {
+    Span start = findStartTag(text_, "sheetData");
+    if (!start.found()) return true;  // not yet
+    if (text_[start.end - 2] == '/') return false;
+    std::string_view name = tagName(text_, start);
+    std::string prefix(name.substr(0, name.size() - std::string_view("sheetData").size()));
+    rowEnd_ = "</" + prefix + "row>";
+    tableEnd_ = "</" + std::string(name) + ">";
+    tableAt_ = start.begin;
+    head_ = text_.substr(0, start.end);
+    text_.erase(0, start.end);
+    inTable_ = true;
+    return takeRows();
+  }
+
+  // Parses the complete rows gathered once there are a slice's worth, or the table's end.
+  bool takeRows() {
+    size_t end = text_.find(tableEnd_), cut = end;
+    if (end == std::string::npos) {
+      size_t lastRow = text_.size() >= kSlice ? text_.rfind(rowEnd_) : std::string::npos;
+      if (lastRow == std::string::npos) return true;  // not yet
+      cut = lastRow + rowEnd_.size();
+    }
+    if (cut > 0) {
+      if (!doc_.load_buffer_inplace(text_.data(), cut, kParse | pugi::parse_fragment)) return false;
+      for (pugi::xml_node r : doc_.children()) sheet_.readRow(r, lastRow_);
+      text_.erase(0, cut);
+    }
+    tail_ = end != std::string::npos;
+    inTable_ = !tail_;
+    return true;
+  }
+
+  Sheet& sheet_;
+  pugi::xml_document doc_;
+  std::string text_;   // what has inflated and is not yet read
+  std::string head_;   // the part up to the table's start tag, inclusive
+  std::string rowEnd_, tableEnd_;
+  size_t tableAt_ = 0;
+  int32_t lastRow_ = 0;
+  bool inTable_ = false, tail_ = false;  // tail_: the table has ended, text_ holds the rest
+};
+
+bool Sheet::readSliced() {
+  Slicer slicer(*this);
+  bool taken = true;
+  book_->package().readInPieces(part, [&](std::string_view piece) { taken = taken && slicer.add(piece); });
+  return taken && slicer.finish();
 }
 
 void Sheet::readOuter(const pugi::xml_document& doc) {
@@ -272,11 +387,11 @@ void Sheet::readRow(const pugi::xml_node& r, int32_t& lastRow) {
   int32_t rowNum = r.attribute("r") ? r.attribute("r").as_int() : lastRow + 1;
   if (rowNum <= lastRow || rowNum > kMaxRows) damaged(part, "rows out of order");
   lastRow = rowNum;
-  Row& row = rows_[rowNum];
+  Row& row = rows_.emplace_hint(rows_.end(), rowNum, Row())->second;  // rows come in order
   row.attrs = keptAttributes(r, {"r", "spans"});
-  size_t count = 0;
-  for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) ++count;
-  row.cells.reserve(count);
+  // Rows tend to be alike: room for as many cells as the one before (a few dozen at most, so
+  // that a wide row does not make every row after it wide).
+  row.cells.reserve(std::min<size_t>(lastRowCells_, 64));
   int32_t lastCol = 0;
   for (pugi::xml_node c : r.children()) {
     if (localName(c) != "c") continue;
@@ -299,6 +414,7 @@ void Sheet::readRow(const pugi::xml_node& r, int32_t& lastRow) {
     }
     row.cells.push_back(std::move(cell));
   }
+  lastRowCells_ = row.cells.size();
 }
 
 const Cell* Sheet::find(int32_t row, int32_t col) {
@@ -315,9 +431,19 @@ const Cell* Sheet::find(int32_t row, int32_t col) {
   return c != cells.end() && c->col == col ? &*c : nullptr;
 }
 
+void Sheet::reserve(int32_t row, int32_t cells) {
+  load();
+  auto& r = rows_[row].cells;
+  if (r.empty()) r.reserve(static_cast<size_t>(cells));
+}
+
 Cell& Sheet::cell(int32_t row, int32_t col) {
   load();
-  auto& cells = rows_[row].cells;
+  if (!lastFound_ || lastFoundRow_ != row) {
+    lastFound_ = &rows_[row];
+    lastFoundRow_ = row;
+  }
+  auto& cells = lastFound_->cells;
   if (cells.empty() || cells.back().col < col) {
     cells.push_back(Cell{col, 0, -1, -1, Variant()});
     return cells.back();
@@ -430,57 +556,36 @@ void Sheet::autoFit(int32_t row1, int32_t col1, int32_t row2, int32_t col2) {
     if (n > 0) setColumnWidth(col, std::min(255.0, std::round((double(n) + 0.71) * 100) / 100));
 }
 
-std::string Sheet::xml() {
+opc::Package::PieceWriter Sheet::pieces() {
   load();
-  if (!dirty_) return original_;
+  if (tableAt_ == std::string::npos) damaged(part, "no cell table");
+  auto progress = std::make_shared<WriteProgress>(WriteProgress{outerHead(), outer_.substr(tableAt_), rows_.begin(), false});
+  return [this, progress, tag = Tags(prefix_)](std::string& out) {
+    constexpr size_t kPiece = 256 << 10;
+    WriteProgress& p = *progress;
+    if (!p.started) {
+      out += p.head;
+      out += tag.sheetData;
+      p.started = true;
+    }
+    for (; p.next != rows_.end() && out.size() < kPiece; ++p.next) appendRow(out, tag, p.next->first, p.next->second, formulas_);
+    if (p.next != rows_.end()) return true;
+    out += tag.sheetDataEnd;
+    out += p.tail;
+    return false;
+  };
+}
+
+// The text before the cell table, with the column widths and the used area as they are now.
+std::string Sheet::outerHead() const {
   const Tags tag(prefix_);
-  std::string data = tag.sheetData;
-  data.reserve(64 * rows_.size());
   int32_t minRow = 0, maxRow = 0, minCol = 0, maxCol = 0;
-  for (auto& [r, row] : rows_) {
-    if (row.cells.empty() && row.attrs.empty()) continue;
-    data += tag.row;
-    appendInteger(data, r);
-    data += '"';
-    data += row.attrs;
-    data += '>';
+  for (auto& [r, row] : rows_)
     for (const Cell& c : row.cells) {
-      if (c.value.isEmpty() && c.formula < 0 && c.style == 0) continue;
+      if (!written(c)) continue;
       minRow = minRow ? minRow : r, maxRow = r;
       minCol = minCol ? std::min(minCol, c.col) : c.col, maxCol = std::max(maxCol, c.col);
-      data += tag.cell;
-      appendCellName(data, r, c.col);
-      data += '"';
-      if (c.style) {
-        data += " s=\"";
-        appendInteger(data, c.style);
-        data += '"';
-      }
-      const Variant& v = c.value;
-      bool inlineText = v.isString() && c.sst < 0 && c.formula < 0;
-      if (v.isString()) data += inlineText ? " t=\"inlineStr\"" : c.sst >= 0 && c.formula < 0 ? " t=\"s\"" : " t=\"str\"";
-      else if (v.type() == vtBoolean) data += " t=\"b\"";
-      else if (v.type() == vtError) data += " t=\"e\"";
-      data += '>';
-      if (c.formula >= 0) data += formulas_[static_cast<size_t>(c.formula)];
-      if (inlineText) {
-        data += tag.text;
-        appendXmlText(data, v.str().view());
-        data += tag.textEnd;
-      } else if (!v.isEmpty()) {
-        data += tag.value;
-        if (v.isString() && c.sst >= 0 && c.formula < 0) appendInteger(data, c.sst);
-        else if (v.isString()) appendXmlText(data, v.str().view());
-        else if (v.type() == vtBoolean) data += v.boolean() ? '1' : '0';
-        else if (v.type() == vtError) data += errorText(v.scode());
-        else appendNumber(data, v.r8());
-        data += tag.valueEnd;
-      }
-      data += tag.cellEnd;
     }
-    data += tag.rowEnd;
-  }
-  data += tag.sheetDataEnd;
   std::string cols;
   if (!columns_.empty()) {
     cols = tag.cols;
@@ -499,17 +604,11 @@ std::string Sheet::xml() {
                           (maxRow ? cellName(minRow, minCol) + (minRow == maxRow && minCol == maxCol ? "" : ":" + cellName(maxRow, maxCol))
                                   : std::string("A1")) +
                           "\"/>";
-  std::string out = original_;
-  Span sd = findElement(out, "sheetData");
-  if (!sd.found()) damaged(part, "no cell table");
-  Span cl = findElement(out, "cols");
-  Span dim = findElement(out, "dimension");
-  // Replace from the back so that earlier offsets stay valid.
-  out.replace(sd.begin, sd.end - sd.begin, data);
-  if (cl.found() && cl.begin < sd.begin) out.replace(cl.begin, cl.end - cl.begin, cols);
-  else out.insert(sd.begin, cols);
-  if (dim.found() && dim.begin < sd.begin) out.replace(dim.begin, dim.end - dim.begin, dimension);
-  return out;
+  std::string head = outer_.substr(0, tableAt_);
+  if (Span cl = findElement(head, "cols"); cl.found()) head.replace(cl.begin, cl.end - cl.begin, cols);
+  else head += cols;
+  if (Span dim = findElement(head, "dimension"); dim.found()) head.replace(dim.begin, dim.end - dim.begin, dimension);
+  return head;
 }
 
 }  // namespace tlx::xlsx

@@ -163,7 +163,8 @@ class RangeObj : public Live<RangeObj> {
     int32_t n1 = arr->dims() == 2 ? arr->count(1) : 1;
     int32_t n2 = arr->dims() == 2 ? arr->count(2) : arr->count(1);
     const Variant na{ErrorValue{hr::basicError(2042)}};
-    for (int32_t i = 0; i < rows(); ++i)
+    for (int32_t i = 0; i < rows(); ++i) {
+      sheet->reserve(area.first.row + i, cols());
       for (int32_t j = 0; j < cols(); ++j) {
         bool inside = i < n1 && j < n2;
         const Variant& e = !inside ? na
@@ -171,6 +172,7 @@ class RangeObj : public Live<RangeObj> {
                                               : arr->at(arr->lbound(1) + j);
         sheet->setValue(area.first.row + i, area.first.col + j, e);
       }
+    }
   }
 
   Variant sub(Area a) { return Variant(rangeObject(app, book, sheet, a)); }

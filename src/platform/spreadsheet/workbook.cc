@@ -129,9 +129,22 @@ pugi::xml_node Workbook::sheetsNode() {
   return sheets;
 }
 
+namespace {
+
+// A sheet's name (UTF-8) against one asked for, without regard to case; ASCII names are
+// compared where they are, with no conversion for each of a workbook's thousands of sheets.
+bool sameName(std::string_view utf8, std::u16string_view name) {
+  if (std::any_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+    return equalsNoCase(u16(utf8), name);
+  return utf8.size() == name.size() &&
+         std::equal(utf8.begin(), utf8.end(), name.begin(), [](char a, char16_t b) { return lowerChar(char16_t(a)) == lowerChar(b); });
+}
+
+}  // namespace
+
 Sheet* Workbook::sheetNamed(std::u16string_view name) {
   for (auto& s : sheets_)
-    if (equalsNoCase(u16(s->name), name)) return s.get();
+    if (sameName(s->name, name)) return s.get();
   return nullptr;
 }
 
@@ -152,9 +165,10 @@ Sheet& Workbook::addSheet(size_t position) {
   while (taken(part));
   std::string id = rels_->add(kRelWorksheet, part.substr(3));
   types_->setOverride(part, kTypeWorksheet);
-  unsigned sheetId = 1;
   pugi::xml_node sheets = sheetsNode();
-  for (pugi::xml_node s : sheets.children()) sheetId = std::max(sheetId, s.attribute("sheetId").as_uint() + 1);
+  if (!nextSheetId_)
+    for (pugi::xml_node s : sheets.children()) nextSheetId_ = std::max(nextSheetId_, s.attribute("sheetId").as_uint());
+  unsigned sheetId = ++nextSheetId_;
   std::string sheetTag = opc::prefixOf(sheets) + "sheet";
   pugi::xml_node entry = position < sheets_.size() ? sheets.insert_child_before(sheetTag.c_str(), sheets_[position]->entry)
                                                    : sheets.append_child(sheetTag.c_str());
@@ -216,10 +230,13 @@ bool Workbook::checkWriteReservation(std::u16string_view password) const {
 }
 
 void Workbook::save(const std::string& path) {
-  // A changed sheet's text is made once: written, then kept as the sheet's saved form.
-  std::map<Sheet*, std::string> written;
+  // Changed sheets stream into the package: their text is never held whole.
+  std::vector<Sheet*> written;
   for (auto& s : sheets_)
-    if (s->changed()) package_.write(s->part, written[s.get()] = s->xml());
+    if (s->changed()) {
+      package_.writeStreamed(s->part, [sheet = s.get()] { return sheet->pieces(); });
+      written.push_back(s.get());
+    }
   if (styles_.changed()) {
     if (!package_.has(styles_.part())) {
       if (rels_->targetOfType(kRelStyles).empty()) rels_->add(kRelStyles, "styles.xml");
@@ -245,10 +262,7 @@ void Workbook::save(const std::string& path) {
     types_->store(package_);
   }
   package_.save(path);
-  for (auto& [s, xml] : written) {
-    s->original_ = std::move(xml);
-    s->dirty_ = false;
-  }
+  for (Sheet* s : written) s->dirty_ = false;
   workbookDirty_ = formulasDropped_ = touched_ = false;
   styles_.saved();
 }

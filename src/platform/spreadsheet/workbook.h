@@ -55,6 +55,7 @@ class Sheet {
   // Cells; reading a sheet's part happens on first use.
   const Cell* find(int32_t row, int32_t col);
   Cell& cell(int32_t row, int32_t col);  // made when missing
+  void reserve(int32_t row, int32_t cells);  // room for a new row's cells, made at once
   void setValue(int32_t row, int32_t col, const Variant& v);
   Variant value(int32_t row, int32_t col);
   std::u16string text(int32_t row, int32_t col);
@@ -65,25 +66,38 @@ class Sheet {
   void autoFit(int32_t row1, int32_t col1, int32_t row2, int32_t col2);
 
   bool changed() const { return dirty_; }
-  std::string xml();  // the part as it is to be saved
+  // The part as it is to be saved, a piece at a time.
+  opc::Package::PieceWriter pieces();
   std::map<int32_t, Row>& rows() { load(); return rows_; }
   const std::vector<std::string>& formulas() { load(); return formulas_; }
 
  private:
   friend class Workbook;
   void load();
-  void readXml(const std::string& xml);
-  bool readSliced(const std::string& xml);  // false: the part needs one whole DOM
+  class Slicer;
+  bool readSliced();  // false: the part needs one whole DOM
+  void readWhole();
+  void keepOuter(std::string text);
+  void clear();
   void readOuter(const pugi::xml_document& doc);
   void readRow(const pugi::xml_node& row, int32_t& lastRow);
   Workbook* book_ = nullptr;
   bool loaded_ = false;
   bool dirty_ = false;
-  std::string original_;  // the part as read, "" for a new sheet
+  // Where a save resumes writing the part: what follows `next`, once `head` is written.
+  struct WriteProgress {
+    std::string head, tail;
+    std::map<int32_t, Row>::const_iterator next;
+    bool started = false;
+  };
+  std::string outerHead() const;
+  std::string outer_;  // the part as read (a new sheet's for a new one), without its cell table
+  size_t tableAt_ = 0;  // where the cell table was, npos when it had none
   std::string prefix_;    // of its elements: "x:" when the part writes <x:worksheet>
   std::map<int32_t, Row> rows_;  // rows are never erased, so pointers to them stay valid
-  const Row* lastFound_ = nullptr;
+  Row* lastFound_ = nullptr;  // the row used last, tried first
   int32_t lastFoundRow_ = 0;
+  size_t lastRowCells_ = 0;  // cells of the row read last
   std::map<int32_t, ColumnRange> columns_;  // by first column
   std::vector<std::string> formulas_;       // the <f> elements as read
 };
@@ -134,6 +148,7 @@ class Workbook {
   bool touched_ = false;
   bool formulasDropped_ = false;
   int nextSheetNumber_ = 1;  // where the search for a free sheet part name starts
+  unsigned nextSheetId_ = 0;  // the highest sheetId given, 0 until a sheet is added
 };
 
 // A sheet name the application refuses: empty, over 31 characters, or holding : \ / ? * [ ].
