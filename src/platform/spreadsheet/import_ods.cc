@@ -174,6 +174,9 @@ class TableReader {
 }  // namespace
 
 std::unique_ptr<Workbook> readOds(const opc::Package& package) {
+  const char* manifest = "META-INF/manifest.xml";
+  if (package.has(manifest) && package.read(manifest).find("encryption-data") != std::string::npos)
+    throw opc::PackageError("The spreadsheet is encrypted with a password, which is not read for OpenDocument files");
   if (!package.has("content.xml")) damaged("it has no content part");
   std::string content = package.read("content.xml");
   pugi::xml_document doc;
