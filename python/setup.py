@@ -11,6 +11,8 @@ from setuptools.command.build_ext import build_ext
 
 SOURCE = pathlib.Path(__file__).resolve().parent.parent
 BUILD = pathlib.Path(os.environ.get("TALVEX_BUILD_DIR", SOURCE / "build")).resolve()
+SCRATCH = BUILD / "python-setuptools"  # setuptools' own files, kept out of the sources
+SCRATCH.mkdir(parents=True, exist_ok=True)
 
 
 def version():
@@ -34,6 +36,7 @@ class CMakeBuild(build_ext):
 
 setup(
     version=version(),
+    options={"build": {"build_base": str(SCRATCH)}, "egg_info": {"egg_base": str(SCRATCH)}},
     packages=["talvex"],
     package_data={"talvex": ["py.typed", "*.pyi"]},
     ext_modules=[Extension("talvex._talvex", sources=[])],

@@ -17,6 +17,7 @@
 #include "docs.h"
 #include "host_site.h"
 #include "platform/app/recovery.h"
+#include "platform/registry/components.h"
 #include "proxy.h"
 #include "values.h"
 
@@ -117,6 +118,7 @@ PYBIND11_MODULE(_talvex, m) {
   py::options options;
   options.disable_function_signatures();
   loadValueTypes();
+  tlx::registerPlatformComponents();  // create() may come before any control
   bindProxies(m);
   bindEnumerations(m);
   bindControl(m);
