@@ -45,9 +45,6 @@ class CallArgs {
  public:
   CallArgs(const py::args& args, const py::kwargs& kwargs);
   ~CallArgs() { releaseInCore(values_); }
-  DispParams& params() { return params_; }
-  // The by-reference outputs back into their Ref objects.
-  void writeBack();
   // Calls `member` in the core, writes the outputs back and returns the result as Python.
   template <class Member>
   py::object call(Member&& member, bool unknownIsAttribute = false) {
@@ -63,6 +60,8 @@ class CallArgs {
   }
 
  private:
+  void writeBack();  // the by-reference outputs into their Ref objects
+
   std::vector<Variant> values_;
   std::vector<std::pair<size_t, py::object>> refs_;  // value index, Ref
   DispParams params_;

@@ -29,8 +29,12 @@ namespace {
 // queue given to picks() (else the terminal, as in the command-line host).
 class Control {
  public:
-  Control() : site_(std::make_unique<host::CliSite>()) {
-    control_ = inCore([&] { return makeRef<TALVEX>(*site_); });
+  Control() {
+    inCore([&] {
+      site_ = std::make_unique<host::CliSite>();  // a window on the shared desktop
+      control_ = makeRef<TALVEX>(*site_);
+      return 0;
+    });
   }
   ~Control() {
     std::lock_guard<std::mutex> lock(coreLock());

@@ -33,7 +33,7 @@ py::args argsOf(const py::object& key, py::handle value = {}) {
 
 py::object attribute(const Proxy& self, const std::string& name) {
   if (name.empty() || name[0] == '_') throw py::attribute_error(name);
-  switch (self.obj->memberKind(name)) {
+  switch (inCore([&] { return self.obj->memberKind(name); })) {
     case MemberKind::Property: return invokeMember(self.obj, name, InvokeKind::PropertyGet, py::args());
     case MemberKind::Method: return py::cast(Member{self.obj, name});
     case MemberKind::Unknown: break;
