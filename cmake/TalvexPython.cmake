@@ -2,6 +2,10 @@
 # _talvex (pybind11), assembled in build/python/talvex so that PYTHONPATH=build/python imports it.
 # The module reads the type library when it is imported; its type stubs are written from it after
 # each link, so a new method needs no edit here. Debian's interpreter is the one built for.
+# An instrumented module cannot load into an interpreter that is not: sanitizer builds go without.
+if(TALVEX_SANITIZE OR TALVEX_FUZZ)
+  return()
+endif()
 if(EXISTS /usr/bin/python3 AND NOT Python_EXECUTABLE)
   set(Python_EXECUTABLE /usr/bin/python3)
 endif()
@@ -24,8 +28,9 @@ target_compile_definitions(talvex_python PRIVATE TALVEX_VERSION="${PROJECT_VERSI
 add_custom_command(TARGET talvex_python POST_BUILD
                    COMMAND ${CMAKE_COMMAND} -E copy ${talvex_python_files} ${TALVEX_PYTHON_DIR}
                    COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${CMAKE_BINARY_DIR}/python PYTHONDONTWRITEBYTECODE=1
-                           ${Python_EXECUTABLE} -c "import talvex._talvex as t; t._write_stubs('${TALVEX_PYTHON_DIR}/_talvex.pyi')"
-                   COMMENT "Assembling the Python package talvex and its type stubs")
+                           ${Python_EXECUTABLE} -c "import sys, talvex._talvex as t; t._write_stubs(sys.argv[1])"
+                           ${TALVEX_PYTHON_DIR}/_talvex.pyi
+                   COMMENT "Assembling the Python package talvex and its type stubs" VERBATIM)
 # Copies of the pure-Python files are refreshed when they change, not only when the module links.
 add_custom_target(talvex_python_files ALL
                   COMMAND ${CMAKE_COMMAND} -E make_directory ${TALVEX_PYTHON_DIR}

@@ -48,7 +48,10 @@ std::string pythonLiteral(const Variant& v) {
 // "name=default" or "name=..." (left out, the control reads the declared default).
 std::string parameterText(const ParamInfo& p, bool typed) {
   std::string text = p.name;
-  if (typed) text += ": " + pythonType(p.typeName, p.type) + (p.byVal ? "" : " | Ref[Any]");
+  if (typed) {
+    const std::string type = pythonType(p.typeName, p.type);
+    text += ": " + type + (p.byVal || type == "Any" ? "" : " | Ref[Any]");
+  }
   if (p.optional) text += typed ? " = ..." : "=" + (p.defaultValue ? pythonLiteral(*p.defaultValue) : "...");
   return text;
 }
@@ -66,7 +69,7 @@ std::string parameterLine(const ParamInfo& p) {
     for (auto& [name, value] : e->constants) names += fmt::format("{}{}={}", names.empty() ? "" : ", ", name, value);
     if (!names.empty() && e->constants.size() <= 8) line += " (" + names + ")";
   }
-  if (!p.byVal) line += ", by reference: pass talvex.Ref(value) to see what the method leaves in it";
+  if (!p.byVal) line += ", by reference";
   if (p.optional) line += p.defaultValue ? ", optional (default " + pythonLiteral(*p.defaultValue) + ")" : ", optional";
   return line + "\n";
 }
@@ -107,9 +110,14 @@ void writeEnumerations(std::ostream& out) {
 
 std::string methodDoc(const MethodInfo& m) {
   std::string doc = fmt::format("{}({})\n--\n\n{}\n\n", m.name, parameterList(m, false), m.signature());
-  for (const ParamInfo& p : m.params) doc += parameterLine(p);
+  bool byReference = false;
+  for (const ParamInfo& p : m.params) {
+    doc += parameterLine(p);
+    byReference = byReference || !p.byVal;
+  }
   if (!m.resultTypeName.empty())
     doc += fmt::format("Returns {} ({}).\n", pythonType(m.resultTypeName, m.resultType), m.resultTypeName);
+  if (byReference) doc += "A by-reference parameter takes a value, or a talvex.Ref that receives what the method leaves.\n";
   return doc + statusCodes(m);
 }
 

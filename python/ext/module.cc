@@ -56,17 +56,19 @@ class Control {
   }
 
   void picks(const std::vector<std::vector<double>>& points) {
-    for (const auto& p : points) {
+    for (const auto& p : points)
       if (p.size() < 2 || p.size() > 3) throw py::value_error("a pick is (x, y) or (x, y, z)");
-      site_->queuePick({p[0], p[1], p.size() == 3 ? p[2] : 0});
-    }
+    inCore([&] {
+      for (const auto& p : points) site_->queuePick({p[0], p[1], p.size() == 3 ? p[2] : 0});
+      return 0;
+    });
   }
 
   py::list messages;
 
  private:
   void takeMessages() {
-    for (const BStr& text : site_->takeMessages()) messages.append(py::str(u8(text)));
+    for (const BStr& text : inCore([&] { return site_->takeMessages(); })) messages.append(py::str(u8(text)));
   }
 
   std::unique_ptr<host::CliSite> site_;

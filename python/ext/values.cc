@@ -143,7 +143,7 @@ bool shapeOf(PyObject* value, int dims, std::vector<int32_t>& counts) {
 }
 
 // Fills `a` from nested sequences of the given shape (dimension 1 outermost), element (i, j, ...)
-// at subscripts lower + (i, j, ...).
+// at subscripts lower + (i, j, ...). Depth counts lists, so a 2-D array takes two levels.
 void fillFrom(PyObject* value, SafeArray& a, int depth) {
   const int dims = a.dims();
   std::vector<size_t> stride(size_t(dims), 1);
@@ -153,7 +153,7 @@ void fillFrom(PyObject* value, SafeArray& a, int depth) {
     PyObject** items = PySequence_Fast_ITEMS(v);
     for (Py_ssize_t i = 0; i < n; ++i) {
       const size_t at = offset + size_t(i) * stride[size_t(level)];
-      if (level + 1 == dims) a.elements()[at] = toVariant(items[i], depth + 1);
+      if (level + 1 == dims) a.elements()[at] = toVariant(items[i], depth + dims);
       else self(self, items[i], level + 1, at);
     }
   };
