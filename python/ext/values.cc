@@ -299,18 +299,64 @@ PyObject* fromScalar(Variant& v) {
   }
 }
 
+// Repeated short texts (categories, dates, codes) become one shared str: a Python string cannot
+// change, so the sharing is invisible, and most of converting a big array is allocating strings.
+class TextCache {
+ public:
+  TextCache() : slots_(kSlots) {}
+  TextCache(const TextCache&) = delete;
+  TextCache& operator=(const TextCache&) = delete;
+  ~TextCache() {
+    for (Slot& slot : slots_) Py_XDECREF(slot.text);
+  }
+
+  PyObject* get(const char16_t* s, size_t n) {
+    if (n < 2 || n > kLongest) return fromText(s, n);
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < n; ++i) hash = (hash ^ s[i]) * 16777619u;
+    Slot& slot = slots_[hash & (kSlots - 1)];
+    if (slot.text && slot.hash == hash && sameText(slot.text, s, n)) return Py_NewRef(slot.text);
+    PyObject* made = fromText(s, n);
+    if (!made) return nullptr;
+    Py_XSETREF(slot.text, Py_NewRef(made));
+    slot.hash = hash;
+    return made;
+  }
+
+ private:
+  static constexpr size_t kSlots = size_t(1) << 14, kLongest = 32;
+  struct Slot {
+    uint32_t hash = 0;
+    PyObject* text = nullptr;
+  };
+
+  static bool sameText(PyObject* text, const char16_t* s, size_t n) {
+    if (size_t(PyUnicode_GET_LENGTH(text)) != n) return false;
+    const int kind = PyUnicode_KIND(text);
+    const void* data = PyUnicode_DATA(text);
+    for (size_t i = 0; i < n; ++i)
+      if (PyUnicode_READ(kind, data, i) != s[i]) return false;
+    return true;
+  }
+
+  std::vector<Slot> slots_;
+};
+
 // Takes an array's elements over as they are converted, and gives back to the system the pages
 // of its storage that conversion has passed: a zeroed Variant is Empty, so what the array
 // destroys later costs nothing. Without this a 13-million-field array would be held in full
 // beside the Python lists made from it.
 class Drain {
  public:
-  explicit Drain(SafeArray& a) : first_(a.elements().data()), size_(a.size()) {}
+  explicit Drain(SafeArray& a) : first_(a.elements().data()), size_(a.size()) {
+    if (size_ >= kCacheFrom) texts_ = std::make_unique<TextCache>();
+  }
 
   PyObject* take(size_t i) {
     Variant& v = first_[i];
     if (v.isString()) {
-      PyObject* out = fromText(v.str().data(), v.str().size());
+      const BStr& text = v.str();
+      PyObject* out = texts_ ? texts_->get(text.data(), text.size()) : fromText(text.data(), text.size());
       strings_.add(v.str());
       return out;
     }
@@ -328,10 +374,11 @@ class Drain {
   }
 
  private:
-  static constexpr size_t kWorthIt = size_t(64) << 20;
+  static constexpr size_t kWorthIt = size_t(64) << 20, kCacheFrom = 4096;
   Variant* first_;
   size_t size_;
   BStrBatchRelease strings_;
+  std::unique_ptr<TextCache> texts_;
 };
 
 }  // namespace
