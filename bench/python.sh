@@ -56,7 +56,7 @@ def run(case, path, out):
         wb.save(out)
         n = len(cells)
     elif case == "talvex-excel-read":
-        assert c.ExcelToTwoDArray(path, 1, 1, 1, 100000, 10, rows) == 1
+        assert c.ExcelToTwoDArray(path, 1, 1, 1, 100000, 10, rows, True) == 1
         n = len(rows.value) * len(rows.value[0])
     elif case == "openpyxl-excel-read":
         n = sum(len(list(row)) for row in openpyxl.load_workbook(path, read_only=True).active.iter_rows(values_only=True))

@@ -14,7 +14,7 @@ namespace {
 
 // One member to call: a method, or a property that takes arguments.
 struct Member {
-  ObjRef obj;
+  Proxy owner;
   std::string name;
 };
 
@@ -35,7 +35,7 @@ py::object attribute(const Proxy& self, const std::string& name) {
   if (name.empty() || name[0] == '_') throw py::attribute_error(name);
   switch (inCore([&] { return self.obj->memberKind(name); })) {
     case MemberKind::Property: return invokeMember(self.obj, name, InvokeKind::PropertyGet, py::args());
-    case MemberKind::Method: return py::cast(Member{self.obj, name});
+    case MemberKind::Method: return py::cast(Member{Proxy(self.obj), name});
     case MemberKind::Unknown: break;
   }
   throw py::attribute_error(fmt::format("{} object has no member '{}'", self.obj->typeName(), name));
@@ -78,9 +78,11 @@ PyObject* proxyOf(const ObjRef& obj) {
 void bindProxies(py::module_& m) {
   py::class_<Member>(m, "Member", "A member of an outside object to call.")
       .def("__call__", [](const Member& self, py::args args, py::kwargs kwargs) {
-        return invokeMember(self.obj, self.name, InvokeKind::Method, args, kwargs);
+        return invokeMember(self.owner.obj, self.name, InvokeKind::Method, args, kwargs);
       })
-      .def("__repr__", [](const Member& self) { return fmt::format("<talvex member {}.{}>", self.obj->typeName(), self.name); });
+      .def("__repr__", [](const Member& self) {
+        return fmt::format("<talvex member {}.{}>", self.owner.obj->typeName(), self.name);
+      });
 
   py::class_<Proxy>(m, "Object", "An outside object: attributes are its properties, calls its methods.")
       .def("__getattr__", &attribute)
