@@ -11,15 +11,9 @@ namespace tlx::python {
 
 namespace {
 
-const EnumInfo* enumerationNamed(const std::string& typeName) {
-  for (const EnumInfo& e : enumerations())
-    if (e.name == typeName) return &e;
-  return nullptr;
-}
-
 // The Python type of a declared type, as the stubs write it.
 std::string pythonType(const std::string& typeName, VarType type) {
-  if (enumerationNamed(typeName)) return typeName + " | int";
+  if (findEnumeration(typeName)) return typeName + " | int";
   switch (type) {
     case vtString: return "str";
     case vtI2:
@@ -64,7 +58,7 @@ std::string parameterList(const MethodInfo& m, bool typed) {
 
 std::string parameterLine(const ParamInfo& p) {
   std::string line = fmt::format("  {}: {}", p.name, pythonType(p.typeName, p.type));
-  if (const EnumInfo* e = enumerationNamed(p.typeName)) {
+  if (const EnumInfo* e = findEnumeration(p.typeName)) {
     std::string names;
     for (auto& [name, value] : e->constants) names += fmt::format("{}{}={}", names.empty() ? "" : ", ", name, value);
     if (!names.empty() && e->constants.size() <= 8) line += " (" + names + ")";

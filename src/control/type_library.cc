@@ -298,11 +298,6 @@ const std::vector<EnumInfo>& enumTable() {
   return e;
 }
 
-bool isEnumeration(std::string_view name) {
-  for (auto& e : enumTable())
-    if (e.name == name) return true;
-  return false;
-}
 
 VarType typeOf(std::string_view name) {
   if (name == "String") return vtString;
@@ -313,7 +308,7 @@ VarType typeOf(std::string_view name) {
   if (name == "Boolean") return vtBoolean;
   if (name == "Variant") return vtVariant;
   if (name == "Object" || name == "Collection") return vtDispatch;
-  if (isEnumeration(name)) return vtI4;
+  if (findEnumeration(name)) return vtI4;
   throw std::logic_error("type library: unknown type " + std::string(name));
 }
 
@@ -492,5 +487,11 @@ const MethodInfo* findMethod(int32_t dispid) {
 }
 
 const std::vector<EnumInfo>& enumerations() { return enumTable(); }
+
+const EnumInfo* findEnumeration(std::string_view name) {
+  for (const EnumInfo& e : enumTable())
+    if (e.name == name) return &e;
+  return nullptr;
+}
 
 }  // namespace tlx

@@ -40,6 +40,7 @@ const std::vector<MethodInfo>& typeLibrary();
 const MethodInfo* findMethod(std::string_view name);  // without regard to case
 const MethodInfo* findMethod(int32_t dispid);
 const std::vector<EnumInfo>& enumerations();
+const EnumInfo* findEnumeration(std::string_view name);  // nullptr for a name that is no enumeration
 // A default value as the declaration writes it: "text", True, 12.5.
 std::string literalText(const Variant& v);
 
