@@ -5,7 +5,8 @@
 # lists + SaveAs beside openpyxl write-only; ExcelToTwoDArray of those 1,000,000 cells beside
 # openpyxl read-only iter_rows(values_only=True); XMLFileToArray of 100 MB beside
 # ElementTree.iterparse. Times cover the work alone (not interpreter start or imports); the
-# `ratio python ...` lines are our time over the peer's (lower is better).
+# `ratio python ...` lines are our time over the peer's (lower is better), wall clock, with the
+# ratio of CPU times beside it for a machine that is busy with other work.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TALVEX=${TALVEX:-$PWD/build-release/talvex}
@@ -37,7 +38,7 @@ def run(case, path, out):
         import openpyxl
     else:
         import xml.etree.ElementTree as ET
-    start = time.perf_counter()
+    start, cpu = time.perf_counter(), time.process_time()
     if case == "talvex-csv":
         assert c.TextFileToArray(path, rows) == 1
         n = len(rows.value)
@@ -70,8 +71,8 @@ def run(case, path, out):
                 table.append([x.text for x in e])
                 e.clear()
         n = len(table)
-    seconds = time.perf_counter() - start
-    print("%.3f %.0f %d" % (seconds, resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024, n))
+    seconds, cpu = time.perf_counter() - start, time.process_time() - cpu
+    print("%.3f %.3f %.0f %d" % (seconds, cpu, resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024, n))
 
 run(*sys.argv[1:])
 PY
@@ -84,14 +85,15 @@ work = sys.argv[1]
 def case(name, path, out=""):
     text = subprocess.run([sys.executable, os.path.join(work, "case.py"), name, path, out],
                           check=True, capture_output=True, text=True).stdout.split()
-    return float(text[0]), float(text[1]), int(text[2])
+    return float(text[0]), float(text[1]), float(text[2]), int(text[3])
 
 def compare(title, label, ours, peer, ours_name, peer_name):
-    (t1, m1, n1), (t2, m2, n2) = ours, peer
+    (t1, c1, m1, n1), (t2, c2, m2, n2) = ours, peer
     print(title)
-    print(f"  {ours_name:<34} {t1:7.2f} s  peak {m1:6.0f} MB  ({n1} read or written)")
-    print(f"  {peer_name:<34} {t2:7.2f} s  peak {m2:6.0f} MB  ({n2})")
+    print(f"  {ours_name:<34} {t1:7.2f} s ({c1:6.2f} s CPU)  peak {m1:6.0f} MB  ({n1} read or written)")
+    print(f"  {peer_name:<34} {t2:7.2f} s ({c2:6.2f} s CPU)  peak {m2:6.0f} MB  ({n2})")
     print(f"ratio python {label} {t1 / t2:.3f}")
+    print(f"  (CPU time ratio {c1 / c2:.3f}, steadier on a busy machine)")
 
 # About 100 MB of 10-column rows: integers, decimals, words, dates, codes.
 rng = random.Random(42)

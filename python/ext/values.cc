@@ -4,7 +4,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <string>
 
 #include <pybind11/pybind11.h>

@@ -21,6 +21,9 @@ from ._values import Array, ComError, Empty, ErrorValue, Missing, Nothing, Ref, 
 from ._talvex import *  # noqa: F401,F403  (Control, Object, create, get_object, the enumerations)
 from ._talvex import __version__, _codepage_problem, _recover_unsaved
 
+for _shown in (Array, ComError, ErrorValue, Ref, TalvexWarning):
+    _shown.__module__ = __name__  # tracebacks say talvex.ComError
+
 
 def _warn(lines):
     for line in lines:
