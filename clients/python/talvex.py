@@ -9,8 +9,9 @@
 
 Values travel both ways: str, bool, int, float, None (Null), datetime/date (dates),
 Decimal (currency), lists (1-D arrays; rectangular lists of lists are 2-D and 3-D arrays),
-objects as proxies whose attributes are read, set and called. A failed call raises
-TalvexError with the error's number and description. Standard library only.
+objects as proxies whose attributes are read, set and called (a name the object does not have
+raises AttributeError). A failed call raises TalvexError with the error's number and
+description, and so does a value the host cannot receive. Standard library only.
 """
 
 import datetime
@@ -21,10 +22,15 @@ import math
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 
 __all__ = ["Session", "Var", "Array", "Object", "TalvexError", "Empty", "Missing", "Nothing",
            "ErrorValue", "I2", "I4", "R4", "R8"]
+
+
+_INVALID_ARG = -2147024809   # E_INVALIDARG, as the host numbers a request it cannot read
+_UNKNOWN_NAME = -2147352570  # DISP_E_UNKNOWNNAME
 
 
 class TalvexError(Exception):
@@ -34,6 +40,34 @@ class TalvexError(Exception):
         super().__init__(f"{description} ({number})")
         self.number = number
         self.description = description
+
+
+def _check_nesting(value, limit):
+    """Refuses lists nested deeper than the host's limit, counted without recursion."""
+    pending = [(value, 1)]
+    while pending:
+        item, depth = pending.pop()
+        if isinstance(item, (list, tuple)):
+            if depth > limit:
+                raise TalvexError(_INVALID_ARG, f"lists nest deeper than {limit} levels, the host's limit"
+                                                " (see max_depth)")
+            pending.extend((e, depth + 1) for e in item)
+
+
+class _RecursionRoom:
+    """Room on Python's recursion limit for values nested as deep as the host allows: each level
+    takes a few frames in the conversions here and in the json module."""
+
+    def __init__(self, depth):
+        self._needed = 4 * depth + 200
+
+    def __enter__(self):
+        self._old = sys.getrecursionlimit()
+        sys.setrecursionlimit(max(self._old, self._needed))
+
+    def __exit__(self, *exc):
+        sys.setrecursionlimit(self._old)
+        return False
 
 
 class _Sentinel:
@@ -164,6 +198,7 @@ class Session:
             args += ["--max-depth", str(max_depth)]
         self._stderr = tempfile.TemporaryFile()
         self._binary = binary
+        self._max_depth = max_depth or 1000
         self._methods = None
         try:
             self._process = subprocess.Popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -207,9 +242,18 @@ class Session:
         raises TalvexError when it failed."""
         if self._process is None:
             raise ValueError("the session is closed")
+        with _RecursionRoom(self._max_depth):
+            return self._request(request)
+
+    def _request(self, request):
         line = json.dumps(request, ensure_ascii=False, allow_nan=False) + "\n"
         try:
-            self._process.stdin.write(line.encode("utf-8"))
+            data = line.encode("utf-8")
+        except UnicodeEncodeError as e:
+            raise TalvexError(_INVALID_ARG, f"a string holds the unpaired surrogate U+{ord(e.object[e.start]):04X},"
+                                            " which the host cannot receive (its requests are UTF-8)") from None
+        try:
+            self._process.stdin.write(data)
             self._process.stdin.flush()
             reply = self._process.stdout.readline()
         except BrokenPipeError:
@@ -218,7 +262,7 @@ class Session:
             raise ConnectionError("the talvex host ended: " + self._host_errors())
         answer = json.loads(reply)
         for name, value in answer.get("vars", {}).items():
-            self._vars[name] = self.from_json(value)
+            self._vars[name] = self._from_json(value)
         self.messages += answer.get("messages", [])
         if "clipboard" in answer:
             self.clipboard = answer["clipboard"]
@@ -298,6 +342,11 @@ class Session:
 
     def to_json(self, value):
         """A Python value in the host's tagged JSON forms."""
+        _check_nesting(value, self._max_depth)
+        with _RecursionRoom(self._max_depth):
+            return self._to_json(value)
+
+    def _to_json(self, value):
         if isinstance(value, Var):
             return {"var": value.name}
         if isinstance(value, Object):
@@ -322,28 +371,32 @@ class Session:
         if isinstance(value, (list, tuple)):
             dims = len(_shape(value, 3))
             if dims == 3:
-                return {"array3d": [[[self.to_json(e) for e in r] for r in p] for p in value]}
+                return {"array3d": [[[self._to_json(e) for e in r] for r in p] for p in value]}
             if dims == 2:
-                return {"array2d": [[self.to_json(e) for e in row] for row in value]}
-            return [self.to_json(e) for e in value]
+                return {"array2d": [[self._to_json(e) for e in row] for row in value]}
+            return [self._to_json(e) for e in value]
         raise TypeError(f"talvex cannot send a {type(value).__name__}")
 
     def _array_json(self, a):
         if not a.allocated:
             return {"array": None}
         if a.dims == 1:
-            form = {"array": [self.to_json(e) for e in a]}
+            form = {"array": [self._to_json(e) for e in a]}
         elif a.dims == 2:
-            form = {"array2d": [[self.to_json(e) for e in row] for row in a]}
+            form = {"array2d": [[self._to_json(e) for e in row] for row in a]}
         else:
-            form = {"array3d": [[[self.to_json(e) for e in r] for r in p] for p in a]}
+            form = {"array3d": [[[self._to_json(e) for e in r] for r in p] for p in a]}
         form["lbound"] = list(a.lbound)
         return form
 
     def from_json(self, value):
         """A value of an answer as Python."""
+        with _RecursionRoom(self._max_depth):
+            return self._from_json(value)
+
+    def _from_json(self, value):
         if isinstance(value, list):
-            return [self.from_json(e) for e in value]
+            return [self._from_json(e) for e in value]
         if not isinstance(value, dict):
             return value
         if "obj" in value:
@@ -371,11 +424,11 @@ class Session:
         if "array" in value:
             if value["array"] is None:
                 return Array(allocated=False)
-            return Array(self.from_json(value["array"]), lbound, 1)
+            return Array(self._from_json(value["array"]), lbound, 1)
         if "array2d" in value:
-            return Array([self.from_json(r) for r in value["array2d"]], lbound, 2)
+            return Array([self._from_json(r) for r in value["array2d"]], lbound, 2)
         if "array3d" in value:
-            return Array([[self.from_json(r) for r in p] for p in value["array3d"]], lbound, 3)
+            return Array([[self._from_json(r) for r in p] for p in value["array3d"]], lbound, 3)
         return value  # a form this client does not know: as the host sent it
 
 
@@ -399,12 +452,20 @@ class Object:
     def __getattr__(self, member):
         if member.startswith("_"):
             raise AttributeError(member)
-        if self._kind(member) == "property":
+        kind = self._kind(member)
+        if kind == "property":
             return self._session.from_json(self._session.request({"on": self._name, "get": member})["result"])
+        if kind == "unknown":
+            raise AttributeError(f"object {self._name} has no member {member!r}")
         return _Member(self, member)
 
     def __setattr__(self, member, value):
-        self._session.request({"on": self._name, "put": member, "value": self._session.to_json(value)})
+        try:
+            self._session.request({"on": self._name, "put": member, "value": self._session.to_json(value)})
+        except TalvexError as e:
+            if e.number == _UNKNOWN_NAME:
+                raise AttributeError(f"object {self._name} has no member {member!r}") from None
+            raise
 
     def __getitem__(self, key):
         return self._session._invoke({"on": self._name, "get": "Item"}, (key,), {})

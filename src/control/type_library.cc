@@ -442,11 +442,6 @@ const std::vector<EnumInfo>& enumTable() {
   return e;
 }
 
-bool isEnumeration(std::string_view name) {
-  for (auto& e : enumTable())
-    if (e.name == name) return true;
-  return false;
-}
 
 VarType typeOf(std::string_view name) {
   if (name == "String") return vtString;
@@ -457,7 +452,7 @@ VarType typeOf(std::string_view name) {
   if (name == "Boolean") return vtBoolean;
   if (name == "Variant") return vtVariant;
   if (name == "Object" || name == "Collection") return vtDispatch;
-  if (isEnumeration(name)) return vtI4;
+  if (findEnumeration(name)) return vtI4;
   throw std::logic_error("type library: unknown type " + std::string(name));
 }
 
@@ -647,6 +642,12 @@ const std::vector<EnumInfo>& enumerations() { return enumTable(); }
 const StatusCode* findStatusCode(const MethodInfo& method, int32_t code) {
   for (const StatusCode& c : method.statusCodes)
     if (c.code == code) return &c;
+  return nullptr;
+}
+
+const EnumInfo* findEnumeration(std::string_view name) {
+  for (const EnumInfo& e : enumTable())
+    if (e.name == name) return &e;
   return nullptr;
 }
 

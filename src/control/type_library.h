@@ -51,6 +51,7 @@ const MethodInfo* findMethod(int32_t dispid);
 const std::vector<EnumInfo>& enumerations();
 // What a status code of the method means; null when the method declares no such code.
 const StatusCode* findStatusCode(const MethodInfo& method, int32_t code);
+const EnumInfo* findEnumeration(std::string_view name);  // nullptr for a name that is no enumeration
 // A default value as the declaration writes it: "text", True, 12.5.
 std::string literalText(const Variant& v);
 

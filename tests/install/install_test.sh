@@ -58,3 +58,23 @@ test "$("$prefix/bin/talvex" --version)" = "talvex $version"
 grep -q "PACKAGE_VERSION \"$version\"" "$prefix"/lib*/cmake/talvex/talvexConfigVersion.cmake
 grep -q "talvex $version" "$man_page"
 echo "installed tree works: host, manual page, completion, CMake package, pkg-config, one version"
+
+# The Python package (not built under sanitizers), from the prefix in a fresh interpreter, and
+# built by pip into a venv.
+check_python() {  # interpreter, extra environment
+  env "${@:2}" "$1" -c "import talvex, os
+c = talvex.Control()
+rows = talvex.Ref([])
+assert c.TextFileToArray('$tmp/in.csv', rows) == 1 and rows.value[1] == ['bolt', '12'], rows
+d = os.path.dirname(talvex.__file__)
+assert all(os.path.exists(os.path.join(d, f)) for f in ('py.typed', '_talvex.pyi')), os.listdir(d)
+print(talvex.__version__)" | grep -qx "$version"
+}
+if [ -d "$build/python/talvex" ]; then
+  check_python /usr/bin/python3 PYTHONPATH="$prefix/lib/python3/dist-packages"
+  /usr/bin/python3 -m venv --system-site-packages "$tmp/venv"
+  TALVEX_BUILD_DIR=$build "$tmp/venv/bin/pip" install --quiet --no-build-isolation --no-deps --no-index \
+    "$source/python" > "$tmp/pip.log" 2>&1 || { cat "$tmp/pip.log"; exit 1; }
+  check_python "$tmp/venv/bin/python" PYTHONNOUSERSITE=1
+  echo "Python package works: installed under the prefix and by pip"
+fi

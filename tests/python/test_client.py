@@ -88,6 +88,18 @@ class Values(SessionTest):
     def test_values_python_cannot_send_are_refused_before_the_host(self):
         with self.assertRaises(TypeError):
             self.s.to_json(object())
+        def nest(depth, value="x"):
+            for _ in range(depth):
+                value = [value]
+            return value
+        for value, words in [("a\ud800b", "unpaired surrogate U+D800"), (nest(1001), "deeper than 1000 levels")]:
+            with self.assertRaises(talvex.TalvexError) as e:
+                self.s.let("x", value)
+            self.assertIn(words, e.exception.description)
+        back, depth = self.s.let("x", nest(600)), 0
+        while isinstance(back, list):
+            back, depth = back[0], depth + 1
+        self.assertEqual((back, depth), ("x", 600), "deep values still go there and back")
 
 
 class Objects(SessionTest):
@@ -109,6 +121,9 @@ class Objects(SessionTest):
         with self.assertRaises(talvex.TalvexError) as e:
             d.CompareMode = 0
         self.assertIn("Invalid procedure call", e.exception.description, "a filled dictionary keeps its mode")
+        for misspelt in (lambda: d.Cuont, lambda: setattr(d, "Cuont", 1)):
+            with self.assertRaises(AttributeError):
+                misspelt()
 
     def test_proxies_pass_to_the_control(self):
         d = self.s.create("Scripting.Dictionary")

@@ -18,14 +18,8 @@ using namespace tlx;
 
 namespace {
 
-bool isEnumeration(const std::string& typeName) {
-  for (const EnumInfo& e : enumerations())
-    if (e.name == typeName) return true;
-  return false;
-}
-
 std::string cppType(const std::string& typeName, VarType type) {
-  if (isEnumeration(typeName)) return "typelib::" + typeName;
+  if (findEnumeration(typeName)) return "typelib::" + typeName;
   switch (type) {
     case vtString: return "BStr";
     case vtI2: return "int16_t";

@@ -285,6 +285,10 @@ class Chapter : public Dispatch {
   }
   std::vector<Variant> enumerate() override { return recordset()->enumerate(); }
   std::string typeName() const override { return "Recordset"; }
+  // Opening the chapter to answer is what any use of it would do.
+  MemberKind memberKind(std::string_view member) const override {
+    return const_cast<Chapter*>(this)->recordset()->memberKind(member);
+  }
 
  private:
   const ObjRef& recordset();
