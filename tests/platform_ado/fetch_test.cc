@@ -94,7 +94,9 @@ TEST_P(Fetch, EveryTypeAndItsNullComeBackAsTheDatabaseHoldsThem) {
       continue;
     }
     EXPECT_EQ(got, postgres() ? cols[j].pgExpected : cols[j].sqliteExpected);
-    if (cols[j].textual) EXPECT_EQ(u8(toBStr(got)) + "\n", byTheTool("SELECT c" + std::to_string(j) + " FROM v WHERE k = 1"));
+    if (cols[j].textual) {
+      EXPECT_EQ(u8(toBStr(got)) + "\n", byTheTool("SELECT c" + std::to_string(j) + " FROM v WHERE k = 1"));
+    }
   }
   callMethod(rs, "MoveNext");
   for (size_t j = 0; j < cols.size(); ++j) EXPECT_TRUE(value(rs, static_cast<int>(j)).isNull()) << cols[j].pgType;
@@ -117,7 +119,9 @@ TEST_P(Fetch, RowCountsAroundABlock) {
     const std::string sum = byTheTool("SELECT coalesce(sum(k), 0) FROM n");
     for (int location : {3, 2}) {
       ObjRef rs = open("SELECT k FROM n ORDER BY k", location);
-      if (location == 3) EXPECT_EQ(toI4(getProperty(rs, "RecordCount")), rows);
+      if (location == 3) {
+        EXPECT_EQ(toI4(getProperty(rs, "RecordCount")), rows);
+      }
       long long total = 0, count = 0;
       for (; !toBool(getProperty(rs, "EOF")); callMethod(rs, "MoveNext"), ++count) total += toI4(value(rs, 0));
       EXPECT_EQ(count, rows);
