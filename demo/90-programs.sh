@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Using the control from programs: one method's shape, a traced session with its password masked,
-# and the Python client.
+# Python in process, and the Python client of a host process.
 set -euo pipefail
 
 echo "--- talvex methods TextFileToArray"
@@ -13,8 +13,21 @@ printf '%s\n' \
   | "$TALVEX" session --trace "$DEMO_DIR/trace.txt" >/dev/null
 cat "$DEMO_DIR/trace.txt"
 
-echo "--- the Python client"
 printf 'part,qty\r\nbolt,12\r\nnut,7\r\n' >"$DEMO_DIR/parts.csv"
+echo "--- Python in process: import talvex"
+(cd "$DEMO_DIR" && PYTHONPATH="$(dirname "$TALVEX")/python" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 - <<'PY'
+import talvex
+c = talvex.Control()
+rows = talvex.Ref([])
+print("talvex", talvex.__version__, "TextFileToArray ->", c.TextFileToArray("parts.csv", rows), rows.value)
+try:
+    c.CreateLine()
+except talvex.ComError as e:
+    print("CreateLine raised", e.number, e.description)
+PY
+)
+
+echo "--- the Python client of a host process"
 cd "$DEMO_DIR"
 PYTHONPATH="$OLDPWD/clients/python" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 - <<'PY'
 import talvex
