@@ -1,9 +1,10 @@
-// What the plain C++ benchmarks share: timing a step, and running a peer's command.
+// What the plain C++ benchmarks share: timing a step, running a peer's command, reading memory.
 #pragma once
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace bench {
@@ -20,6 +21,18 @@ inline void run(const std::string& command) {
     std::fprintf(stderr, "bench: failed: %s\n", command.c_str());
     std::exit(1);
   }
+}
+
+// A figure in kB from /proc/self/status, by its key with the colon ("VmRSS:", "VmHWM:").
+inline long statusKilobytes(const char* key) {
+  long kb = 0;
+  if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, f))
+      if (std::strncmp(line, key, std::strlen(key)) == 0) kb = std::atol(line + std::strlen(key));
+    std::fclose(f);
+  }
+  return kb;
 }
 
 }  // namespace bench

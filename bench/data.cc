@@ -18,6 +18,7 @@
 #include <string>
 
 #include "../tests/support/databases.h"
+#include "bench_support.h"
 #include "automation/strings.h"
 #include "automation/variant.h"
 #include "bench_support.h"
@@ -54,17 +55,6 @@ std::string rowsSql(bool postgres) {
          " INSERT INTO big SELECT " + values + "datetime('2000-01-01', '+' || x || ' minutes') END, x % 2 FROM c;";
 }
 
-long statusKb(const char* field) {
-  long kb = 0;
-  if (FILE* f = std::fopen("/proc/self/status", "r")) {
-    char line[256];
-    while (std::fgets(line, sizeof line, f))
-      if (std::strncmp(line, field, std::strlen(field)) == 0) kb = std::atol(line + std::strlen(field));
-    std::fclose(f);
-  }
-  return kb;
-}
-
 // Numbers and dates as 8 bytes, text as its 16-bit characters.
 double valueBytes(const tlx::Variant& array) {
   double total = 0;
@@ -78,13 +68,13 @@ int measure(const std::string& dsn, const std::string& what, const std::string& 
   const tlx::BStr user = tlx::u16(dsn.starts_with("pg") ? "postgres" : "");
   tlx::Variant array(tlx::SafeArray::vector(0));
   int16_t rc = 0;
-  const long before = statusKb("VmRSS:");
+  const long before = bench::statusKilobytes("VmRSS:");
   const double time = seconds([&] {
     rc = what == "array" ? tlx::DatabaseTableToArray(tlx::u16(dsn), tlx::u16(kArrayQuery), array, user)
                          : tlx::DatabaseTableToTextFile(tlx::u16(dsn), tlx::u16(kFileQuery), tlx::u16(file), user, {},
                                                         false, u",");
   });
-  const double peak = (statusKb("VmHWM:") - before) * 1024.0;
+  const double peak = (bench::statusKilobytes("VmHWM:") - before) * 1024.0;
   if (rc != 1) return std::fprintf(stderr, "%s answered %d\n", what.c_str(), rc), 1;
   std::printf("%f %f %f\n", time, peak, what == "array" ? valueBytes(array) : double(fs::file_size(file)));
   return 0;

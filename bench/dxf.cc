@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench_support.h"
 #include "platform/cad/dxf_document.h"
 
 namespace {
@@ -57,15 +58,6 @@ double now() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Resident memory in kB from /proc/self/status ("VmRSS", "VmHWM").
-long statusKb(const char* field) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field) + 1);
-  return 0;
-}
-
 std::string run(const std::string& cmd) {
   std::string out;
   FILE* p = popen(cmd.c_str(), "r");
@@ -99,14 +91,14 @@ int main() {
   }
   double mb = static_cast<double>(std::filesystem::file_size(drawing)) / (1024 * 1024);
 
-  long rssBefore = statusKb("VmRSS");
+  long rssBefore = bench::statusKilobytes("VmRSS:");
   double t0 = now();
   auto doc = tlx::dxf::Document::load(drawing);
   double t1 = now();
   doc->save(dir + "/dxf-200k-talvex.dxf");
   double t2 = now();
   size_t count = doc->entities().size();
-  long peakKb = statusKb("VmHWM") - rssBefore;
+  long peakKb = bench::statusKilobytes("VmHWM:") - rssBefore;
   doc.reset();
 
   std::string peer = run("/usr/bin/python3 " + script("peer_dxf.py", kPeer) + " " + drawing + " " + dir +

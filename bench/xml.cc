@@ -29,17 +29,7 @@ const int kRows = std::getenv("TALVEX_BENCH_ROWS") ? std::atoi(std::getenv("TALV
 
 using bench::run;
 using bench::seconds;
-
-long statusKilobytes(const char* key) {
-  long kb = 0;
-  if (FILE* f = std::fopen("/proc/self/status", "r")) {
-    char line[256];
-    while (std::fgets(line, sizeof line, f))
-      if (std::strncmp(line, key, std::strlen(key)) == 0) kb = std::atol(line + std::strlen(key));
-    std::fclose(f);
-  }
-  return kb;
-}
+using bench::statusKilobytes;
 
 // Numbers and dates as 8 bytes, text as its 16-bit characters, plus 16 bytes a cell.
 double valueBytes(const tlx::Variant& array) {
