@@ -163,23 +163,6 @@ TEST_F(WordExport, StatusCodesOfTheArrayMethods) {
   EXPECT_EQ(codes, (std::vector<int>{-2, -2, -3, -3, -3, -3, -2}));
 }
 
-TEST_F(WordExport, ControlCharactersNeverBreakTheDocument) {
-  std::string doc = path("controls.docx");
-  std::string text = "bell\x07 nul-free\x01 end\x0bnext";
-  auto a = session({{{"call", "TextToWord"}, {"args", {text}}},
-                    {{"getobject", "Word.Application"}, {"as", "w"}},
-                    {{"on", "w"}, {"get", "ActiveDocument"}, {"as", "d"}},
-                    {{"on", "d"}, {"call", "SaveAs"}, {"args", {doc}}},
-                    {{"call", "OneDArrayToWord"}, {"args", {{"cell\x02", "ok"}, doc, true}}}});
-  for (auto& r : a) ASSERT_TRUE(r["ok"]) << r.dump();
-  json d = probe(doc);
-  auto t = texts(d);
-  ASSERT_EQ(t.size(), 1u);
-  EXPECT_EQ(t[0]["text"], "bell nul-free end\nnext");  // dropped, the vertical tab a line break
-  ASSERT_EQ(d["tables"].size(), 1u);
-  EXPECT_EQ(d["tables"][0]["rows"][0][0], "cell");
-}
-
 TEST_F(WordExport, OutsideDocumentsKeepEveryPartWhenAppendedTo) {
   std::string made = path("made.docx");
   run("/usr/bin/python3 " + kProbe + " make '" + made + "'");
