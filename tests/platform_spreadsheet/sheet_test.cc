@@ -40,16 +40,19 @@ TEST(Workbook, ANewWorkbookIsWrittenExactly) {
                 "<row r=\"2\"><c r=\"A2\" t=\"e\"><v>#N/A</v></c><c r=\"B2\" s=\"1\"><v>45351</v></c><c r=\"C2\" s=\"2\"><v>45351.5</v></c>"
                 "<c r=\"E2\"><v>-100000</v></c></row><row r=\"1048576\"><c r=\"XFD1048576\"><v>100000</v></c></row></sheetData>"
                 "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/></worksheet>");
-  const std::string styles = p.read("xl/styles.xml");
-  EXPECT_NE(styles.find("<cellXfs count=\"3\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" />"
-                        "<xf numFmtId=\"14\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\" />"
-                        "<xf numFmtId=\"22\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\" /></cellXfs>"),
-            std::string::npos)
-      << styles;
+  EXPECT_EQ(p.read("xl/styles.xml"),
+            "<?xml version=\"1.0\"?><styleSheet xmlns=\"" + kMain + "\"><fonts count=\"1\"><font><sz val=\"11\"/>"
+            "<name val=\"Calibri\"/><family val=\"2\"/></font></fonts><fills count=\"2\"><fill><patternFill patternType=\"none\"/>"
+            "</fill><fill><patternFill patternType=\"gray125\"/></fill></fills><borders count=\"1\"><border><left/><right/><top/>"
+            "<bottom/><diagonal/></border></borders><cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+            "borderId=\"0\"/></cellStyleXfs><cellXfs count=\"3\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" "
+            "xfId=\"0\"/><xf numFmtId=\"14\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>"
+            "<xf numFmtId=\"22\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/></cellXfs>"
+            "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles></styleSheet>");
   EXPECT_EQ(p.read("xl/workbook.xml"),
-            "<?xml version=\"1.0\"?>\n<workbook xmlns=\"" + kMain +
-                "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><bookViews><workbookView />"
-                "</bookViews><sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\" /></sheets></workbook>");
+            "<?xml version=\"1.0\"?><workbook xmlns=\"" + kMain +
+                "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><bookViews><workbookView/>"
+                "</bookViews><sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
   // What was written reads back as it was set, dates by their style.
   Sheet& b = *back->sheets()[0];
   for (int r = 0; r < 2; ++r)

@@ -38,20 +38,20 @@ std::string body(Document& d) {
 std::string run(const std::string& text, const std::string& rPr = "") {
   return "<w:r>" + rPr + "<w:t xml:space=\"preserve\">" + text + "</w:t></w:r>";
 }
-const std::string kArial = "<w:rFonts w:ascii=\"Arial\" w:hAnsi=\"Arial\" w:cs=\"Arial\" w:eastAsia=\"Arial\" />";
+const std::string kArial = "<w:rFonts w:ascii=\"Arial\" w:hAnsi=\"Arial\" w:cs=\"Arial\" w:eastAsia=\"Arial\"/>";
 
 TEST(WordDocument, ParagraphsAreWrittenExactly) {
-  const std::string fmt = "<w:rPr>" + kArial + "<w:b /><w:sz w:val=\"21\" /><w:szCs w:val=\"21\" /></w:rPr>";
+  const std::string fmt = "<w:rPr>" + kArial + "<w:b/><w:sz w:val=\"21\"/><w:szCs w:val=\"21\"/></w:rPr>";
   const struct {
     const char* what;
     Edit edit;
     std::string body;
   } cases[] = {
-      {"a new document", [](Document&) {}, "<w:p />"},
+      {"a new document", [](Document&) {}, "<w:p/>"},
       {"tabs, line ends and manual line breaks",
        [](Document& d) { d.setText(d.lastParagraph(), u"a\tb\r\nc\vd"); },
-       "<w:p><w:r><w:t xml:space=\"preserve\">a</w:t><w:tab /><w:t xml:space=\"preserve\">b</w:t><w:br />"
-       "<w:t xml:space=\"preserve\">c</w:t><w:br /><w:t xml:space=\"preserve\">d</w:t></w:r></w:p>"},
+       "<w:p><w:r><w:t xml:space=\"preserve\">a</w:t><w:tab/><w:t xml:space=\"preserve\">b</w:t><w:br/>"
+       "<w:t xml:space=\"preserve\">c</w:t><w:br/><w:t xml:space=\"preserve\">d</w:t></w:r></w:p>"},
       {"markup escaped, characters XML cannot carry dropped",
        [](Document& d) { d.setText(d.lastParagraph(), u"a&<b>\x01\uFFFE"); }, "<w:p>" + run("a&amp;&lt;b&gt;") + "</w:p>"},
       {"formats in schema order, whatever the order they were set in",
@@ -64,15 +64,15 @@ TEST(WordDocument, ParagraphsAreWrittenExactly) {
          d.setFontName(p, u"Arial");
          d.setSpaceAfter(p, 6);
        },
-       "<w:p><w:pPr><w:spacing w:after=\"120\" /><w:jc w:val=\"center\" />" + fmt + "</w:pPr>" + run("x", fmt) + "</w:p>"},
+       "<w:p><w:pPr><w:spacing w:after=\"120\"/><w:jc w:val=\"center\"/>" + fmt + "</w:pPr>" + run("x", fmt) + "</w:p>"},
       {"bold turned off", [](Document& d) { d.setBold(d.lastParagraph(), false); },
-       "<w:p><w:pPr><w:rPr><w:b w:val=\"0\" /></w:rPr></w:pPr></w:p>"},
+       "<w:p><w:pPr><w:rPr><w:b w:val=\"0\"/></w:rPr></w:pPr></w:p>"},
       {"lines at the end formatted like the last paragraph, the rest joining it",
        [](Document& d) {
          d.setAlignment(d.lastParagraph(), 2);
          d.insertAtEnd(u"one\r\ntwo");
        },
-       "<w:p><w:pPr><w:jc w:val=\"right\" /></w:pPr>" + run("one") + "</w:p><w:p><w:pPr><w:jc w:val=\"right\" /></w:pPr>" +
+       "<w:p><w:pPr><w:jc w:val=\"right\"/></w:pPr>" + run("one") + "</w:p><w:p><w:pPr><w:jc w:val=\"right\"/></w:pPr>" +
            run("two") + "</w:p>"},
       {"a paragraph mark after text leaves the mark empty",
        [](Document& d) {
@@ -80,13 +80,13 @@ TEST(WordDocument, ParagraphsAreWrittenExactly) {
          d.setText(p, u"x");
          d.insertParagraphAfter(p);
        },
-       "<w:p>" + run("x") + "</w:p><w:p />"},
+       "<w:p>" + run("x") + "</w:p><w:p/>"},
       {"a new paragraph is formatted like the last",
        [](Document& d) {
          d.setAlignment(d.lastParagraph(), 3);
          d.setText(d.appendParagraph(), u"y");
        },
-       "<w:p><w:pPr><w:jc w:val=\"both\" /></w:pPr></w:p><w:p><w:pPr><w:jc w:val=\"both\" /></w:pPr>" + run("y") + "</w:p>"},
+       "<w:p><w:pPr><w:jc w:val=\"both\"/></w:pPr></w:p><w:p><w:pPr><w:jc w:val=\"both\"/></w:pPr>" + run("y") + "</w:p>"},
   };
   for (auto& c : cases) {
     auto d = Document::create();
@@ -108,11 +108,13 @@ TEST(WordDocument, TablesAreWrittenExactlyEitherWay) {
   const std::u16string cells = u"a\x02&b\t<c>\r\nline\vbreak\r\n";
   auto rows = [](int columns, const std::string& rPr) {
     const std::string pPr = rPr.empty() ? "" : "<w:pPr>" + rPr + "</w:pPr>";
-    auto cell = [&](const std::string& inner) { return "<w:tc><w:p>" + pPr + inner + "</w:p></w:tc>"; };
+    auto cell = [&](const std::string& inner) {
+      return pPr + inner == "" ? std::string("<w:tc><w:p/></w:tc>") : "<w:tc><w:p>" + pPr + inner + "</w:p></w:tc>";
+    };
     std::string empty;
     for (int c = 2; c < columns; ++c) empty += cell("");
     return "<w:tr>" + cell(run("a&amp;b", rPr)) + cell(run("&lt;c&gt;", rPr)) + empty + "</w:tr><w:tr>" +
-           cell("<w:r>" + rPr + "<w:t xml:space=\"preserve\">line</w:t><w:br /><w:t xml:space=\"preserve\">break</w:t></w:r>") +
+           cell("<w:r>" + rPr + "<w:t xml:space=\"preserve\">line</w:t><w:br/><w:t xml:space=\"preserve\">break</w:t></w:r>") +
            cell("") + empty + "</w:tr>";
   };
   const struct {
@@ -122,21 +124,21 @@ TEST(WordDocument, TablesAreWrittenExactlyEitherWay) {
     std::string table;
   } cases[] = {
       {"plain grid sharing the text width", plain, false,
-       "<w:tblPr><w:tblStyle w:val=\"TalvexPlain-BSFC\" /><w:tblW w:w=\"9026\" w:type=\"dxa\" /><w:tblLayout w:type=\"fixed\" />"
-       "<w:tblLook w:firstRow=\"0\" w:lastRow=\"0\" w:firstColumn=\"0\" w:lastColumn=\"0\" w:noHBand=\"1\" w:noVBand=\"1\" />"
-       "</w:tblPr><w:tblGrid><w:gridCol w:w=\"4513\" /><w:gridCol w:w=\"4513\" /></w:tblGrid>" + rows(2, "")},
+       "<w:tblPr><w:tblStyle w:val=\"TalvexPlain-BSFC\"/><w:tblW w:w=\"9026\" w:type=\"dxa\"/><w:tblLayout w:type=\"fixed\"/>"
+       "<w:tblLook w:firstRow=\"0\" w:lastRow=\"0\" w:firstColumn=\"0\" w:lastColumn=\"0\" w:noHBand=\"1\" w:noVBand=\"1\"/>"
+       "</w:tblPr><w:tblGrid><w:gridCol w:w=\"4513\"/><w:gridCol w:w=\"4513\"/></w:tblGrid>" + rows(2, "")},
       {"a format's parts, a heading row and a column width, bold text", styled, true,
-       "<w:tblPr><w:tblStyle w:val=\"TalvexGrid7-FC\" /><w:tblW w:w=\"4000\" w:type=\"dxa\" /><w:tblLayout w:type=\"fixed\" />"
-       "<w:tblLook w:firstRow=\"1\" w:lastRow=\"0\" w:firstColumn=\"0\" w:lastColumn=\"0\" w:noHBand=\"0\" w:noVBand=\"0\" />"
-       "</w:tblPr><w:tblGrid><w:gridCol w:w=\"2000\" /><w:gridCol w:w=\"2000\" /></w:tblGrid>" + rows(2, "<w:rPr><w:b /></w:rPr>")},
+       "<w:tblPr><w:tblStyle w:val=\"TalvexGrid7-FC\"/><w:tblW w:w=\"4000\" w:type=\"dxa\"/><w:tblLayout w:type=\"fixed\"/>"
+       "<w:tblLook w:firstRow=\"1\" w:lastRow=\"0\" w:firstColumn=\"0\" w:lastColumn=\"0\" w:noHBand=\"0\" w:noVBand=\"0\"/>"
+       "</w:tblPr><w:tblGrid><w:gridCol w:w=\"2000\"/><w:gridCol w:w=\"2000\"/></w:tblGrid>" + rows(2, "<w:rPr><w:b/></w:rPr>")},
       {"fitted to its contents, at least four columns", fitted, false,
-       "<w:tblPr><w:tblStyle w:val=\"TalvexGrid7-FC\" /><w:tblW w:w=\"0\" w:type=\"auto\" />"
-       "<w:tblLook w:firstRow=\"1\" w:lastRow=\"0\" w:firstColumn=\"0\" w:lastColumn=\"0\" w:noHBand=\"0\" w:noVBand=\"0\" />"
-       "</w:tblPr><w:tblGrid><w:gridCol w:w=\"2000\" /><w:gridCol w:w=\"2000\" /><w:gridCol w:w=\"2000\" />"
-       "<w:gridCol w:w=\"2000\" /></w:tblGrid>" + rows(4, "")},
+       "<w:tblPr><w:tblStyle w:val=\"TalvexGrid7-FC\"/><w:tblW w:w=\"0\" w:type=\"auto\"/>"
+       "<w:tblLook w:firstRow=\"1\" w:lastRow=\"0\" w:firstColumn=\"0\" w:lastColumn=\"0\" w:noHBand=\"0\" w:noVBand=\"0\"/>"
+       "</w:tblPr><w:tblGrid><w:gridCol w:w=\"2000\"/><w:gridCol w:w=\"2000\"/><w:gridCol w:w=\"2000\"/>"
+       "<w:gridCol w:w=\"2000\"/></w:tblGrid>" + rows(4, "")},
   };
   for (auto& c : cases) {
-    const std::string expected = "<w:tbl>" + c.table + "</w:tbl><w:p />";
+    const std::string expected = "<w:tbl>" + c.table + "</w:tbl><w:p/>";
     int columns = std::max(c.request.minColumns, 2);
     auto paras = Document::create();
     auto lines = paras->insertAtEnd(cells);
