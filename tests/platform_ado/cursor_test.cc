@@ -110,13 +110,14 @@ TEST(Cursor, ForwardOnlyCursorsGoOnOrStartAgain) {
   Cursor c(std::make_unique<Numbers>(3, &restarts), true);
   EXPECT_EQ(c.recordCount(), -1);
   walk(c, {{"start", "1 @-1"}, {"first", "1 @-1"}, {"next", "2 @-1"}, {"previous", "refused"}, {"last", "refused"},
-           {"to 1", "refused"}, {"first", "1 @-1"}, {"next", "2 @-1"}, {"next", "3 @-1"}});
+           {"to 1", "refused"}, {"first", "1 @-1"}, {"next", "2 @-1"}, {"next", "3 @-1"}, {"next", "EOF @-3"},
+           {"next", "refused"}});
   EXPECT_EQ(restarts, 1);  // only once it had moved on
   c.moveFirst();
   std::vector<int32_t> seen;
   c.readRows([&](Variant* values) { seen.push_back(toI4(values[0])); });
   EXPECT_EQ(seen, (std::vector<int32_t>{1, 2, 3}));
-  EXPECT_TRUE(c.eof());
+  EXPECT_EQ(where(c), "EOF @-3");
   EXPECT_EQ(errorOf([&] { c.moveNext(); }), hr::basicError(3021));
 }
 

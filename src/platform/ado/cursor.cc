@@ -42,8 +42,9 @@ ptrdiff_t Cursor::nextLive(ptrdiff_t from, int step) const {
 bool Cursor::bof() const {
   checkOpen();
   if (editMode_ == adEditAdd) return false;
-  // A deleted current row keeps its place until the cursor moves.
-  return pos_ < 0 || (store_.live() == 0 && pos_ >= static_cast<ptrdiff_t>(store_.size()));
+  // A deleted current row keeps its place until the cursor moves. No rows at all is both ends,
+  // but a forward-only cursor that has moved on had rows: past the last one is only EOF.
+  return pos_ < 0 || (store_.live() == 0 && !movedOn_ && pos_ >= static_cast<ptrdiff_t>(store_.size()));
 }
 
 bool Cursor::eof() const {
