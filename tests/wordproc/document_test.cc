@@ -224,6 +224,41 @@ TEST(WordDocument, SavedDocumentsReadBack) {
     EXPECT_NE(seen.find(part), std::string::npos) << part << " in " << seen;
 }
 
+// Some libraries write the main part with the main namespace as the default one. A default
+// namespace does not reach attributes, so what the model adds carries them under a prefix.
+TEST(WordDocument, DefaultNamespacePartsGetPrefixedAttributes) {
+  const std::string main = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+  const struct {
+    std::string declared;  // on the parts' roots besides the default namespace
+    std::string x;         // the prefix attributes get
+    bool pending;          // the table made from pending text rather than paragraphs
+  } cases[] = {{"", "w", false}, {"", "w", true}, {" xmlns:x=\"" + main + "\"", "x", false}};
+  for (auto& c : cases) {
+    std::string file = testing::TempDir() + "/default.docx";
+    Document::create()->save(file);
+    auto package = tlx::opc::Package::open(file);
+    package.write("word/document.xml", "<document xmlns=\"" + main + "\"" + c.declared +
+                                           "><body><p><r><t>Title</t></r></p><p/></body></document>");
+    package.write("word/styles.xml", "<styles xmlns=\"" + main + "\"" + c.declared + "/>");
+    auto d = Document::load(std::move(package));
+    d->setAlignment(d->paragraphs()[0], 1);
+    const docx::TableRequest grid{.format = 16, .borders = true};
+    if (c.pending) d->convertToTable(d->appendText(u"a\tb\r\n"), grid);
+    else d->convertToTable(d->insertAtEnd(u"a\tb\r\n"), grid);
+    std::string xml = saved(*d, "word/document.xml"), start = body(*d);
+    EXPECT_NE(xml.find("<document xmlns=\"" + main + "\" xmlns:" + c.x + "=\"" + main + "\">"), std::string::npos) << xml;
+    EXPECT_TRUE(start.starts_with("<p><pPr><jc " + c.x + ":val=\"center\"/></pPr><r><t>Title</t></r></p><tbl><tblPr>"
+                                  "<tblStyle " + c.x + ":val=\"TalvexGrid1-SFC\"/>"))
+        << start;
+
+    d->save(file);
+    std::string seen = tlxtest::shell(
+        "/usr/bin/python3 -c 'import docx, sys; d = docx.Document(sys.argv[1]); t = d.tables[0]; "
+        "print(int(d.paragraphs[0].alignment), t.style.name, [[c.text for c in r.cells] for r in t.rows])' " + file);
+    EXPECT_EQ(seen, "1 Talvex Grid 1-SFC [['a', 'b']]\n") << c.x << c.pending;
+  }
+}
+
 TEST(WordDocument, RefusesWhatItCannotDo) {
   auto d = Document::create();
   auto p = d->lastParagraph();

@@ -61,6 +61,20 @@ std::string prefixOf(const pugi::xml_node& root) {
   return "w:";
 }
 
+// The prefix of the main namespace's attributes. A default namespace does not apply to
+// attributes, so a part whose elements use it gets a prefix bound on its root for them.
+std::string attributePrefix(pugi::xml_node root) {
+  if (std::string w = prefixOf(root); !w.empty()) return w;
+  for (pugi::xml_attribute a : root.attributes()) {
+    std::string_view n = a.name();
+    if (n.starts_with("xmlns:") && std::string_view(a.value()) == kMain) return std::string(n.substr(6)) + ":";
+  }
+  std::string name = "w";
+  while (root.attribute(("xmlns:" + name).c_str())) name += '_';
+  root.append_attribute(("xmlns:" + name).c_str()) = kMain;
+  return name + ":";
+}
+
 // The child with that local name, made in its schema place when missing.
 pugi::xml_node ensure(pugi::xml_node parent, const std::string& w, std::string_view local,
                       std::initializer_list<std::string_view> order) {
@@ -260,20 +274,20 @@ pugi::xml_node Document::sectPr() {
 
 int Document::orientation() {
   pugi::xml_node sz = child(sectPr(), "pgSz");
-  std::string w = prefixOf(xml_.document_element());
-  return std::string_view(attrValue(sz, w, "orient")) == "landscape" ? 1 : 0;
+  std::string a = attributePrefix(xml_.document_element());
+  return std::string_view(attrValue(sz, a, "orient")) == "landscape" ? 1 : 0;
 }
 
 void Document::setOrientation(int orientation) {
   if (orientation == this->orientation()) return;
-  std::string w = prefixOf(xml_.document_element());
+  std::string w = prefixOf(xml_.document_element()), a = attributePrefix(xml_.document_element());
   pugi::xml_node sz = ensure(sectPr(), w, "pgSz", kSectOrder);
-  pugi::xml_attribute width = ensureAttr(sz, w, "w"), height = ensureAttr(sz, w, "h");
+  pugi::xml_attribute width = ensureAttr(sz, a, "w"), height = ensureAttr(sz, a, "h");
   unsigned wv = width.as_uint(kA4Width), hv = height.as_uint(kA4Height);
   width.set_value(hv);
   height.set_value(wv);
-  if (orientation == 1) ensureAttr(sz, w, "orient").set_value("landscape");
-  else sz.remove_attribute((w + "orient").c_str());
+  if (orientation == 1) ensureAttr(sz, a, "orient").set_value("landscape");
+  else sz.remove_attribute((a + "orient").c_str());
   touch();
 }
 
@@ -467,8 +481,8 @@ void Document::setText(const Para& p, std::u16string_view text) {
 
 int Document::alignment(const Para& p) {
   requireHeld(p);
-  std::string w = prefixOf(xml_.document_element());
-  std::string_view v = attrValue(child(child(p->node, "pPr"), "jc"), w, "val");
+  std::string a = attributePrefix(xml_.document_element());
+  std::string_view v = attrValue(child(child(p->node, "pPr"), "jc"), a, "val");
   if (v == "center") return 1;
   if (v == "right" || v == "end") return 2;
   if (v == "both") return 3;
@@ -480,43 +494,43 @@ void Document::setAlignment(const Para& p, int alignment) {
   requireHeld(p);
   static const char* const kinds[] = {"left", "center", "right", "both", "distribute"};
   if (alignment < 0 || alignment > 4) throw ComError(hr::basicError(5148), "The number must be between 0 and 4.");
-  std::string w = prefixOf(xml_.document_element());
+  std::string w = prefixOf(xml_.document_element()), a = attributePrefix(xml_.document_element());
   pugi::xml_node pPr = child(p->node, "pPr");
   if (!pPr) pPr = p->node.prepend_child((w + "pPr").c_str());
-  ensureAttr(ensure(pPr, w, "jc", kPPrOrder), w, "val").set_value(kinds[alignment]);
+  ensureAttr(ensure(pPr, w, "jc", kPPrOrder), a, "val").set_value(kinds[alignment]);
   touch();
 }
 
 double Document::spaceAfter(const Para& p) {
   requireHeld(p);
-  std::string w = prefixOf(xml_.document_element());
+  std::string a = attributePrefix(xml_.document_element());
   pugi::xml_node spacing = child(child(p->node, "pPr"), "spacing");
   if (!spacing) {
     pugi::xml_node defaults = child(child(child(stylesRoot(), "docDefaults"), "pPrDefault"), "pPr");
     spacing = child(defaults, "spacing");
   }
-  return spacing.attribute((w + "after").c_str()).as_double(0) / 20.0;
+  return spacing.attribute((a + "after").c_str()).as_double(0) / 20.0;
 }
 
 void Document::setSpaceAfter(const Para& p, double points) {
   requireHeld(p);
   if (!(points >= 0 && points <= 1584)) throw ComError(hr::basicError(5149), "The measurement must be between 0 pt and 1584 pt.");
-  std::string w = prefixOf(xml_.document_element());
+  std::string w = prefixOf(xml_.document_element()), a = attributePrefix(xml_.document_element());
   pugi::xml_node pPr = child(p->node, "pPr");
   if (!pPr) pPr = p->node.prepend_child((w + "pPr").c_str());
-  ensureAttr(ensure(pPr, w, "spacing", kPPrOrder), w, "after").set_value(int(std::lround(points * 20)));
+  ensureAttr(ensure(pPr, w, "spacing", kPPrOrder), a, "after").set_value(int(std::lround(points * 20)));
   touch();
 }
 
 CharFormat Document::charFormat(const Para& p) {
   requireHeld(p);
-  std::string w = prefixOf(xml_.document_element());
+  std::string a = attributePrefix(xml_.document_element());
   std::vector<pugi::xml_node> chain;
   pugi::xml_node run = p->node.find_child([](const pugi::xml_node& c) { return localName(c) == "r"; });
   chain.push_back(run ? child(run, "rPr") : child(child(p->node, "pPr"), "rPr"));
   pugi::xml_node top = stylesRoot();
-  std::string sw = prefixOf(top);
-  std::string_view wanted = attrValue(child(child(p->node, "pPr"), "pStyle"), w, "val");
+  std::string sw = attributePrefix(top);
+  std::string_view wanted = attrValue(child(child(p->node, "pPr"), "pStyle"), a, "val");
   for (pugi::xml_node s : top.children()) {
     if (localName(s) != "style" || std::string_view(attrValue(s, sw, "type")) != "paragraph") continue;
     std::string_view isDefault = attrValue(s, sw, "default");
@@ -528,7 +542,7 @@ CharFormat Document::charFormat(const Para& p) {
   bool boldSet = false;
   for (auto& rPr : chain) {
     if (!rPr) continue;
-    std::string pw = prefixOf(rPr.root().first_child());
+    const std::string& pw = rPr.root() == top.root() ? sw : a;
     if (pugi::xml_node b = child(rPr, "b"); b && !boldSet) {
       f.bold = toggleOn(b, pw);
       boldSet = true;
@@ -567,41 +581,41 @@ void Document::formatRuns(const Para& p, const std::function<void(pugi::xml_node
 }
 
 void Document::setBold(const Para& p, bool bold) {
-  std::string w = prefixOf(xml_.document_element());
+  std::string w = prefixOf(xml_.document_element()), a = attributePrefix(xml_.document_element());
   formatRuns(p, [&](pugi::xml_node rPr) {
     pugi::xml_node b = ensure(rPr, w, "b", kRPrOrder);
-    b.remove_attribute((w + "val").c_str());
-    if (!bold) b.append_attribute((w + "val").c_str()) = "0";
+    b.remove_attribute((a + "val").c_str());
+    if (!bold) b.append_attribute((a + "val").c_str()) = "0";
   });
 }
 
 void Document::setFontName(const Para& p, std::u16string_view name) {
-  std::string w = prefixOf(xml_.document_element());
+  std::string w = prefixOf(xml_.document_element()), a = attributePrefix(xml_.document_element());
   std::string utf8 = u8(xmlSafe(name));
   if (utf8.empty()) throw ComError(hr::E_INVALIDARG, "A font needs a name.");
   formatRuns(p, [&](pugi::xml_node rPr) {
     pugi::xml_node fonts = ensure(rPr, w, "rFonts", kRPrOrder);
-    for (const char* kind : {"ascii", "hAnsi", "cs", "eastAsia"}) ensureAttr(fonts, w, kind).set_value(utf8.c_str());
+    for (const char* kind : {"ascii", "hAnsi", "cs", "eastAsia"}) ensureAttr(fonts, a, kind).set_value(utf8.c_str());
   });
 }
 
 void Document::setFontSize(const Para& p, double points) {
   if (!(points >= 1 && points <= 1638)) throw ComError(hr::basicError(5149), "The measurement must be between 1 and 1638.");
-  std::string w = prefixOf(xml_.document_element());
+  std::string w = prefixOf(xml_.document_element()), a = attributePrefix(xml_.document_element());
   int half = int(std::lround(points * 2));
   formatRuns(p, [&](pugi::xml_node rPr) {
-    ensureAttr(ensure(rPr, w, "sz", kRPrOrder), w, "val").set_value(half);
-    ensureAttr(ensure(rPr, w, "szCs", kRPrOrder), w, "val").set_value(half);
+    ensureAttr(ensure(rPr, w, "sz", kRPrOrder), a, "val").set_value(half);
+    ensureAttr(ensure(rPr, w, "szCs", kRPrOrder), a, "val").set_value(half);
   });
 }
 
 double Document::textWidthPoints() {
-  std::string w = prefixOf(xml_.document_element());
+  std::string a = attributePrefix(xml_.document_element());
   pugi::xml_node s = sectPr();
   pugi::xml_node sz = child(s, "pgSz"), mar = child(s, "pgMar");
-  double width = sz.attribute((w + "w").c_str()).as_double(kA4Width);
-  double left = mar.attribute((w + "left").c_str()).as_double(kMargin);
-  double right = mar.attribute((w + "right").c_str()).as_double(kMargin);
+  double width = sz.attribute((a + "w").c_str()).as_double(kA4Width);
+  double left = mar.attribute((a + "left").c_str()).as_double(kMargin);
+  double right = mar.attribute((a + "right").c_str()).as_double(kMargin);
   return std::max(72.0, (width - left - right) / 20.0);
 }
 
@@ -625,14 +639,15 @@ std::vector<std::u16string_view> splitAt(std::u16string_view text, char16_t sepa
 
 // The table element before `before`, with its style, width, look and grid, and no rows yet.
 pugi::xml_node Document::tableFrame(pugi::xml_node before, const TableRequest& r, size_t columns) {
-  std::string w = prefixOf(xml_.document_element());
+  std::string w = prefixOf(xml_.document_element()), a = attributePrefix(xml_.document_element());
   StyleParts parts{r.borders, r.shading, r.font, r.color};
-  addTableStyle(styles().document_element(), prefixOf(styles().document_element()), r.format, parts);
+  pugi::xml_node stylesTop = styles().document_element();
+  addTableStyle(stylesTop, prefixOf(stylesTop), attributePrefix(stylesTop), r.format, parts);
   stylesChanged_ = true;
   int cellWidth = int(std::lround((r.columnWidth > 0 ? r.columnWidth : textWidthPoints() / double(columns)) * 20));
   auto el = [&](pugi::xml_node parent, const char* local) { return parent.append_child((w + local).c_str()); };
   auto set = [&](pugi::xml_node n, const char* local, const std::string& v) {
-    n.append_attribute((w + local).c_str()) = v.c_str();
+    n.append_attribute((a + local).c_str()) = v.c_str();
   };
   pugi::xml_node tbl = before.parent().insert_child_before((w + "tbl").c_str(), before);
   pugi::xml_node tblPr = el(tbl, "tblPr");

@@ -83,14 +83,15 @@ std::string suffix(StyleParts p) {
   return s.empty() ? s : "-" + s;
 }
 
-// Builds elements with the document's prefix, in schema order as written.
+// Builds elements and attributes with the part's prefixes, in schema order as written.
 struct Writer {
   const std::string& w;
+  const std::string& a;
   pugi::xml_node add(pugi::xml_node parent, std::string_view local) const {
     return parent.append_child((w + std::string(local)).c_str());
   }
   void attr(pugi::xml_node n, std::string_view local, const std::string& value) const {
-    n.append_attribute((w + std::string(local)).c_str()) = value.c_str();
+    n.append_attribute((a + std::string(local)).c_str()) = value.c_str();
   }
   pugi::xml_node val(pugi::xml_node parent, std::string_view local, const std::string& value) const {
     pugi::xml_node n = add(parent, local);
@@ -145,12 +146,12 @@ std::string tableStyleId(int format, StyleParts parts) {
   return id + suffix(parts);
 }
 
-void addTableStyle(pugi::xml_node styles, const std::string& w, int format, StyleParts parts) {
+void addTableStyle(pugi::xml_node styles, const std::string& w, const std::string& a, int format, StyleParts parts) {
   std::string id = tableStyleId(format, parts);
   for (pugi::xml_node s : styles.children())
-    if (opc::localName(s) == "style" && id == s.attribute((w + "styleId").c_str()).value()) return;
+    if (opc::localName(s) == "style" && id == s.attribute((a + "styleId").c_str()).value()) return;
   const Look& k = kLooks[format];
-  Writer x{w};
+  Writer x{w, a};
   pugi::xml_node style = x.add(styles, "style");
   x.attr(style, "type", "table");
   x.attr(style, "customStyle", "1");

@@ -19,7 +19,8 @@ struct StyleParts {
 // The style's id ("TalvexGrid1", with a suffix when parts are left out); format 0 is a plain
 // grid of single lines.
 std::string tableStyleId(int format, StyleParts parts);
-// Adds the style to <w:styles> unless it is there; `w` is the main namespace's prefix ("w:").
-void addTableStyle(pugi::xml_node styles, const std::string& w, int format, StyleParts parts);
+// Adds the style to <w:styles> unless it is there; `w` and `a` are the main namespace's prefixes
+// for elements and attributes ("w:" both, unless the part's elements use the default namespace).
+void addTableStyle(pugi::xml_node styles, const std::string& w, const std::string& a, int format, StyleParts parts);
 
 }  // namespace tlx::docx
