@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
 #include <pybind11/pybind11.h>
@@ -310,11 +311,11 @@ class TextCache {
   }
 
   PyObject* get(const char16_t* s, size_t n) {
-    if (n < 2 || n > kLongest) return fromText(s, n);
+    if (n < 2 || n > kLongest || !worthIt()) return fromText(s, n);
     uint32_t hash = 2166136261u;
     for (size_t i = 0; i < n; ++i) hash = (hash ^ s[i]) * 16777619u;
     Slot& slot = slots_[hash & (kSlots - 1)];
-    if (slot.text && slot.hash == hash && sameText(slot.text, s, n)) return Py_NewRef(slot.text);
+    if (slot.text && slot.hash == hash && sameText(slot.text, s, n)) return ++hits_, Py_NewRef(slot.text);
     PyObject* made = fromText(s, n);
     if (!made) return nullptr;
     Py_XSETREF(slot.text, Py_NewRef(made));
@@ -323,11 +324,18 @@ class TextCache {
   }
 
  private:
-  static constexpr size_t kSlots = size_t(1) << 14, kLongest = 32;
+  static constexpr size_t kSlots = size_t(1) << 14, kLongest = 32, kTrial = 65536;
   struct Slot {
     uint32_t hash = 0;
     PyObject* text = nullptr;
   };
+
+  // Texts that hardly ever repeat (names, keys) pay for the hashing and gain nothing: after a
+  // trial with fewer than one hit in sixteen, the cache steps aside.
+  bool worthIt() {
+    if (tried_ < kTrial) return ++tried_, true;
+    return hits_ >= kTrial / 16;
+  }
 
   static bool sameText(PyObject* text, const char16_t* s, size_t n) {
     if (size_t(PyUnicode_GET_LENGTH(text)) != n) return false;
@@ -339,6 +347,40 @@ class TextCache {
   }
 
   std::vector<Slot> slots_;
+  size_t tried_ = 0, hits_ = 0;
+};
+
+// Dates repeat as texts do (days of orders, of bookings): one shared datetime per day and time,
+// which cannot change either.
+class DateCache {
+ public:
+  DateCache() : slots_(kSlots) {}
+  DateCache(const DateCache&) = delete;
+  DateCache& operator=(const DateCache&) = delete;
+  ~DateCache() {
+    for (Slot& slot : slots_) Py_XDECREF(slot.date);
+  }
+
+  PyObject* get(double serial) {
+    uint64_t bits;
+    std::memcpy(&bits, &serial, sizeof bits);
+    Slot& slot = slots_[(bits * 0x9E3779B97F4A7C15u) >> (64 - kBits)];
+    if (slot.date && slot.bits == bits) return Py_NewRef(slot.date);
+    PyObject* made = fromDate(serial);
+    if (!made) return nullptr;
+    Py_XSETREF(slot.date, Py_NewRef(made));
+    slot.bits = bits;
+    return made;
+  }
+
+ private:
+  static constexpr int kBits = 14;
+  static constexpr size_t kSlots = size_t(1) << kBits;
+  struct Slot {
+    uint64_t bits = 0;
+    PyObject* date = nullptr;
+  };
+  std::vector<Slot> slots_;
 };
 
 // Takes an array's elements over as they are converted, and gives back to the system the pages
@@ -348,7 +390,7 @@ class TextCache {
 class Drain {
  public:
   explicit Drain(SafeArray& a) : first_(a.elements().data()), size_(a.size()) {
-    if (size_ >= kCacheFrom) texts_ = std::make_unique<TextCache>();
+    if (size_ >= kCacheFrom) texts_ = std::make_unique<TextCache>(), dates_ = std::make_unique<DateCache>();
   }
 
   PyObject* take(size_t i) {
@@ -359,7 +401,9 @@ class Drain {
       strings_.add(v.str());
       return out;
     }
-    PyObject* out = v.isArray() ? toPython(std::move(v)) : fromScalar(v);
+    PyObject* out = v.isArray()                        ? toPython(std::move(v))
+                    : dates_ && v.type() == vtDate ? dates_->get(v.date())
+                                                   : fromScalar(v);
     v = Variant();
     return out;
   }
@@ -378,6 +422,7 @@ class Drain {
   size_t size_;
   BStrBatchRelease strings_;
   std::unique_ptr<TextCache> texts_;
+  std::unique_ptr<DateCache> dates_;
 };
 
 }  // namespace
