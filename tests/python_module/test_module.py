@@ -58,6 +58,11 @@ class Values(InProcess):
             back = self.echo(value)
             self.assertEqual((back, type(back)), (value, type(value)), repr(value))
         self.assertEqual(self.echo(("t", 1)), ["t", 1], "a tuple is an array")
+        # Big arrays share repeated texts and dates: near misses must stay apart.
+        day = datetime.datetime(2024, 3, 1)
+        big = [[f"k{i % 7}", "é\x00" * (i % 3), "𝄞\ud800"[i % 2:], day + datetime.timedelta(seconds=i % 5)]
+               for i in range(5000)]
+        self.assertEqual(self.echo(big), big)
 
     def test_values_without_a_variant_form_are_refused(self):
         deep = "x"

@@ -68,20 +68,35 @@ struct CellNodes {
   pugi::xml_node v, is, f;
 };
 
+// Whether `name` is `local` in any prefix, checked in place: a million cells make a strlen and
+// a compare per name show.
+bool hasLocalName(const char* name, std::string_view local) {
+  const char* start = name;
+  for (const char* p = name; *p; ++p)
+    if (*p == ':') {
+      start = p + 1;
+      break;
+    }
+  for (char ch : local)
+    if (*start++ != ch) return false;
+  return !*start;
+}
+
 CellNodes cellNodes(const pugi::xml_node& c) {
   CellNodes n;
-  for (pugi::xml_attribute a : c.attributes()) {
-    std::string_view name = a.name();
-    if (name == "r" && !n.ref) n.ref = a;
-    else if (name == "t" && !n.type) n.type = a;
-    else if (name == "s" && !n.style) n.style = a;
+  for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
+    const char* name = a.name();
+    if (!name[0] || name[1]) continue;
+    if (name[0] == 'r' && !n.ref) n.ref = a;
+    else if (name[0] == 't' && !n.type) n.type = a;
+    else if (name[0] == 's' && !n.style) n.style = a;
   }
   for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling()) {
     if (k.type() != pugi::node_element) continue;
-    std::string_view name = localName(k);
-    if (name == "v" && !n.v) n.v = k;
-    else if (name == "is" && !n.is) n.is = k;
-    else if (name == "f" && !n.f) n.f = k;
+    const char* name = k.name();
+    if (hasLocalName(name, "v")) n.v = n.v ? n.v : k;
+    else if (hasLocalName(name, "is")) n.is = n.is ? n.is : k;
+    else if (hasLocalName(name, "f")) n.f = n.f ? n.f : k;
   }
   return n;
 }
@@ -394,7 +409,7 @@ void Sheet::readRow(const pugi::xml_node& r, int32_t& lastRow) {
   row.cells.reserve(std::min<size_t>(lastRowCells_, 64));
   int32_t lastCol = 0;
   for (pugi::xml_node c : r.children()) {
-    if (localName(c) != "c") continue;
+    if (!hasLocalName(c.name(), "c")) continue;
     CellNodes nodes = cellNodes(c);
     int32_t col = lastCol + 1;
     if (nodes.ref) {
