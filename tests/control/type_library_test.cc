@@ -143,12 +143,5 @@ TEST(TypeLibrary, StatusCodesOfEveryMethodThatReportsByCode) {
   EXPECT_EQ(findMethod("CollectionToOneDArray")->statusCodes[1].meaning, "cl is not a Collection");
 }
 
-TEST(TypeLibrary, EveryBindingNamesAMethod) {
-  for (auto family : {controlBindings, cadBindings, attributesBindings, dxfBindings, officeBindings, dataBindings,
-                      transferBindings, arraysBindings, controlsBindings, htmlBindings, pdfBindings})
-    for (const Binding& b : family()) EXPECT_NE(findMethod(b.method), nullptr) << b.method;
-  EXPECT_TRUE(TALVEX::isBuilt("AboutBox"));
-}
-
 }  // namespace
 }  // namespace tlx
