@@ -1,6 +1,5 @@
 #include "control/talvex.h"
 
-#include <cctype>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -15,25 +14,19 @@ namespace tlx {
 
 namespace {
 
-std::string lowerAscii(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-// Method name (lower case) to its implementation, gathered from every family's table. Every
+// Method name, as declared, to its implementation, gathered from every family's table. Every
 // method of the type library has exactly one.
-std::unordered_map<std::string, Invoker>& bindingTable() {
-  static std::unordered_map<std::string, Invoker> table = [] {
-    std::unordered_map<std::string, Invoker> t;
+std::unordered_map<std::string_view, Invoker>& bindingTable() {
+  static std::unordered_map<std::string_view, Invoker> table = [] {
+    std::unordered_map<std::string_view, Invoker> t;
     for (auto family : {controlBindings, cadBindings, attributesBindings, dxfBindings, officeBindings,
                         dataBindings, transferBindings, arraysBindings, controlsBindings, htmlBindings,
                         pdfBindings, xmlBindings})
       for (const Binding& b : family())
-        if (!t.emplace(lowerAscii(b.method), b.invoke).second)
+        if (!t.emplace(b.method, b.invoke).second)
           throw std::logic_error("bound twice: " + std::string(b.method));
     for (const MethodInfo& m : typeLibrary())
-      if (!t.contains(lowerAscii(m.name))) throw std::logic_error("not bound: " + m.name);
+      if (!t.contains(m.name)) throw std::logic_error("not bound: " + m.name);
     return t;
   }();
   return table;
@@ -82,7 +75,7 @@ TALVEX::~TALVEX() {
 }
 
 Invoker TALVEX::replaceBinding(std::string_view method, Invoker invoker) {
-  return std::exchange(bindingTable().at(lowerAscii(method)), invoker);
+  return std::exchange(bindingTable().at(method), invoker);
 }
 
 Variant TALVEX::invoke(std::string_view member, InvokeKind kind, DispParams& params) {
@@ -108,7 +101,7 @@ Variant TALVEX::invoke(int32_t dispid, DispParams& params) {
   std::vector<Variant*> slots =
       placeArguments(params, n, [&](size_t i) -> std::string_view { return m->params[i].name; });
   slots.resize(n, nullptr);
-  Invoker invoker = bindingTable().at(lowerAscii(m->name));
+  Invoker invoker = bindingTable().at(m->name);
 
   // Coerce into the values the family sees. A by-reference Variant is moved in and back out, so
   // big arrays are not copied; a caller variable passed twice is copied instead.

@@ -27,8 +27,8 @@ class TALVEX final : public Dispatch {
   Variant invoke(int32_t dispid, DispParams& params);
   std::string typeName() const override { return "TALVEX"; }
 
-  // Binds one method to `invoker` and returns the previous binding; tests use it to stand in
-  // for a family.
+  // Binds one method (by its declared name) to `invoker` and returns the previous binding; tests
+  // use it to stand in for a family.
   static Invoker replaceBinding(std::string_view method, Invoker invoker);
 
   // What the families work on.

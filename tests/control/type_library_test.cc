@@ -4,8 +4,6 @@
 
 #include <set>
 
-#include "control/bindings.h"
-#include "control/talvex.h"
 
 namespace tlx {
 namespace {
