@@ -68,15 +68,11 @@ std::string parameterLine(const ParamInfo& p) {
   return line + "\n";
 }
 
-// The status codes and their meanings, once the type library carries them for a method.
-template <class Method>
-std::string statusCodes(const Method& m) {
+// The status codes and their meanings, as the type library declares them.
+std::string statusCodes(const MethodInfo& m) {
   std::string text;
-  if constexpr (requires { m.statusCodes; }) {
-    for (const auto& [code, meaning] : m.statusCodes) text += fmt::format("  {:>3}  {}\n", code, meaning);
-    if (!text.empty()) text = "\nStatus codes:\n" + text;
-  }
-  return text;
+  for (const StatusCode& c : m.statusCodes) text += fmt::format("  {:>3}  {}\n", c.code, c.meaning);
+  return text.empty() ? text : "\nStatus codes:\n" + text;
 }
 
 std::string indented(const std::string& text, const std::string& margin) {

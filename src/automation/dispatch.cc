@@ -27,23 +27,26 @@ void throwMemberNotFound(std::string_view member) {
   throw ComError(hr::DISP_E_MEMBERNOTFOUND, "Member not found: " + std::string(member));
 }
 
-// Puts named arguments into their parameters' positions; positions no argument reaches read as
-// missing (backed by `missingStore`, which must outlive the call).
-std::vector<Variant*> placeArguments(const std::vector<std::string>& paramNames, DispParams& params,
-                                     std::vector<Variant>& missingStore) {
+std::vector<Variant*> placeArguments(DispParams& params, size_t count,
+                                     const std::function<std::string_view(size_t)>& nameOf) {
   std::vector<Variant*> slots = params.positional;
-  if (params.named.empty()) return slots;
   for (const NamedArg& arg : params.named) {
-    size_t pos = paramNames.size();
-    for (size_t i = 0; i < paramNames.size(); ++i)
-      if (equalsNoCaseAscii(paramNames[i], arg.name)) pos = i;
-    if (pos == paramNames.size())
-      throw ComError(hr::DISP_E_PARAMNOTFOUND, "Named argument not found: " + arg.name);
-    if (pos < params.positional.size())
-      throw ComError(hr::DISP_E_PARAMNOTFOUND, "Argument given twice: " + arg.name);
+    size_t pos = 0;
+    while (pos < count && !equalsNoCaseAscii(nameOf(pos), arg.name)) ++pos;
+    if (pos == count) throw ComError(hr::DISP_E_PARAMNOTFOUND, "Named argument not found: " + arg.name);
     if (slots.size() <= pos) slots.resize(pos + 1, nullptr);
+    if (slots[pos]) throw ComError(hr::DISP_E_PARAMNOTFOUND, "Argument given twice: " + arg.name);
     slots[pos] = arg.value;
   }
+  return slots;
+}
+
+// Positions no argument reaches read as missing (backed by `missingStore`, which must outlive the call).
+std::vector<Variant*> placeArguments(const std::vector<std::string>& paramNames, DispParams& params,
+                                     std::vector<Variant>& missingStore) {
+  if (params.named.empty()) return params.positional;
+  std::vector<Variant*> slots =
+      placeArguments(params, paramNames.size(), [&](size_t i) -> std::string_view { return paramNames[i]; });
   missingStore.reserve(slots.size());
   for (Variant*& s : slots)
     if (!s) s = &missingStore.emplace_back(Variant::missing());

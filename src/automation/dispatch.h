@@ -155,6 +155,11 @@ class Object : public Dispatch {
 
 // Shared by every member table: case-insensitive lookup and named-argument placement.
 bool equalsNoCaseAscii(std::string_view a, std::string_view b);
+// Puts the positional arguments, then the named ones by parameter name (nameOf(i), i < count),
+// into their parameters' slots; a slot that no argument reaches is null. An unknown name, or an
+// argument given twice, raises DISP_E_PARAMNOTFOUND.
+std::vector<Variant*> placeArguments(DispParams& params, size_t count,
+                                     const std::function<std::string_view(size_t)>& nameOf);
 std::vector<Variant*> placeArguments(const std::vector<std::string>& paramNames, DispParams& params,
                                      std::vector<Variant>& missingStore);
 [[noreturn]] void throwUnknownName(std::string_view member);

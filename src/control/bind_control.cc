@@ -1,26 +1,21 @@
 #include <fmt/format.h>
 
 #include "automation/strings.h"
-#include "control/bindings.h"
-#include "control/talvex.h"
+#include "control/bind.h"
 
 namespace tlx {
 
 namespace {
 
 // The About dialog: the control's name and its version as major.minor, with an OK button.
-Variant AboutBox(TALVEX& control, CallArgs&) {
-  control.site().messageBox(
-      u16(fmt::format("TALVEX\nVersion {}.{}", TALVEX::kVersionMajor, TALVEX::kVersionMinor)));
-  return Variant();
+void AboutBox(HostSite& site) {
+  site.messageBox(u16(fmt::format("TALVEX\nVersion {}.{}", TALVEX::kVersionMajor, TALVEX::kVersionMinor)));
 }
 
 }  // namespace
 
 std::span<const Binding> controlBindings() {
-  static const std::vector<Binding> bindings = {
-      {"AboutBox", AboutBox},
-  };
+  static constexpr Binding bindings[] = {bind<"AboutBox", AboutBox>()};
   return bindings;
 }
 

@@ -1,14 +1,10 @@
-#include "control/bindings.h"
-#include "control/talvex.h"
+#include "control/bind.h"
 #include "dxf/dxf_methods.h"
 
 namespace tlx {
 
 std::span<const Binding> dxfBindings() {
-  static const std::vector<Binding> bindings = {
-      // DXFToExcel(strDXFfile, [strWorkbook])
-      {"DXFToExcel", [](TALVEX&, CallArgs& a) { return Variant(DXFToExcel(a.str(0), a.str(1))); }},
-  };
+  static constexpr Binding bindings[] = {bind<"DXFToExcel", DXFToExcel>()};
   return bindings;
 }
 

@@ -1,6 +1,5 @@
-// Bindings from the type library's methods to the families that implement them. Each family
-// has one table in bind_<family>.cc; a method without a binding is not built yet and raises
-// E_NOTIMPL "Not implemented: <method>".
+// Bindings from the type library's methods to the families that implement them: one table per
+// family in bind_<family>.cc, written with bind() (control/bind.h).
 #pragma once
 
 #include <span>

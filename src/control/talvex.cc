@@ -1,8 +1,9 @@
 #include "control/talvex.h"
 
-#include <cctype>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "automation/convert.h"
 #include "automation/strings.h"
@@ -13,30 +14,22 @@ namespace tlx {
 
 namespace {
 
-std::string lowerAscii(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-// Method name (lower case) to its implementation, gathered from every family's table.
-std::unordered_map<std::string, Invoker>& bindingTable() {
-  static std::unordered_map<std::string, Invoker> table = [] {
-    std::unordered_map<std::string, Invoker> t;
+// Method name, as declared, to its implementation, gathered from every family's table. Every
+// method of the type library has exactly one.
+std::unordered_map<std::string_view, Invoker>& bindingTable() {
+  static std::unordered_map<std::string_view, Invoker> table = [] {
+    std::unordered_map<std::string_view, Invoker> t;
     for (auto family : {controlBindings, cadBindings, attributesBindings, dxfBindings, officeBindings,
                         dataBindings, transferBindings, arraysBindings, controlsBindings, htmlBindings,
                         pdfBindings, xmlBindings})
       for (const Binding& b : family())
-        if (b.invoke) t[lowerAscii(b.method)] = b.invoke;
+        if (!t.emplace(b.method, b.invoke).second)
+          throw std::logic_error("bound twice: " + std::string(b.method));
+    for (const MethodInfo& m : typeLibrary())
+      if (!t.contains(m.name)) throw std::logic_error("not bound: " + m.name);
     return t;
   }();
   return table;
-}
-
-Invoker bindingOf(std::string_view method) {
-  auto& table = bindingTable();
-  auto it = table.find(lowerAscii(method));
-  return it == table.end() ? nullptr : it->second;
 }
 
 // The value an omitted optional parameter reads as: its declared default, else the zero value of
@@ -71,24 +64,18 @@ bool isOmitted(const Variant* v) { return v == nullptr || v->isMissing(); }
 
 }  // namespace
 
-TALVEX::TALVEX(HostSite& site) : site_(site) { registerPlatformComponents(); }
+TALVEX::TALVEX(HostSite& site) : site_(site) {
+  registerPlatformComponents();
+  bindingTable();  // a declared method left unbound stops the control here, not at its first call
+}
 
 TALVEX::~TALVEX() {
   objAcadDoc.reset();
   objAcadApp.reset();
 }
 
-bool TALVEX::isBuilt(std::string_view method) { return bindingOf(method) != nullptr; }
-
 Invoker TALVEX::replaceBinding(std::string_view method, Invoker invoker) {
-  auto& table = bindingTable();
-  const std::string key = lowerAscii(method);
-  Invoker previous = bindingOf(method);
-  if (invoker)
-    table[key] = invoker;
-  else
-    table.erase(key);
-  return previous;
+  return std::exchange(bindingTable().at(method), invoker);
 }
 
 Variant TALVEX::invoke(std::string_view member, InvokeKind kind, DispParams& params) {
@@ -108,22 +95,13 @@ Variant TALVEX::invoke(int32_t dispid, DispParams& params) {
   ObjRef self;
   if (refCount() > 0) self = ObjRef(this);
 
-  // Place positional arguments, then named ones by parameter name.
   const size_t n = m->params.size();
   if (params.positional.size() > n)
     throw ComError(hr::DISP_E_BADPARAMCOUNT, "Wrong number of arguments: " + m->name);
-  std::vector<Variant*> slots(n, nullptr);
-  for (size_t i = 0; i < params.positional.size(); ++i) slots[i] = params.positional[i];
-  for (const NamedArg& a : params.named) {
-    size_t i = 0;
-    while (i < n && !equalsNoCaseAscii(m->params[i].name, a.name)) ++i;
-    if (i == n) throw ComError(hr::DISP_E_PARAMNOTFOUND, "Named argument not found: " + a.name);
-    if (slots[i]) throw ComError(hr::DISP_E_PARAMNOTFOUND, "Argument given twice: " + a.name);
-    slots[i] = a.value;
-  }
-
-  Invoker invoker = bindingOf(m->name);
-  if (!invoker) throw ComError(hr::E_NOTIMPL, "Not implemented: " + m->name);
+  std::vector<Variant*> slots =
+      placeArguments(params, n, [&](size_t i) -> std::string_view { return m->params[i].name; });
+  slots.resize(n, nullptr);
+  Invoker invoker = bindingTable().at(m->name);
 
   // Coerce into the values the family sees. A by-reference Variant is moved in and back out, so
   // big arrays are not copied; a caller variable passed twice is copied instead.

@@ -22,14 +22,12 @@ class TALVEX final : public Dispatch {
 
   // Late-bound call by method name: arguments coerced to the declared types, named arguments
   // placed by parameter name, by-reference parameters written back to the caller's variables,
-  // omitted optionals read as declared. Unknown: DISP_E_UNKNOWNNAME; not built: E_NOTIMPL.
+  // omitted optionals read as declared. Unknown: DISP_E_UNKNOWNNAME.
   Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override;
   Variant invoke(int32_t dispid, DispParams& params);
   std::string typeName() const override { return "TALVEX"; }
 
-  // Whether a method of the type library has an implementation.
-  static bool isBuilt(std::string_view method);
-  // Binds one method to `invoker` (nullptr unbinds it) and returns the previous binding; tests
+  // Binds one method (by its declared name) to `invoker` and returns the previous binding; tests
   // use it to stand in for a family.
   static Invoker replaceBinding(std::string_view method, Invoker invoker);
 

@@ -152,7 +152,7 @@ int16_t OneDArrayToHTMLTable(Variant& varArray, BStr& strTable, const TableForma
   }
 }
 
-int16_t TwoDArrayToHTMLTable(Variant& varArray, BStr& strTable, const TableFormat& format) {
+int16_t TwoDArrayToHTMLTable(Variant& varArray, BStr& strTable, const TableFormat& format, bool blnBoldFirstColumn) {
   if (!varArray.isArray()) return -1;
   try {
     const SafeArray& a = varArray.arrayRef();
@@ -162,7 +162,7 @@ int16_t TwoDArrayToHTMLTable(Variant& varArray, BStr& strTable, const TableForma
       t.rowOpen();
       for (int32_t c = a.lbound(2), cLast = a.ubound(2); c <= cLast; ++c) {
         bool bold = (format.blnBoldFirstRow && r == a.lbound(1)) ||
-                    (format.blnBoldFirstColumn && c == a.lbound(2));
+                    (blnBoldFirstColumn && c == a.lbound(2));
         t.cell(a.at(r, c), bold);
       }
       t.rowClose();
@@ -184,10 +184,10 @@ int16_t OneDArrayToHTMLFile(Variant& varArray, const BStr& strHTMLFile, const Pa
 }
 
 int16_t TwoDArrayToHTMLFile(Variant& varArray, const BStr& strHTMLFile, const PageFormat& page,
-                            const TableFormat& format) {
+                            const TableFormat& format, bool blnBoldFirstColumn) {
   if (!varArray.isArray()) return -1;
   BStr table;
-  if (TwoDArrayToHTMLTable(varArray, table, format) != 1) return -2;
+  if (TwoDArrayToHTMLTable(varArray, table, format, blnBoldFirstColumn) != 1) return -2;
   return writePage(table, strHTMLFile, page);
 }
 

@@ -23,7 +23,6 @@ struct TableFormat {
   int32_t lngTableCellAlign = tlxTableAlignRight;
   bool blnWrapCellData = false;
   bool blnBoldFirstRow = false;
-  bool blnBoldFirstColumn = false;  // two-dimensional tables only
 };
 
 // The page parameters of the file methods.
@@ -35,10 +34,11 @@ struct PageFormat {
 };
 
 int16_t OneDArrayToHTMLTable(Variant& varArray, BStr& strTable, const TableFormat& format = {});
-int16_t TwoDArrayToHTMLTable(Variant& varArray, BStr& strTable, const TableFormat& format = {});
+int16_t TwoDArrayToHTMLTable(Variant& varArray, BStr& strTable, const TableFormat& format = {},
+                             bool blnBoldFirstColumn = false);
 int16_t OneDArrayToHTMLFile(Variant& varArray, const BStr& strHTMLFile, const PageFormat& page = {},
                             const TableFormat& format = {});
 int16_t TwoDArrayToHTMLFile(Variant& varArray, const BStr& strHTMLFile, const PageFormat& page = {},
-                            const TableFormat& format = {});
+                            const TableFormat& format = {}, bool blnBoldFirstColumn = false);
 
 }  // namespace tlx

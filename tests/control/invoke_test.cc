@@ -219,19 +219,8 @@ TEST_F(Invoke, ResultsTakeTheDeclaredType) {
   EXPECT_EQ(call("ZoomAll", {}), Variant(int16_t{0}));
 }
 
-TEST_F(Invoke, UnknownUnbuiltAndByIdentifier) {
+TEST_F(Invoke, UnknownAndByIdentifier) {
   EXPECT_EQ(errorOf("NoSuchMethod", {}), hr::DISP_E_UNKNOWNNAME);
-  StandIn unbind("DXFToExcel", nullptr);
-  Variant f(u"a.dxf");
-  try {
-    call("DXFToExcel", {&f});
-    FAIL();
-  } catch (const ComError& e) {
-    EXPECT_EQ(e.number(), hr::E_NOTIMPL);
-    EXPECT_EQ(e.description(), "Not implemented: DXFToExcel");
-  }
-  EXPECT_FALSE(TALVEX::isBuilt("DXFToExcel"));
-
   DispParams none;
   control->invoke(DISPID_ABOUTBOX, none);
   control->invoke(findMethod("AboutBox")->dispid, none);

@@ -4,8 +4,6 @@
 
 #include <set>
 
-#include "control/bindings.h"
-#include "control/talvex.h"
 
 namespace tlx {
 namespace {
@@ -141,13 +139,6 @@ TEST(TypeLibrary, StatusCodesOfEveryMethodThatReportsByCode) {
                                              "AttributesToDatabaseTable", "AttributesToClipboard",
                                              "ReplaceAttributes", "DocumentCount"}));
   EXPECT_EQ(findMethod("CollectionToOneDArray")->statusCodes[1].meaning, "cl is not a Collection");
-}
-
-TEST(TypeLibrary, EveryBindingNamesAMethod) {
-  for (auto family : {controlBindings, cadBindings, attributesBindings, dxfBindings, officeBindings, dataBindings,
-                      transferBindings, arraysBindings, controlsBindings, htmlBindings, pdfBindings})
-    for (const Binding& b : family()) EXPECT_NE(findMethod(b.method), nullptr) << b.method;
-  EXPECT_TRUE(TALVEX::isBuilt("AboutBox"));
 }
 
 }  // namespace

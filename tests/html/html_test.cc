@@ -37,9 +37,9 @@ std::string table1(Variant a, const TableFormat& f = {}) {
   EXPECT_EQ(OneDArrayToHTMLTable(a, out, f), 1);
   return u8(out);
 }
-std::string table2(Variant a, const TableFormat& f = {}) {
+std::string table2(Variant a, const TableFormat& f = {}, bool boldFirstColumn = false) {
   BStr out;
-  EXPECT_EQ(TwoDArrayToHTMLTable(a, out, f), 1);
+  EXPECT_EQ(TwoDArrayToHTMLTable(a, out, f, boldFirstColumn), 1);
   return u8(out);
 }
 
@@ -92,8 +92,7 @@ TEST(HtmlTable, BoldFirstRowAndColumn) {
             kHead +
                 "<TR ALIGN=RIGHT NOWRAP><TD NOWRAP><STRONG>h</STRONG></TD></TR>\r\n"
                 "<TR ALIGN=RIGHT NOWRAP><TD NOWRAP>v</TD></TR>\r\n</TBODY></TABLE>");
-  f.blnBoldFirstColumn = true;
-  EXPECT_EQ(table2(mat({{s("a"), s("b")}, {s("c"), Variant(1.5)}}, -1, 3), f),
+  EXPECT_EQ(table2(mat({{s("a"), s("b")}, {s("c"), Variant(1.5)}}, -1, 3), f, true),
             kHead +
                 "<TR ALIGN=RIGHT NOWRAP><TD NOWRAP><STRONG>a</STRONG></TD><TD NOWRAP><STRONG>b</STRONG></TD></TR>\r\n"
                 "<TR ALIGN=RIGHT NOWRAP><TD NOWRAP><STRONG>c</STRONG></TD><TD NOWRAP>1.5</TD></TR>\r\n"

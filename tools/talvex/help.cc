@@ -34,9 +34,9 @@ std::string dispidText(int32_t dispid) {
   return dispid < 0 ? std::to_string(dispid) : fmt::format("0x{:08X}", static_cast<uint32_t>(dispid));
 }
 
-std::string methodDescription(const MethodInfo& m, bool built) {
+std::string methodDescription(const MethodInfo& m) {
   std::string text = m.signature() + "\n";
-  text += fmt::format("  dispatch identifier {}, {}\n", dispidText(m.dispid), built ? "built" : "not built");
+  text += fmt::format("  dispatch identifier {}, built\n", dispidText(m.dispid));
   for (const ParamInfo& p : m.params) text += parameterLine(p);
   text += fmt::format("  {:<22} {}", "returns", m.resultTypeName.empty() ? "nothing" : m.resultTypeName);
   if (m.statusCodes.empty()) return text + "\n";

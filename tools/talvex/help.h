@@ -12,6 +12,6 @@ std::string helpText();
 std::string dispidText(int32_t dispid);
 // The declaration, then one line per parameter (type, optional and default, passing, the
 // constants of an enumeration), the result and its status codes with their meanings.
-std::string methodDescription(const MethodInfo& method, bool built);
+std::string methodDescription(const MethodInfo& method);
 
 }  // namespace tlx::host
