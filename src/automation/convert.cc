@@ -175,7 +175,6 @@ double dateFromString(std::u16string_view s) {
 // ---------------------------------------------------------------------------------------------
 // Text forms
 
-BStr formatDouble(double d) { return formatReal(d, 15); }
 
 namespace {
 

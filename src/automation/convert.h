@@ -36,7 +36,6 @@ double toDate(const Variant& v);       // OLE date serial
 Variant changeType(const Variant& v, VarType to);
 
 // Text forms without a Variant.
-BStr formatDouble(double d);  // 15 significant digits, as above
 BStr formatDate(double serial);
 
 // Parsing as Automation does: leading/trailing blanks allowed, thousands separators, an

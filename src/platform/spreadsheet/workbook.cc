@@ -267,11 +267,4 @@ void Workbook::save(const std::string& path) {
   styles_.saved();
 }
 
-void readWorkbookBytes(std::string_view bytes) {
-  auto wb = Workbook::load(opc::Package::fromBytes(std::string(bytes)));
-  for (auto& s : wb->sheets())
-    for (auto& [r, row] : s->rows())
-      for (const Cell& c : row.cells) (void)s->text(r, c.col);
-}
-
 }  // namespace tlx::xlsx
