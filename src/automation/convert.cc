@@ -512,6 +512,8 @@ BStr toBStr(const Variant& v) {
   }
 }
 
+std::string toUtf8(const Variant& v) { return u8(toBStr(v)); }
+
 size_t formatNumber(const Variant& v, char16_t (&out)[kNumberChars]) {
   switch (v.type()) {
     case vtI2: return formatInteger(v.i2(), out);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/strings.h"
 #include "automation/variant.h"
 
 namespace tlx {
@@ -153,8 +154,8 @@ class Object : public Dispatch {
   }
 };
 
-// Shared by every member table: case-insensitive lookup and named-argument placement.
-bool equalsNoCaseAscii(std::string_view a, std::string_view b);
+// Shared by every member table: named-argument placement. Member names are ASCII and found with
+// equalsNoCaseAscii, clear of the locale.
 std::vector<Variant*> placeArguments(const std::vector<std::string>& paramNames, DispParams& params,
                                      std::vector<Variant>& missingStore);
 [[noreturn]] void throwUnknownName(std::string_view member);

@@ -15,6 +15,7 @@
 #include "platform/opc/encrypted_package.h"
 #include "platform/opc/package.h"
 #include "platform/app/recovery.h"
+#include "platform/spreadsheet/import.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/workbook.h"
 #include "platform/spreadsheet/write_reservation.h"

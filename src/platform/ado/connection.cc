@@ -14,12 +14,6 @@ namespace {
 constexpr HRESULT kClosed = hr::basicError(3704);
 constexpr HRESULT kOpen = hr::basicError(3705);
 
-std::u16string_view trimmed(std::u16string_view s) {
-  while (!s.empty() && s.front() == u' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == u' ') s.remove_suffix(1);
-  return s;
-}
-
 // The parts of a connection string without a "Provider=" naming the ODBC provider itself.
 std::u16string withoutProvider(std::u16string_view s) {
   std::u16string out;
@@ -36,7 +30,7 @@ std::u16string withoutProvider(std::u16string_view s) {
       if (end == s.npos) end = s.size();
       part = s.substr(start, end - start);
     }
-    BStr key = lcase(trimmed(part.substr(0, part.find(u'='))));
+    BStr key = lcase(trimSpaces(part.substr(0, part.find(u'='))));
     bool provider = key == std::u16string_view(u"provider") &&
                     lcase(part.substr(part.find(u'=') + 1)).view().starts_with(u"msdasql");
     if (!provider && !part.empty()) out.append(part).append(u";");

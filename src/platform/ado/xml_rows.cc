@@ -23,12 +23,6 @@ constexpr std::u16string_view kText = u"$Text";
 constexpr size_t kCellsPerValue = 16;
 constexpr size_t kCellAllowance = size_t{1} << 20;
 
-std::u16string_view trimmed(std::u16string_view s) {
-  while (!s.empty() && s.front() == u' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == u' ') s.remove_suffix(1);
-  return s;
-}
-
 // Appends UTF-8 text (libxml2 hands over only valid sequences) as UTF-16.
 void appendUtf8(std::u16string& out, const xmlChar* s, size_t n) {
   for (size_t i = 0; i < n;) {
@@ -384,9 +378,9 @@ XmlProvider xmlProviderOf(std::u16string_view s) {
     std::u16string_view part = s.substr(start, end - start);
     const size_t eq = part.find(u'=');
     if (eq != part.npos) {
-      BStr key = lcase(trimmed(part.substr(0, eq)));
-      if (key == std::u16string_view(u"provider")) provider = lcase(trimmed(part.substr(eq + 1)));
-      if (key == std::u16string_view(u"data source")) source = lcase(trimmed(part.substr(eq + 1)));
+      BStr key = lcase(trimSpaces(part.substr(0, eq)));
+      if (key == std::u16string_view(u"provider")) provider = lcase(trimSpaces(part.substr(eq + 1)));
+      if (key == std::u16string_view(u"data source")) source = lcase(trimSpaces(part.substr(eq + 1)));
     }
     start = end + 1;
   }

@@ -83,17 +83,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 double toReal(std::string_view s, double fallback) {
   s = trim(s);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);

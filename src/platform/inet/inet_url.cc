@@ -66,8 +66,7 @@ int32_t defaultPort(Protocol protocol) {
 
 InetUrl parseInetUrl(std::u16string_view text) {
   InetUrl url;
-  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+  text = trimSpaces(text);
   size_t sep = text.find(u"://");
   if (sep != std::u16string_view::npos) {
     std::u16string_view name = text.substr(0, sep);

@@ -25,7 +25,6 @@ constexpr uint32_t kParseErrorBase = 0xC00CE000;
 [[noreturn]] void fail(const std::string& what) { throw ComError(hr::E_FAIL, what); }
 
 BStr textOf(const xmlChar* s) { return s ? u16(reinterpret_cast<const char*>(s)) : BStr(); }
-std::string utf8(const Variant& v) { return u8(toBStr(v).view()); }
 const xmlChar* xc(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
 
 // Owns a libxml2 document and every node made for it or taken out of it: node objects only
@@ -160,7 +159,7 @@ const Members<NodeList>& NodeList::members() {
     Members<NodeList> m;
     m.property("length", [](NodeList& s, Args&) { return Variant(static_cast<int32_t>(s.nodes_.size())); });
     m.property("Item", [](NodeList& s, Args& a) { return s.item(toI4(a[0])); }, {}, {"index"});
-    m.method("getNamedItem", {"name"}, [](NodeList& s, Args& a) { return s.named(utf8(a[0])); });
+    m.method("getNamedItem", {"name"}, [](NodeList& s, Args& a) { return s.named(toUtf8(a[0])); });
     m.byDefault("Item");
     return m;
   }();
@@ -266,12 +265,12 @@ void addNodeMembers(Members<T>& m) {
       "nodeValue", [t](T& s, Args&) { return holdsValue(t(s).node) ? Variant(contentOf(t(s).node)) : Variant::null(); },
       [t](T& s, Args&, const Variant& v) {
         if (!holdsValue(t(s).node)) fail("This operation can not be performed with a node of this type.");
-        t(s).setText(utf8(v));
+        t(s).setText(toUtf8(v));
       });
   m.property("nodeTypedValue", [t](T& s, Args&) { return Variant(contentOf(t(s).node)); });
   m.property(
       "text", [t](T& s, Args&) { return Variant(contentOf(t(s).node)); },
-      [t](T& s, Args&, const Variant& v) { t(s).setText(utf8(v)); });
+      [t](T& s, Args&, const Variant& v) { t(s).setText(toUtf8(v)); });
   m.property("xml", [t](T& s, Args&) { return Variant(markupOf(t(s).node)); });
   m.property("childNodes", [t](T& s, Args&) {
     return Variant(ObjRef(makeRef<NodeList>(t(s).holder, childrenOf(t(s).node))));
@@ -282,16 +281,16 @@ void addNodeMembers(Members<T>& m) {
   });
   m.method("getAttribute", {"name"}, [t](T& s, Args& a) {
     if (t(s).node->type != XML_ELEMENT_NODE) fail("Only an element has attributes.");
-    xmlChar* v = xmlGetProp(t(s).node, xc(utf8(a[0])));
+    xmlChar* v = xmlGetProp(t(s).node, xc(toUtf8(a[0])));
     Variant out = v ? Variant(textOf(v)) : Variant::null();
     xmlFree(v);
     return out;
   });
   m.method("setAttribute", {"name", "value"}, [t](T& s, Args& a) {
     if (t(s).node->type != XML_ELEMENT_NODE) fail("Only an element has attributes.");
-    const std::string name = utf8(a[0]);
+    const std::string name = toUtf8(a[0]);
     requireName(name);
-    xmlSetProp(t(s).node, xc(name), xc(utf8(a[1])));
+    xmlSetProp(t(s).node, xc(name), xc(toUtf8(a[1])));
     return Variant();
   });
   auto link = [&m, t](const char* name, xmlNode* (*step)(xmlNode*)) {
@@ -308,10 +307,10 @@ void addNodeMembers(Members<T>& m) {
     return s.appendChild(child);
   });
   m.method("selectNodes", {"queryString"}, [t](T& s, Args& a) {
-    return Variant(ObjRef(makeRef<NodeList>(t(s).holder, select(t(s).node, utf8(a[0])))));
+    return Variant(ObjRef(makeRef<NodeList>(t(s).holder, select(t(s).node, toUtf8(a[0])))));
   });
   m.method("selectSingleNode", {"queryString"}, [t](T& s, Args& a) {
-    std::vector<xmlNode*> found = select(t(s).node, utf8(a[0]));
+    std::vector<xmlNode*> found = select(t(s).node, toUtf8(a[0]));
     return wrap(t(s).holder, found.empty() ? nullptr : found.front());
   });
 }
@@ -449,14 +448,14 @@ const Members<Document>& Document::members() {
     flag("async", &D::async);
     flag("preserveWhiteSpace", &D::preserveWhiteSpace);
     m.method("Load", {"xmlSource"}, [](D& d, Args& a) {
-      const std::string path = utf8(a[0]);
+      const std::string path = toUtf8(a[0]);
       xml::ParseError error;
       xml::DocPtr doc = xml::readFile(path, error);
       return Variant(d.load(std::move(doc), std::move(error), path));
     });
     m.method("LoadXML", {"bstrXML"}, [](D& d, Args& a) {
       xml::ParseError error;
-      xml::DocPtr doc = xml::readMemory(utf8(a[0]), error);
+      xml::DocPtr doc = xml::readMemory(toUtf8(a[0]), error);
       return Variant(d.load(std::move(doc), std::move(error), ""));
     });
     m.property("parseError", [](D& d, Args&) { return Variant(d.parseError_); });
@@ -465,10 +464,10 @@ const Members<Document>& Document::members() {
       return wrap(d.holder_, xmlDocGetRootElement(d.holder_->doc.get()));
     });
     m.method("save", {"destination"}, [](D& d, Args& a) {
-      d.save(utf8(a[0]));
+      d.save(toUtf8(a[0]));
       return Variant();
     });
-    m.method("createElement", {"tagName"}, [](D& d, Args& a) { return d.createElement(utf8(a[0])); });
+    m.method("createElement", {"tagName"}, [](D& d, Args& a) { return d.createElement(toUtf8(a[0])); });
     m.byDefault("xml");
     return m;
   }();
