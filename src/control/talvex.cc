@@ -1,6 +1,5 @@
 #include "control/talvex.h"
 
-#include <cctype>
 #include <string>
 #include <unordered_map>
 
@@ -13,12 +12,6 @@ namespace tlx {
 
 namespace {
 
-std::string lowerAscii(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // Method name (lower case) to its implementation, gathered from every family's table.
 std::unordered_map<std::string, Invoker>& bindingTable() {
   static std::unordered_map<std::string, Invoker> table = [] {
@@ -27,7 +20,7 @@ std::unordered_map<std::string, Invoker>& bindingTable() {
                         dataBindings, transferBindings, arraysBindings, controlsBindings, htmlBindings,
                         pdfBindings, xmlBindings})
       for (const Binding& b : family())
-        if (b.invoke) t[lowerAscii(b.method)] = b.invoke;
+        if (b.invoke) t[asciiLower(b.method)] = b.invoke;
     return t;
   }();
   return table;
@@ -35,7 +28,7 @@ std::unordered_map<std::string, Invoker>& bindingTable() {
 
 Invoker bindingOf(std::string_view method) {
   auto& table = bindingTable();
-  auto it = table.find(lowerAscii(method));
+  auto it = table.find(asciiLower(method));
   return it == table.end() ? nullptr : it->second;
 }
 
@@ -82,7 +75,7 @@ bool TALVEX::isBuilt(std::string_view method) { return bindingOf(method) != null
 
 Invoker TALVEX::replaceBinding(std::string_view method, Invoker invoker) {
   auto& table = bindingTable();
-  const std::string key = lowerAscii(method);
+  const std::string key = asciiLower(method);
   Invoker previous = bindingOf(method);
   if (invoker)
     table[key] = invoker;
