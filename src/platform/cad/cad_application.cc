@@ -58,17 +58,6 @@ dxf::P3 pick(const char* prompt) {
 
 // ---- state ------------------------------------------------------------------------------------
 
-[[noreturn]] void disconnected(const char* what) { throw ComError(hr::RPC_E_DISCONNECTED, what); }
-
-void checkApp(const AppPtr& app) {
-  if (!app || !app->alive) disconnected("The drawing application has ended");
-}
-
-void checkDoc(const AppPtr& app, const DocPtr& doc) {
-  checkApp(app);
-  if (!doc || !doc->open) disconnected("The document has been closed");
-}
-
 void DocCore::save(const std::string& path) {
   try {
     drawing->save(path);
@@ -101,11 +90,7 @@ void AppCore::activate(const DocPtr& doc) {
 }
 
 void AppCore::close(const DocPtr& listed) {
-  DocPtr doc = app::dropDocument(docs, active, listed);
-  doc->open = false;
-  doc->drawing.reset();
-  if (doc->recoveryTicket) app::unlistUnsaved(doc->recoveryTicket);
-  doc->recoveryTicket = 0;
+  closeDocument(listed)->drawing.reset();
   refreshCaption();
 }
 
@@ -117,10 +102,8 @@ DocCore& AppCore::activeDoc() {
 // An opened or new drawing joins the open ones, active, and is listed for saving at host exit
 // while it has unsaved changes.
 DocPtr AppCore::keep(const DocPtr& doc) {
-  docs.push_back(doc);
-  activate(doc);
-  doc->recoveryTicket =
-      app::listForRecovery(doc, doc->name, ".dxf", [](DocCore& d, const std::string& path) { d.drawing->save(path); });
+  adopt(doc, ".dxf", [](DocCore& d, const std::string& path) { d.drawing->save(path); });
+  refreshCaption();
   return doc;
 }
 
@@ -168,38 +151,34 @@ std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool rea
 
 // ---- objects ----------------------------------------------------------------------------------
 
-class UtilityObj : public Live<UtilityObj> {
+class UtilityObj : public DocObject<UtilityObj> {
  public:
-  UtilityObj(AppPtr a, DocPtr d) : app(std::move(a)), doc(std::move(d)) {}
-  void check() { checkDoc(app, doc); }
+  using DocObject::DocObject;
   std::string typeName() const override { return "IAcadUtility"; }
   static const Members<UtilityObj>& members() {
     static const Members<UtilityObj> m = [] {
       Members<UtilityObj> t;
       t.method("GetPoint", {"Point", "Prompt"}, [](UtilityObj&, Args& a) {
-        std::string prompt = a.has(1) ? text8(a.value(1)) : std::string();
+        std::string prompt = a.has(1) ? toUtf8(a.value(1)) : std::string();
         return pointVariant(pick(prompt.c_str()));
       });
       return t;
     }();
     return m;
   }
-  AppPtr app;
-  DocPtr doc;
 };
 
-class DocumentObj : public Live<DocumentObj> {
+class DocumentObj : public DocObject<DocumentObj> {
  public:
-  DocumentObj(AppPtr a, DocPtr d) : app(std::move(a)), doc(std::move(d)) { doc->wrapper = this; }
+  DocumentObj(AppPtr a, DocPtr d) : DocObject(std::move(a), std::move(d)) { doc->wrapper = this; }
   ~DocumentObj() override {
     if (doc->wrapper == this) doc->wrapper = nullptr;
   }
-  void check() { checkDoc(app, doc); }
   std::string typeName() const override { return "IAcadDocument"; }
 
   void saveAs(const Variant& name) {
-    std::string full = absolutePath(text8(name));
-    if (text8(name).empty()) throw ComError(hr::E_INVALIDARG, "No file name given");
+    std::string full = absolutePath(toUtf8(name));
+    if (toUtf8(name).empty()) throw ComError(hr::E_INVALIDARG, "No file name given");
     for (auto& d : app->docs)
       if (d != doc && d->fullName() == full)
         throw ComError(E_ACCESSDENIED, "\"" + full + "\" is open as another document");
@@ -236,7 +215,7 @@ class DocumentObj : public Live<DocumentObj> {
       t.method("Close", {"SaveChanges", "FileName"}, [](DocumentObj& s, Args& a) {
         // Unsaved changes are dropped unless the caller asks to keep them: no one can be asked.
         if (a.has(0) && toBool(a.value(0))) {
-          if (a.has(1) && !text8(a.value(1)).empty()) s.saveAs(a.value(1));
+          if (a.has(1) && !toUtf8(a.value(1)).empty()) s.saveAs(a.value(1));
           else if (s.doc->readOnly) throw ComError(E_ACCESSDENIED, "The drawing was opened read-only");
           else s.doc->save(s.doc->fullName());
         }
@@ -267,8 +246,6 @@ class DocumentObj : public Live<DocumentObj> {
     }();
     return m;
   }
-  AppPtr app;
-  DocPtr doc;
 };
 
 ObjRef documentObject(const AppPtr& app, const DocPtr& doc) {
@@ -276,10 +253,9 @@ ObjRef documentObject(const AppPtr& app, const DocPtr& doc) {
   return ObjRef(makeRef<DocumentObj>(app, doc));
 }
 
-class DocumentsObj : public Live<DocumentsObj> {
+class DocumentsObj : public AppObject<DocumentsObj> {
  public:
-  explicit DocumentsObj(AppPtr a) : app(std::move(a)) {}
-  void check() { checkApp(app); }
+  using AppObject::AppObject;
   std::string typeName() const override { return "IAcadDocuments"; }
   std::vector<Variant> enumerate() override {
     check();
@@ -299,12 +275,12 @@ class DocumentsObj : public Live<DocumentsObj> {
         return Variant(documentObject(s.app, d));
       });
       t.method("Add", {"TemplateName"}, [](DocumentsObj& s, Args& a) {
-        std::string tmpl = a.has(0) ? text8(a.value(0)) : std::string();
+        std::string tmpl = a.has(0) ? toUtf8(a.value(0)) : std::string();
         return Variant(documentObject(s.app, s.app->addDocument(tmpl)));
       });
       t.method("Open", {"Name", "ReadOnly", "Password"}, [](DocumentsObj& s, Args& a) {
         bool ro = a.has(1) && toBool(a.value(1));
-        return Variant(documentObject(s.app, s.app->openDocument(text8(a[0]), ro)));
+        return Variant(documentObject(s.app, s.app->openDocument(toUtf8(a[0]), ro)));
       });
       t.method("Close", {}, [](DocumentsObj& s, Args&) {
         while (!s.app->docs.empty()) s.app->close(s.app->docs.back());
@@ -316,29 +292,24 @@ class DocumentsObj : public Live<DocumentsObj> {
     }();
     return m;
   }
-  AppPtr app;
 };
 
-class ApplicationObj : public Live<ApplicationObj> {
+class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
  public:
-  ApplicationObj() : app(std::make_shared<AppCore>()) {
+  ApplicationObj() {
     Desktop::instance();
     static DesktopWatch watch;  // made after the desktop, so ended before it
-    app->wrapper = this;
     app->addDocument("");
     app->window = Desktop::instance().openWindow(app->caption(), app->visible);
   }
   ~ApplicationObj() override {
     if (app->alive && app->window && !desktopGone) Desktop::instance().closeWindow(app->window);
-    app->alive = false;
-    app->wrapper = nullptr;
   }
-  void check() { checkApp(app); }
   std::string typeName() const override { return "IAcadApplication"; }
 
   void quit() {
     ObjRef keep(this);  // ending the application may let go of the last other reference
-    app::endApplication(kProgId, this, *app, app->docs, [&](const DocPtr& d) { app->close(d); });
+    app::endApplication(kProgId, this, *app, [&](const DocPtr& d) { app->close(d); });
     if (app->window) Desktop::instance().closeWindow(app->window);
     app->window = 0;
   }
@@ -448,7 +419,6 @@ class ApplicationObj : public Live<ApplicationObj> {
     }();
     return m;
   }
-  AppPtr app;
 };
 
 }  // namespace tlx::cad

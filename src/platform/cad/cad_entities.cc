@@ -42,16 +42,14 @@ Variant pointVariant(const dxf::P3& p, int n) {
   return Variant(std::move(a));
 }
 
-std::string text8(const Variant& v) { return u8(toBStr(v)); }
-
 namespace {
 
 bool unicodeFile(const dxf::Document& doc) { return doc.version() >= "AC1021"; }
 
 // Drawings before R2007 are in the code page their header names; this one is the usual one.
 bool cp1252File(const dxf::Document& doc) {
-  std::string_view cp = dxf::trim(doc.headerValue("$DWGCODEPAGE", 3));
-  return cp.empty() || dxf::equalsNoCase(cp, "ANSI_1252");
+  std::string_view cp = dxf::trim(doc.headerValue("$DWGCODEPAGE", dxf::group::kNameValue));
+  return cp.empty() || equalsNoCaseAscii(cp, "ANSI_1252");
 }
 
 }  // namespace
@@ -122,7 +120,7 @@ std::string toDrawing(std::u16string_view s, const dxf::Document& doc) {
 }
 
 std::string checkName(const Variant& v, const char* what) {
-  std::string name = text8(v);
+  std::string name = toUtf8(v);
   std::string_view t = dxf::trim(name);
   if (t.empty() || t.size() > 255 || t.front() == '*' ||
       t.find_first_of("<>/\\\":;?*|,=`\r\n") != std::string_view::npos)
@@ -132,11 +130,11 @@ std::string checkName(const Variant& v, const char* what) {
 
 // ---- entities ---------------------------------------------------------------------------------
 
-class EntityObj : public Live<EntityObj> {
+class EntityObj : public DocObject<EntityObj> {
  public:
-  EntityObj(AppPtr a, DocPtr d, Entity* e) : app(std::move(a)), doc(std::move(d)), ent(e) {}
-  void check() {
-    checkDoc(app, doc);
+  EntityObj(AppPtr a, DocPtr d, Entity* e) : DocObject(std::move(a), std::move(d)), ent(e) {}
+  void check() const {
+    DocObject::check();
     for (auto& e : doc->erased)
       if (e.get() == ent) throw ComError(hr::E_FAIL, "The object was erased");
   }
@@ -188,27 +186,27 @@ class EntityObj : public Live<EntityObj> {
     std::string s;
     for (size_t i = 1; i < ent->tags.size(); ++i) {
       const auto& t = ent->tags[i];
-      if (t.code == 1001) break;
-      if (t.code == 3 || t.code == 1) s.append(ent->pool().view(t));
+      if (t.code == dxf::group::kXDataApp) break;
+      if (t.code == dxf::group::kTextPiece || t.code == dxf::group::kText) s.append(ent->pool().view(t));
     }
     return fromDrawing(s, *doc->drawing);
   }
   void setMtext(const Variant& v) {
     std::string s = toDrawing(toBStr(v), *doc->drawing);
-    while (ent->find(3) >= 0) ent->remove(3);
-    ent->remove(1);
-    // Values are limited to 250 characters: the leading chunks go in 3 tags, the last in 1.
+    while (ent->find(dxf::group::kTextPiece) >= 0) ent->remove(dxf::group::kTextPiece);
+    ent->remove(dxf::group::kText);
+    // Values are limited to 250 characters: the leading chunks go in pieces, the last as the text.
     std::vector<dxf::Tag> chunks;
     size_t pos = 0;
     while (s.size() - pos > 250) {
       size_t n = 250;
       while (n > 1 && (static_cast<unsigned char>(s[pos + n]) & 0xC0) == 0x80) --n;  // whole UTF-8 characters
-      chunks.push_back(ent->pool().make(3, std::string_view(s).substr(pos, n)));
+      chunks.push_back(ent->pool().make(dxf::group::kTextPiece, std::string_view(s).substr(pos, n)));
       pos += n;
     }
-    chunks.push_back(ent->pool().make(1, std::string_view(s).substr(pos)));
-    int at = ent->find(41);
-    if (at < 0) at = ent->find(40);
+    chunks.push_back(ent->pool().make(dxf::group::kText, std::string_view(s).substr(pos)));
+    int at = ent->find(dxf::group::kMTextWidth);
+    if (at < 0) at = ent->find(dxf::group::kTextHeight);
     auto it = at >= 0 ? ent->tags.begin() + at + 1 : ent->tags.end();
     ent->tags.insert(it, chunks.begin(), chunks.end());
     doc->saved = false;
@@ -216,8 +214,6 @@ class EntityObj : public Live<EntityObj> {
   Variant handleNumber(uint64_t h) const { return Variant(static_cast<int32_t>(h & 0x7fffffff)); }
 
   static const Members<EntityObj>& members();
-  AppPtr app;
-  DocPtr doc;
   Entity* ent;
 };
 
@@ -273,36 +269,36 @@ const Members<EntityObj>& EntityObj::members() {
     t.property("EntityName", objectName);
     t.property("Handle", [](S& s, Args&) { return Variant(u16(dxf::handleText(s.ent->handle()))); });
     t.property("ObjectID", [](S& s, Args&) { return s.handleNumber(s.ent->handle()); });
-    t.property("OwnerID", [](S& s, Args&) { return s.handleNumber(dxf::toHandle(s.ent->str(330))); });
+    t.property("OwnerID", [](S& s, Args&) { return s.handleNumber(dxf::toHandle(s.ent->str(dxf::group::kOwner))); });
     t.property(
-        "Layer", [](S& s, Args&) { return Variant(s.str(8, "0")); },
+        "Layer", [](S& s, Args&) { return Variant(s.str(dxf::group::kLayer, "0")); },
         [](S& s, Args&, const Variant& v) {
           std::string name = toDrawing(toBStr(v), *s.doc->drawing);
           if (!s.doc->drawing->tableEntry("LAYER", name))
             throw ComError(hr::E_INVALIDARG, "No layer is named \"" + name + "\"");
-          s.ent->set(8, name);
+          s.ent->set(dxf::group::kLayer, name);
           s.doc->saved = false;
         });
     t.property(
-        "Color", [](S& s, Args&) { return Variant(int32_t(s.ent->integer(62, 256))); },
+        "Color", [](S& s, Args&) { return Variant(int32_t(s.ent->integer(dxf::group::kColor, 256))); },
         [](S& s, Args&, const Variant& v) {
           int32_t c = toI4(v);
           if (c < 0 || c > 256) throw ComError(hr::E_INVALIDARG, "Invalid color");
-          s.ent->setInt(62, c);
+          s.ent->setInt(dxf::group::kColor, c);
           s.doc->saved = false;
         });
-    t.property("Linetype", [](S& s, Args&) { return Variant(s.str(6, "ByLayer")); });
-    t.property("LinetypeScale", [](S& s, Args&) { return Variant(s.ent->real(48, 1)); });
-    t.property("Lineweight", [](S& s, Args&) { return Variant(int32_t(s.ent->integer(370, -1))); });
+    t.property("Linetype", [](S& s, Args&) { return Variant(s.str(dxf::group::kLinetype, "ByLayer")); });
+    t.property("LinetypeScale", [](S& s, Args&) { return Variant(s.ent->real(dxf::group::kLinetypeScale, 1)); });
+    t.property("Lineweight", [](S& s, Args&) { return Variant(int32_t(s.ent->integer(dxf::group::kLineweight, -1))); });
     t.property(
-        "Visible", [](S& s, Args&) { return Variant(s.ent->integer(60, 0) == 0); },
+        "Visible", [](S& s, Args&) { return Variant(s.ent->integer(dxf::group::kInvisible, 0) == 0); },
         [](S& s, Args&, const Variant& v) {
-          s.ent->setInt(60, toBool(v) ? 0 : 1);
+          s.ent->setInt(dxf::group::kInvisible, toBool(v) ? 0 : 1);
           s.doc->saved = false;
         });
     t.property("HasExtensionDictionary", [](S& s, Args&) {
       for (const auto& tag : s.ent->tags)
-        if (tag.code == 102 && dxf::trim(s.ent->pool().view(tag)) == "{ACAD_XDICTIONARY") return Variant(true);
+        if (tag.code == dxf::group::kAppGroup && dxf::trim(s.ent->pool().view(tag)) == "{ACAD_XDICTIONARY") return Variant(true);
       return Variant(false);
     });
     t.method("Update", {}, [](S&, Args&) { return Variant(); });
@@ -310,71 +306,71 @@ const Members<EntityObj>& EntityObj::members() {
     t.property("Application", [](S& s, Args&) { return Variant(ObjRef(s.app->wrapper)); });
 
     t.property(
-        "StartPoint", [](S& s, Args&) { s.need({Kind::Line}, "StartPoint"); return pointVariant(s.ent->point(10)); },
-        [](S& s, Args&, const Variant& v) { s.need({Kind::Line}, "StartPoint"); s.setPoint(10, v); });
+        "StartPoint", [](S& s, Args&) { s.need({Kind::Line}, "StartPoint"); return pointVariant(s.ent->point(dxf::group::kStart)); },
+        [](S& s, Args&, const Variant& v) { s.need({Kind::Line}, "StartPoint"); s.setPoint(dxf::group::kStart, v); });
     t.property(
-        "EndPoint", [](S& s, Args&) { s.need({Kind::Line}, "EndPoint"); return pointVariant(s.ent->point(11)); },
-        [](S& s, Args&, const Variant& v) { s.need({Kind::Line}, "EndPoint"); s.setPoint(11, v); });
+        "EndPoint", [](S& s, Args&) { s.need({Kind::Line}, "EndPoint"); return pointVariant(s.ent->point(dxf::group::kEnd)); },
+        [](S& s, Args&, const Variant& v) { s.need({Kind::Line}, "EndPoint"); s.setPoint(dxf::group::kEnd, v); });
     t.property(
         "Center",
-        [](S& s, Args&) { s.need({Kind::Arc, Kind::Circle, Kind::Ellipse}, "Center"); return pointVariant(s.ent->point(10)); },
-        [](S& s, Args&, const Variant& v) { s.need({Kind::Arc, Kind::Circle, Kind::Ellipse}, "Center"); s.setPoint(10, v); });
+        [](S& s, Args&) { s.need({Kind::Arc, Kind::Circle, Kind::Ellipse}, "Center"); return pointVariant(s.ent->point(dxf::group::kCenter)); },
+        [](S& s, Args&, const Variant& v) { s.need({Kind::Arc, Kind::Circle, Kind::Ellipse}, "Center"); s.setPoint(dxf::group::kCenter, v); });
     t.property(
-        "Radius", [](S& s, Args&) { s.need({Kind::Arc, Kind::Circle}, "Radius"); return Variant(s.ent->real(40)); },
+        "Radius", [](S& s, Args&) { s.need({Kind::Arc, Kind::Circle}, "Radius"); return Variant(s.ent->real(dxf::group::kRadius)); },
         [](S& s, Args&, const Variant& v) {
           s.need({Kind::Arc, Kind::Circle}, "Radius");
           double r = toDouble(v);
           if (!(r > 0)) throw ComError(hr::E_INVALIDARG, "The radius must be positive");
-          s.setReal(40, r);
+          s.setReal(dxf::group::kRadius, r);
         });
-    t.property("StartAngle", [](S& s, Args&) { s.need({Kind::Arc}, "StartAngle"); return Variant(s.ent->real(50) * kPi / 180); });
-    t.property("EndAngle", [](S& s, Args&) { s.need({Kind::Arc}, "EndAngle"); return Variant(s.ent->real(51) * kPi / 180); });
-    t.property("MajorAxis", [](S& s, Args&) { s.need({Kind::Ellipse}, "MajorAxis"); return pointVariant(s.ent->point(11)); });
-    t.property("RadiusRatio", [](S& s, Args&) { s.need({Kind::Ellipse}, "RadiusRatio"); return Variant(s.ent->real(40, 1)); });
+    t.property("StartAngle", [](S& s, Args&) { s.need({Kind::Arc}, "StartAngle"); return Variant(s.ent->real(dxf::group::kStartAngle) * kPi / 180); });
+    t.property("EndAngle", [](S& s, Args&) { s.need({Kind::Arc}, "EndAngle"); return Variant(s.ent->real(dxf::group::kEndAngle) * kPi / 180); });
+    t.property("MajorAxis", [](S& s, Args&) { s.need({Kind::Ellipse}, "MajorAxis"); return pointVariant(s.ent->point(dxf::group::kMajorAxis)); });
+    t.property("RadiusRatio", [](S& s, Args&) { s.need({Kind::Ellipse}, "RadiusRatio"); return Variant(s.ent->real(dxf::group::kRadiusRatio, 1)); });
     t.property(
         "TextString",
         [](S& s, Args&) {
           s.need({Kind::Text, Kind::MText, Kind::Attrib, Kind::Attdef}, "TextString");
-          return Variant(s.ent->kind() == Kind::MText ? s.mtext() : s.str(1));
+          return Variant(s.ent->kind() == Kind::MText ? s.mtext() : s.str(dxf::group::kText));
         },
         [](S& s, Args&, const Variant& v) {
           s.need({Kind::Text, Kind::MText, Kind::Attrib, Kind::Attdef}, "TextString");
           if (s.ent->kind() == Kind::MText) s.setMtext(v);
-          else s.setStr(1, v);
+          else s.setStr(dxf::group::kText, v);
         });
     t.property(
-        "TagString", [](S& s, Args&) { s.need({Kind::Attrib, Kind::Attdef}, "TagString"); return Variant(s.str(2)); },
+        "TagString", [](S& s, Args&) { s.need({Kind::Attrib, Kind::Attdef}, "TagString"); return Variant(s.str(dxf::group::kName)); },
         [](S& s, Args&, const Variant& v) {
           s.need({Kind::Attrib, Kind::Attdef}, "TagString");
           std::string tag = toDrawing(toBStr(v), *s.doc->drawing);
           if (dxf::trim(tag).empty() || tag.find(' ') != std::string::npos)
             throw ComError(hr::E_INVALIDARG, "Invalid attribute tag \"" + tag + "\"");
-          s.ent->set(2, tag);
+          s.ent->set(dxf::group::kName, tag);
           s.doc->saved = false;
         });
     t.property(
         "InsertionPoint",
         [](S& s, Args&) {
           s.need({Kind::Text, Kind::MText, Kind::Insert, Kind::Attrib, Kind::Attdef}, "InsertionPoint");
-          return pointVariant(s.ent->point(10));
+          return pointVariant(s.ent->point(dxf::group::kInsertion));
         },
         [](S& s, Args&, const Variant& v) {
           s.need({Kind::Text, Kind::MText, Kind::Insert, Kind::Attrib, Kind::Attdef}, "InsertionPoint");
-          s.setPoint(10, v);
+          s.setPoint(dxf::group::kInsertion, v);
         });
     t.property("Height", [](S& s, Args&) {
       s.need({Kind::Text, Kind::MText, Kind::Attrib, Kind::Attdef}, "Height");
-      return Variant(s.ent->real(40, 1));
+      return Variant(s.ent->real(dxf::group::kTextHeight, 1));
     });
-    t.property("Width", [](S& s, Args&) { s.need({Kind::MText}, "Width"); return Variant(s.ent->real(41, 0)); });
+    t.property("Width", [](S& s, Args&) { s.need({Kind::MText}, "Width"); return Variant(s.ent->real(dxf::group::kMTextWidth, 0)); });
     t.property("Rotation", [](S& s, Args&) {
       s.need({Kind::Text, Kind::MText, Kind::Insert, Kind::Attrib, Kind::Attdef}, "Rotation");
-      return Variant(s.ent->real(50, 0) * kPi / 180);
+      return Variant(s.ent->real(dxf::group::kRotation, 0) * kPi / 180);
     });
-    t.property("Name", [](S& s, Args&) { s.need({Kind::Insert}, "Name"); return Variant(s.str(2)); });
-    t.property("XScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "XScaleFactor"); return Variant(s.ent->real(41, 1)); });
-    t.property("YScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "YScaleFactor"); return Variant(s.ent->real(42, 1)); });
-    t.property("ZScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "ZScaleFactor"); return Variant(s.ent->real(43, 1)); });
+    t.property("Name", [](S& s, Args&) { s.need({Kind::Insert}, "Name"); return Variant(s.str(dxf::group::kName)); });
+    t.property("XScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "XScaleFactor"); return Variant(s.ent->real(dxf::group::kXScale, 1)); });
+    t.property("YScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "YScaleFactor"); return Variant(s.ent->real(dxf::group::kYScale, 1)); });
+    t.property("ZScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "ZScaleFactor"); return Variant(s.ent->real(dxf::group::kZScale, 1)); });
     t.property("HasAttributes", [](S& s, Args&) {
       s.need({Kind::Insert}, "HasAttributes");
       for (auto& c : s.ent->children)
@@ -403,10 +399,9 @@ ObjRef entityObject(const AppPtr& app, const DocPtr& doc, Entity* e) {
 
 // ---- model and paper space --------------------------------------------------------------------
 
-class SpaceObj : public Live<SpaceObj> {
+class SpaceObj : public DocObject<SpaceObj> {
  public:
-  SpaceObj(AppPtr a, DocPtr d, bool p) : app(std::move(a)), doc(std::move(d)), paper(p) {}
-  void check() { checkDoc(app, doc); }
+  SpaceObj(AppPtr a, DocPtr d, bool p) : DocObject(std::move(a), std::move(d)), paper(p) {}
   std::string typeName() const override { return paper ? "IAcadPaperSpace" : "IAcadModelSpace"; }
 
   std::vector<Entity*> items() const {
@@ -429,12 +424,12 @@ class SpaceObj : public Live<SpaceObj> {
   }
   // Subclass markers only where the drawing's version has them.
   void sub(Body& b, const char* name) {
-    if (d().modern()) b.push_back({100, name});
+    if (d().modern()) b.push_back({dxf::group::kSubclass, name});
   }
   static void point(Body& b, int code, const dxf::P3& p) {
     b.push_back({code, realText(p[0])});
-    b.push_back({code + 10, realText(p[1])});
-    b.push_back({code + 20, realText(p[2])});
+    b.push_back({dxf::group::y(code), realText(p[1])});
+    b.push_back({dxf::group::z(code), realText(p[2])});
   }
   static double positive(const Variant& v, const char* what) {
     double d = toDouble(v);
@@ -462,8 +457,8 @@ class SpaceObj : public Live<SpaceObj> {
         dxf::P3 p1 = toPoint(a[0]), p2 = toPoint(a[1]);
         Body b;
         s.sub(b, "AcDbLine");
-        point(b, 10, p1);
-        point(b, 11, p2);
+        point(b, dxf::group::kStart, p1);
+        point(b, dxf::group::kEnd, p2);
         return s.add("LINE", b);
       });
       t.method("AddCircle", {"Center", "Radius"}, [](S& s, Args& a) {
@@ -471,8 +466,8 @@ class SpaceObj : public Live<SpaceObj> {
         double r = positive(a[1], "radius");
         Body b;
         s.sub(b, "AcDbCircle");
-        point(b, 10, c);
-        b.push_back({40, realText(r)});
+        point(b, dxf::group::kCenter, c);
+        b.push_back({dxf::group::kRadius, realText(r)});
         return s.add("CIRCLE", b);
       });
       t.method("AddArc", {"Center", "Radius", "StartAngle", "EndAngle"}, [](S& s, Args& a) {
@@ -482,11 +477,11 @@ class SpaceObj : public Live<SpaceObj> {
         if (!std::isfinite(a0) || !std::isfinite(a1)) throw ComError(hr::E_INVALIDARG, "Invalid angle");
         Body b;
         s.sub(b, "AcDbCircle");
-        point(b, 10, c);
-        b.push_back({40, realText(r)});
+        point(b, dxf::group::kCenter, c);
+        b.push_back({dxf::group::kRadius, realText(r)});
         s.sub(b, "AcDbArc");
-        b.push_back({50, rad2deg(a0)});
-        b.push_back({51, rad2deg(a1)});
+        b.push_back({dxf::group::kStartAngle, rad2deg(a0)});
+        b.push_back({dxf::group::kEndAngle, rad2deg(a1)});
         return s.add("ARC", b);
       });
       t.method("AddEllipse", {"Center", "MajorAxis", "RadiusRatio"}, [](S& s, Args& a) {
@@ -497,12 +492,12 @@ class SpaceObj : public Live<SpaceObj> {
         if (!(ratio > 0 && ratio <= 1)) throw ComError(hr::E_INVALIDARG, "The radius ratio must lie in (0, 1]");
         Body b;
         s.sub(b, "AcDbEllipse");
-        point(b, 10, c);
-        point(b, 11, axis);  // the major axis as a vector from the centre
-        b.push_back({210, "0.0"}), b.push_back({220, "0.0"}), b.push_back({230, "1.0"});
-        b.push_back({40, realText(ratio)});
-        b.push_back({41, "0.0"});
-        b.push_back({42, realText(2 * kPi)});
+        point(b, dxf::group::kCenter, c);
+        point(b, dxf::group::kMajorAxis, axis);  // the major axis as a vector from the centre
+        point(b, dxf::group::kExtrusion, {0, 0, 1});
+        b.push_back({dxf::group::kRadiusRatio, realText(ratio)});
+        b.push_back({dxf::group::kStartParameter, "0.0"});
+        b.push_back({dxf::group::kEndParameter, realText(2 * kPi)});
         return s.add("ELLIPSE", b);
       });
       t.method("AddText", {"TextString", "InsertionPoint", "Height"}, [](S& s, Args& a) {
@@ -511,9 +506,9 @@ class SpaceObj : public Live<SpaceObj> {
         double h = positive(a[2], "text height");
         Body b;
         s.sub(b, "AcDbText");
-        point(b, 10, p);
-        b.push_back({40, realText(h)});
-        b.push_back({1, text});
+        point(b, dxf::group::kInsertion, p);
+        b.push_back({dxf::group::kTextHeight, realText(h)});
+        b.push_back({dxf::group::kText, text});
         s.sub(b, "AcDbText");
         return s.add("TEXT", b);
       });
@@ -522,16 +517,16 @@ class SpaceObj : public Live<SpaceObj> {
         dxf::P3 p = toPoint(a[0]);
         double w = toDouble(a[1]);
         if (w < 0 || !std::isfinite(w)) throw ComError(hr::E_INVALIDARG, "The width must not be negative");
-        double h = dxf::toReal(s.d().headerValue("$TEXTSIZE", 40), 2.5);
+        double h = dxf::toReal(s.d().headerValue("$TEXTSIZE", dxf::group::kRealValue), 2.5);
         if (!(h > 0)) h = 2.5;
         Body b;
         s.sub(b, "AcDbMText");
-        point(b, 10, p);
-        b.push_back({40, realText(h)});
-        b.push_back({41, realText(w)});
-        b.push_back({71, "1"});
-        b.push_back({72, "1"});
-        b.push_back({1, ""});
+        point(b, dxf::group::kInsertion, p);
+        b.push_back({dxf::group::kTextHeight, realText(h)});
+        b.push_back({dxf::group::kMTextWidth, realText(w)});
+        b.push_back({dxf::group::kAttachment, "1"});  // top left
+        b.push_back({dxf::group::kDrawingDirection, "1"});  // left to right
+        b.push_back({dxf::group::kText, ""});
         Variant obj = s.add("MTEXT", b);
         refCast<EntityObj>(obj.obj())->setMtext(a[2]);
         return obj;
@@ -558,8 +553,6 @@ class SpaceObj : public Live<SpaceObj> {
     if (!dxf::satVersion(d().version()))
       throw ComError(hr::E_FAIL, "Solids can be added to drawings of R2000 to R2010 only, not " + d().version());
   }
-  AppPtr app;
-  DocPtr doc;
   bool paper;
 };
 

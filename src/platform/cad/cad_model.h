@@ -14,15 +14,13 @@ namespace tlx::cad {
 
 struct AppCore;
 
-struct DocCore {
+// Named "Drawing1.dwg" until saved, then by its file name.
+struct DocCore : app::DocumentState {
   std::weak_ptr<AppCore> app;
   std::unique_ptr<dxf::Document> drawing;
-  std::string name;    // "Drawing1.dwg"
   std::string folder;  // without a trailing "/"
-  bool open = true;
   bool readOnly = false;
   bool saved = true;   // no change since the last save
-  int recoveryTicket = 0;  // listed for saving at host exit while open
   int windowState = 1;
   std::vector<dxf::ViewState> history;
   std::string activeConfig = "*Active";  // the viewport configuration last made active
@@ -36,15 +34,12 @@ struct DocCore {
   void zoomTo(const dxf::ViewState& v);
 };
 
-struct AppCore {
-  bool alive = true;
+struct AppCore : app::Instance<DocCore> {
+  static constexpr const char* kEnded = "The drawing application has ended";
+  static constexpr const char* kClosed = "The document has been closed";
   bool visible = true;
   int windowState = 1;
-  int nextNumber = 1;
   Desktop::WindowId window = 0;
-  std::vector<std::shared_ptr<DocCore>> docs;
-  std::shared_ptr<DocCore> active;
-  Dispatch* wrapper = nullptr;
 
   std::u16string caption() const;
   void refreshCaption();
@@ -61,17 +56,15 @@ struct AppCore {
 using AppPtr = std::shared_ptr<AppCore>;
 using DocPtr = std::shared_ptr<DocCore>;
 
-// Raised by every member of an object whose application has quit or whose document was closed.
-[[noreturn]] void disconnected(const char* what);
-void checkApp(const AppPtr& app);
-void checkDoc(const AppPtr& app, const DocPtr& doc);
-
-using app::Live;
+// The objects of the application as a whole, and those inside one document.
+template <class Self>
+using AppObject = app::AppObject<Self, AppCore>;
+template <class Self>
+using DocObject = app::DocObject<Self, AppCore>;
 
 // Values across the automation boundary.
 dxf::P3 toPoint(const Variant& v);
 Variant pointVariant(const dxf::P3& p, int n = 3);
-std::string text8(const Variant& v);  // any value as UTF-8 text
 // Drawing text <-> automation text: UTF-8 in R2007 and later, otherwise the code page with
 // \U+XXXX escapes for what it cannot hold.
 BStr fromDrawing(std::string_view s, const dxf::Document& doc);

@@ -61,8 +61,8 @@ class Entity {
   void remove(int code);
 
   uint64_t handle() const;
-  std::string_view layer() const { return str(8, "0"); }
-  bool inPaperSpace() const { return integer(67, 0) == 1; }
+  std::string_view layer() const { return str(group::kLayer, "0"); }
+  bool inPaperSpace() const { return integer(group::kPaperSpace, 0) == 1; }
   // The last subclass marker ("AcDbLine"), the name the object model shows.
   std::string_view lastSubclass() const;
 
