@@ -51,17 +51,16 @@ inline constexpr int kPoint = 10;     // the X of a record's first point; the ne
 inline constexpr int kText = 1;       // TEXT, ATTRIB, the last piece of MTEXT, solid data
 inline constexpr int kTextPiece = 3;  // MTEXT text and solid data before the last piece
 inline constexpr int kStart = 10, kEnd = 11;             // LINE
-inline constexpr int kCenter = 10, kRadius = 40;         // ARC, CIRCLE, ELLIPSE; VIEW's centre too
+inline constexpr int kCenter = 10, kRadius = 40;         // ARC, CIRCLE, ELLIPSE
 inline constexpr int kStartAngle = 50, kEndAngle = 51;   // ARC, in degrees
 inline constexpr int kMajorAxis = 11, kRadiusRatio = 40; // ELLIPSE, the axis from the centre
 inline constexpr int kStartParameter = 41, kEndParameter = 42;
 inline constexpr int kInsertion = 10;                    // TEXT, MTEXT, ATTRIB, INSERT
-inline constexpr int kTextHeight = 40, kWidthFactor = 41, kRotation = 50;
-inline constexpr int kMTextWidth = 41, kAttachment = 71, kDrawingDirection = 72, kDirection = 11;
+inline constexpr int kTextHeight = 40, kWidthFactor = 41, kRotation = 50;  // TEXT, MTEXT; INSERT's rotation
+inline constexpr int kMTextWidth = 41, kAttachment = 71, kDrawingDirection = 72, kDirection = 11;  // MTEXT
 inline constexpr int kXScale = 41, kYScale = 42, kZScale = 43;  // INSERT
-// Table entries: VIEW and VPORT
-inline constexpr int kViewHeight = 40, kViewWidth = 41, kViewDirection = 11, kViewTarget = 12;  // VIEW
-inline constexpr int kViewTwist = 50;
+// Table entries: VIEW (its centre is kCenter) and VPORT
+inline constexpr int kViewHeight = 40, kViewWidth = 41, kViewDirection = 11, kViewTarget = 12, kViewTwist = 50;
 inline constexpr int kLowerLeft = 10, kUpperRight = 11;  // VPORT, on the screen
 inline constexpr int kViewCenter = 12, kSnapBase = 13, kSnapSpacing = 14, kGridSpacing = 15;
 inline constexpr int kVportDirection = 16, kVportTarget = 17;
