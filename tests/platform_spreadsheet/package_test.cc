@@ -10,7 +10,7 @@
 #include "platform/app/recovery.h"
 #include "platform/opc/xml_parts.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -125,4 +125,4 @@ TEST(Recovery, SavesOnlyWhatHasUnsavedWorkAndSaysWhere) {
 }
 
 }  // namespace
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

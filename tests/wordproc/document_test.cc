@@ -15,17 +15,17 @@
 
 namespace {
 
-using tlx::docx::Document;
+using tlx::platform::wordproc::Document;
 
 TEST(WordDocument, BytesThatAreNoDocumentAreRefused) {
-  EXPECT_THROW(tlx::docx::readDocumentBytes("not a zip at all"), tlx::opc::PackageError);
-  EXPECT_THROW(tlx::docx::readDocumentBytes(""), tlx::opc::PackageError);
+  EXPECT_THROW(tlx::platform::wordproc::readDocumentBytes("not a zip at all"), tlx::platform::opc::PackageError);
+  EXPECT_THROW(tlx::platform::wordproc::readDocumentBytes(""), tlx::platform::opc::PackageError);
   // A sound package without a main document part.
-  tlx::opc::Package p;
+  tlx::platform::opc::Package p;
   p.write("hello.txt", "hi");
   std::string file = testing::TempDir() + "/nodoc.zip";
   p.save(file);
-  EXPECT_THROW(Document::load(tlx::opc::Package::open(file)), tlx::opc::PackageError);
+  EXPECT_THROW(Document::load(tlx::platform::opc::Package::open(file)), tlx::platform::opc::PackageError);
 }
 
 // The zip shapes other writers produce open and take a paragraph; damage and zip bombs are refused.
@@ -41,7 +41,7 @@ TEST(WordDocument, ZipShapesOfOtherWritersOpenAndDamagedOrBombedOnesAreRefused) 
     ASSERT_EQ(std::system(("/usr/bin/python3 " + std::string(TALVEX_SOURCE_DIR) + "/tests/support/zip_shapes.py " + base + " " + file +
                            " " + shape + " document.xml").c_str()), 0);
     try {
-      auto d = Document::load(tlx::opc::Package::open(file));
+      auto d = Document::load(tlx::platform::opc::Package::open(file));
       d->setText(d->appendParagraph(), u"second");
       d->save(saved);
       EXPECT_TRUE(sound) << shape << " was read";
@@ -50,7 +50,7 @@ TEST(WordDocument, ZipShapesOfOtherWritersOpenAndDamagedOrBombedOnesAreRefused) 
       char line[256] = {};
       ASSERT_TRUE(fgets(line, sizeof line, py.get()));
       EXPECT_EQ(std::string(line), "['first', 'second']\n") << shape;
-    } catch (const tlx::opc::PackageError& e) {
+    } catch (const tlx::platform::opc::PackageError& e) {
       EXPECT_FALSE(sound) << shape << ": " << e.what();
     }
   }
@@ -63,7 +63,7 @@ TEST(WordDocument, SavedDocumentReadsBack) {
   d->setAlignment(p, 2);
   std::string file = testing::TempDir() + "/model.docx";
   d->save(file);
-  auto back = Document::load(tlx::opc::Package::open(file));
+  auto back = Document::load(tlx::platform::opc::Package::open(file));
   auto paras = back->paragraphs();
   ASSERT_EQ(paras.size(), 2u);
   EXPECT_EQ(back->text(paras[1]), u"a\tb");
@@ -81,7 +81,7 @@ TEST(WordDocument, ParagraphsTurnedIntoATableFailWhenUsedAgain) {
   EXPECT_THROW(d->setBold(rows[1], true), tlx::ComError);
   EXPECT_THROW(d->convertToTable(rows, {}), tlx::ComError);
   EXPECT_EQ(d->tableCount(), 1);
-  tlx::docx::TableRequest bad;
+  tlx::platform::wordproc::TableRequest bad;
   bad.format = 43;
   EXPECT_THROW(d->convertToTable(d->insertAtEnd(u"x\r\n"), bad), tlx::ComError);
 }
@@ -94,7 +94,7 @@ namespace {
 std::vector<std::string> savedTables(Document& d, const std::string& name) {
   std::string file = testing::TempDir() + "/" + name;
   d.save(file);
-  auto xml = tlx::opc::parseXml(tlx::opc::Package::open(file).read("word/document.xml"), "word/document.xml");
+  auto xml = tlx::platform::opc::parseXml(tlx::platform::opc::Package::open(file).read("word/document.xml"), "word/document.xml");
   std::vector<std::string> out;
   for (auto t : xml.select_nodes("//w:tbl")) {
     std::ostringstream s;
@@ -111,7 +111,7 @@ const std::u16string kCells = u"a&b\t<c>\r\nline\vbreak\r\n\tlast\t\r\n";
 // The text of a table converted at once waits as text and is written on save; it must give the
 // very table that laying it out as paragraphs first gives.
 TEST(WordDocument, ATableFromPendingTextIsTheTableOfItsParagraphs) {
-  tlx::docx::TableRequest request;
+  tlx::platform::wordproc::TableRequest request;
   request.format = 22;
   request.headingRows = true;
   auto pending = Document::create();
@@ -165,7 +165,7 @@ TEST(WordDocument, APendingBlockIsLaidOutWhenTheBodyIsWalked) {
 // A part made a piece at a time reads back whole, saves like any part, and a writer that fails
 // fails the save without touching the file already there.
 TEST(StreamedPart, ReadsSavesAndFailsCleanly) {
-  tlx::opc::Package p;
+  tlx::platform::opc::Package p;
   p.write("a.txt", "plain");
   auto counting = [] {
     return [n = 0](std::string& out) mutable {
@@ -179,7 +179,7 @@ TEST(StreamedPart, ReadsSavesAndFailsCleanly) {
   EXPECT_EQ(whole.substr(whole.size() - 4), "999;");
   std::string file = testing::TempDir() + "/streamed.zip";
   p.save(file);
-  EXPECT_EQ(tlx::opc::Package::open(file).read("big.txt"), whole);
+  EXPECT_EQ(tlx::platform::opc::Package::open(file).read("big.txt"), whole);
 
   p.writeStreamed("big.txt", [] {
     return [](std::string& out) -> bool {
@@ -190,9 +190,9 @@ TEST(StreamedPart, ReadsSavesAndFailsCleanly) {
   try {
     p.save(file);
     ADD_FAILURE() << "the save should fail";
-  } catch (const tlx::opc::PackageError& e) {
+  } catch (const tlx::platform::opc::PackageError& e) {
     EXPECT_NE(std::string(e.what()).find("the writer gave up"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(tlx::opc::Package::open(file).read("big.txt"), whole);
+  EXPECT_EQ(tlx::platform::opc::Package::open(file).read("big.txt"), whole);
   EXPECT_FALSE(std::filesystem::exists(file + ".talvex-tmp"));
 }

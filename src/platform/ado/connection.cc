@@ -7,7 +7,7 @@
 #include "platform/ado/cursor.h"
 #include "platform/ado/odbc_rows.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 namespace {
 
@@ -53,7 +53,7 @@ std::u16string attributeValue(std::u16string_view v) {
 
 class ErrorObject : public Object<ErrorObject> {
  public:
-  explicit ErrorObject(odbc::Diagnostic d) : d_(std::move(d)) {}
+  explicit ErrorObject(Diagnostic d) : d_(std::move(d)) {}
   static const Members<ErrorObject>& members() {
     static const Members<ErrorObject> table = [] {
       Members<ErrorObject> m;
@@ -69,7 +69,7 @@ class ErrorObject : public Object<ErrorObject> {
   }
 
  private:
-  odbc::Diagnostic d_;
+  Diagnostic d_;
 };
 
 class ErrorsObject : public Object<ErrorsObject> {
@@ -112,7 +112,7 @@ void raiseOpen() { throw ComError(kOpen, "Operation is not allowed when the obje
 Variant Connection::invoke(std::string_view member, InvokeKind kind, DispParams& params) {
   try {
     return Object<Connection>::invoke(member, kind, params);
-  } catch (const odbc::OdbcError& e) {
+  } catch (const OdbcError& e) {
     errors = e.records();
     throw;
   }
@@ -124,7 +124,7 @@ void Connection::open(const Variant& cs, const Variant& user, const Variant& pas
   std::u16string text = withoutProvider(connectionString);
   if (!user.isMissing() && !toBStr(user).empty()) text += u"UID=" + attributeValue(toBStr(user)) + u";";
   if (!password.isMissing() && !toBStr(password).empty()) text += u"PWD=" + attributeValue(toBStr(password)) + u";";
-  auto link = std::make_shared<odbc::Link>();
+  auto link = std::make_shared<Link>();
   link->connect(std::move(text));
   link_ = std::move(link);
   errors.clear();
@@ -144,7 +144,7 @@ void Connection::close() {
   link_.reset();
 }
 
-const std::shared_ptr<odbc::Link>& Connection::link() const {
+const std::shared_ptr<Link>& Connection::link() const {
   if (!isOpen()) raiseClosed();
   return link_;
 }
@@ -203,4 +203,4 @@ const Members<Connection>& Connection::members() {
   return table;
 }
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

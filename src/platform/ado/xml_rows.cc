@@ -12,7 +12,7 @@
 #include "platform/ado/ado.h"
 #include "platform/xmldom/xml_parser.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 namespace {
 
@@ -239,21 +239,21 @@ class Builder {
 }
 
 void stopIfTooSparse(void* ctx, const Builder& b) {
-  if (b.tooSparse) xml::abortParse(ctx, xml::kErrorLimit, "The table has too many fields for the values the file holds.");
+  if (b.tooSparse) xmldom::abortParse(ctx, xmldom::kErrorLimit, "The table has too many fields for the values the file holds.");
 }
 
 void onStart(void* ctx, const xmlChar* local, const xmlChar* prefix, const xmlChar*, int, const xmlChar**,
              int attributeCount, int, const xmlChar** attributes) {
-  auto& b = *static_cast<Builder*>(xml::userOf(ctx));
+  auto& b = *static_cast<Builder*>(xmldom::userOf(ctx));
   b.start(local, prefix, attributeCount, attributes);
   stopIfTooSparse(ctx, b);
 }
 void onEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
-  auto& b = *static_cast<Builder*>(xml::userOf(ctx));
+  auto& b = *static_cast<Builder*>(xmldom::userOf(ctx));
   b.end();
   stopIfTooSparse(ctx, b);
 }
-void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xml::userOf(ctx))->characters(s, n); }
+void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xmldom::userOf(ctx))->characters(s, n); }
 
 // Every level laid out whole stays within its cells' limit.
 void checkLayout(const Level& top) {
@@ -401,8 +401,8 @@ std::unique_ptr<RowSource> xmlFileRows(const BStr& path) {
   sax.comment = nullptr;
   sax.processingInstruction = nullptr;
   Builder builder;
-  xml::ParseError error;
-  if (!xml::saxFile(u8(path.view()), sax, &builder, error)) {
+  xmldom::ParseError error;
+  if (!xmldom::saxFile(u8(path.view()), sax, &builder, error)) {
     std::string where = error.line ? " (line " + std::to_string(error.line) + ", position " + std::to_string(error.linepos) + ")" : "";
     throw ComError(hr::E_FAIL, error.reason + where);
   }
@@ -411,4 +411,4 @@ std::unique_ptr<RowSource> xmlFileRows(const BStr& path) {
   return std::make_unique<LevelRows>(builder.top, 0, rows);
 }
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

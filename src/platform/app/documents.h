@@ -16,7 +16,7 @@
 #include "automation/strings.h"
 #include "platform/app/recovery.h"
 
-namespace tlx::app {
+namespace tlx::platform::app {
 
 // Each creation makes an instance with `make` and registers it as the running one, so that
 // GetObject attaches to the instance created last.
@@ -175,4 +175,4 @@ inline std::string absolutePath(const std::string& path) {
   return p.lexically_normal().string();
 }
 
-}  // namespace tlx::app
+}  // namespace tlx::platform::app

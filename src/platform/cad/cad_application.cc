@@ -8,7 +8,7 @@
 #include "platform/cad/drawing_application.h"
 #include "platform/app/recovery.h"
 
-namespace tlx::cad {
+namespace tlx::platform::cad {
 
 namespace {
 
@@ -24,12 +24,12 @@ int windowStateArg(const Variant& v) {
 }
 
 // The height that shows all of `b` in a view of the given width / height.
-double fitHeight(const dxf::Box& b, double aspect) {
+double fitHeight(const Box& b, double aspect) {
   return std::max(b.maxY - b.minY, (b.maxX - b.minX) / aspect);
 }
 
-void zoomToBox(DocCore& d, const dxf::Box& b) {
-  dxf::ViewState v = d.drawing->view();
+void zoomToBox(DocCore& d, const Box& b) {
+  ViewState v = d.drawing->view();
   double h = fitHeight(b, v.aspect);
   v.cx = (b.minX + b.maxX) / 2;
   v.cy = (b.minY + b.maxY) / 2;
@@ -37,8 +37,8 @@ void zoomToBox(DocCore& d, const dxf::Box& b) {
   d.zoomTo(v);
 }
 
-dxf::Box extentsOrLimits(dxf::Document& drawing) {
-  dxf::Box b = drawing.modelExtents();
+Box extentsOrLimits(Document& drawing) {
+  Box b = drawing.modelExtents();
   return b.empty() ? drawing.limits() : b;
 }
 
@@ -48,7 +48,7 @@ struct DesktopWatch {
   ~DesktopWatch() { desktopGone = true; }
 };
 
-dxf::P3 pick(const char* prompt) {
+P3 pick(const char* prompt) {
   auto p = Desktop::instance().pick(u16(prompt));
   if (!p) throw ComError(E_ABORT, "The point pick was cancelled");
   return {(*p)[0], (*p)[1], (*p)[2]};
@@ -67,7 +67,7 @@ void DocCore::save(const std::string& path) {
   saved = true;
 }
 
-void DocCore::zoomTo(const dxf::ViewState& v) {
+void DocCore::zoomTo(const ViewState& v) {
   if (!(v.height > 0) || !std::isfinite(v.height) || !std::isfinite(v.cx) || !std::isfinite(v.cy))
     throw ComError(hr::E_INVALIDARG, "Invalid view");
   history.push_back(drawing->view());
@@ -110,8 +110,8 @@ DocPtr AppCore::keep(const DocPtr& doc) {
 std::shared_ptr<DocCore> AppCore::addDocument(const std::string& templatePath) {
   auto doc = std::make_shared<DocCore>();
   try {
-    doc->drawing = templatePath.empty() ? dxf::Document::create() : dxf::Document::load(absolutePath(templatePath));
-  } catch (const dxf::DxfError& e) {
+    doc->drawing = templatePath.empty() ? Document::create() : Document::load(absolutePath(templatePath));
+  } catch (const DxfError& e) {
     throw ComError(hr::E_FAIL, "Invalid template \"" + templatePath + "\": " + e.what());
   } catch (const std::exception& e) {
     throw ComError(FILE_MISSING, "Template not found: \"" + templatePath + "\"");
@@ -136,7 +136,7 @@ std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool rea
     throw ComError(FILE_MISSING, "File not found: \"" + path + "\"");
   auto doc = std::make_shared<DocCore>();
   try {
-    doc->drawing = dxf::Document::load(full);
+    doc->drawing = Document::load(full);
   } catch (const std::exception& e) {
     throw ComError(hr::E_FAIL, "Cannot open \"" + path + "\": " + e.what());
   }
@@ -346,10 +346,10 @@ class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
       t.method("Update", {}, [](ApplicationObj&, Args&) { return Variant(); });
       t.method("ZoomWindow", {"LowerLeft", "UpperRight"}, [](ApplicationObj& s, Args& a) {
         DocCore& d = s.app->activeDoc();
-        dxf::P3 p1 = toPoint(a[0]), p2 = toPoint(a[1]);
+        P3 p1 = toPoint(a[0]), p2 = toPoint(a[1]);
         double w = std::abs(p2[0] - p1[0]), h = std::abs(p2[1] - p1[1]);
         if (w == 0 && h == 0) throw ComError(hr::E_INVALIDARG, "The zoom window has no area");
-        dxf::ViewState v = d.drawing->view();
+        ViewState v = d.drawing->view();
         v.cx = (p1[0] + p2[0]) / 2, v.cy = (p1[1] + p2[1]) / 2;
         v.height = std::max(h, w / v.aspect);
         d.zoomTo(v);
@@ -357,10 +357,10 @@ class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
       });
       t.method("ZoomCenter", {"Center", "Magnify"}, [](ApplicationObj& s, Args& a) {
         DocCore& d = s.app->activeDoc();
-        dxf::P3 c = toPoint(a[0]);
+        P3 c = toPoint(a[0]);
         double mag = toDouble(a[1]);
         if (mag < 0 || !std::isfinite(mag)) throw ComError(hr::E_INVALIDARG, "Invalid view height");
-        dxf::ViewState v = d.drawing->view();
+        ViewState v = d.drawing->view();
         v.cx = c[0], v.cy = c[1];
         if (mag > 0) v.height = mag;  // 0 keeps the current height
         d.zoomTo(v);
@@ -372,7 +372,7 @@ class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
         int32_t type = toI4(a[1]);
         if (!(scale > 0) || !std::isfinite(scale)) throw ComError(hr::E_INVALIDARG, "Invalid zoom scale");
         if (type < 0 || type > 2) throw ComError(hr::E_INVALIDARG, "Invalid zoom scale type");
-        dxf::ViewState v = d.drawing->view();
+        ViewState v = d.drawing->view();
         // Absolute scales are relative to the drawing limits; the model has no paper space
         // viewport scale here, so relative-to-paper-space scales the current view.
         v.height = type == 0 ? fitHeight(d.drawing->limits(), v.aspect) / scale : v.height / scale;
@@ -381,9 +381,9 @@ class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
       });
       t.method("ZoomPickWindow", {}, [](ApplicationObj& s, Args&) {
         DocCore& d = s.app->activeDoc();
-        dxf::P3 p1 = pick("Specify first corner: ");
-        dxf::P3 p2 = pick("Specify opposite corner: ");
-        dxf::Box b;
+        P3 p1 = pick("Specify first corner: ");
+        P3 p2 = pick("Specify opposite corner: ");
+        Box b;
         b.add(p1[0], p1[1]);
         b.add(p2[0], p2[1]);
         if (b.maxX == b.minX && b.maxY == b.minY) throw ComError(hr::E_INVALIDARG, "The zoom window has no area");
@@ -392,7 +392,7 @@ class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
       });
       t.method("ZoomAll", {}, [](ApplicationObj& s, Args&) {
         DocCore& d = s.app->activeDoc();
-        dxf::Box b = d.drawing->limits();
+        Box b = d.drawing->limits();
         b.add(d.drawing->modelExtents());
         zoomToBox(d, b);
         return Variant();
@@ -421,12 +421,12 @@ class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
   }
 };
 
-}  // namespace tlx::cad
+}  // namespace tlx::platform::cad
 
 namespace tlx {
 
-ObjRef newDrawingApplication() { return ObjRef(makeRef<cad::ApplicationObj>()); }
+ObjRef newDrawingApplication() { return ObjRef(makeRef<platform::cad::ApplicationObj>()); }
 
-void registerDrawingApplication() { app::registerApplication(cad::kProgId, newDrawingApplication); }
+void registerDrawingApplication() { platform::app::registerApplication(platform::cad::kProgId, newDrawingApplication); }
 
 }  // namespace tlx

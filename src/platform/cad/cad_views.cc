@@ -3,18 +3,15 @@
 #include "automation/strings.h"
 #include "platform/cad/cad_model.h"
 
-namespace tlx::cad {
+namespace tlx::platform::cad {
 
-using dxf::Body;
-using dxf::Entity;
-using dxf::realText;
 
 namespace {
 
 constexpr const char* kActive = "*Active";
 
 // The settings that make up a viewport configuration (everything but its name and identity).
-using namespace dxf::group;
+using namespace group;
 constexpr int kViewportCodes[] = {
     kLowerLeft,  y(kLowerLeft),  kUpperRight,  y(kUpperRight),  kViewCenter, y(kViewCenter),
     kSnapBase,   y(kSnapBase),   kSnapSpacing, y(kSnapSpacing), kGridSpacing, y(kGridSpacing),
@@ -29,8 +26,8 @@ Body copyBody(const Entity& src, const std::string& name) {
   for (size_t i = 1; i < tags.size(); ++i) {
     int c = tags[i].code;
     std::string_view v = src.pool().view(tags[i]);
-    if (c == kAppGroup && !dxf::trim(v).empty() && dxf::trim(v).front() == '{') {
-      while (i + 1 < tags.size() && !(tags[i + 1].code == kAppGroup && dxf::trim(src.pool().view(tags[i + 1])) == "}")) ++i;
+    if (c == kAppGroup && !trim(v).empty() && trim(v).front() == '{') {
+      while (i + 1 < tags.size() && !(tags[i + 1].code == kAppGroup && trim(src.pool().view(tags[i + 1])) == "}")) ++i;
       ++i;
       continue;
     }
@@ -55,7 +52,7 @@ class ViewObj : public DocObject<ViewObj> {
   static const Members<ViewObj>& members() {
     static const Members<ViewObj> m = [] {
       Members<ViewObj> t;
-      t.property("Name", [](ViewObj& s, Args&) { return Variant(fromDrawing(dxf::trim(s.entry().str(kName)), *s.doc->drawing)); });
+      t.property("Name", [](ViewObj& s, Args&) { return Variant(fromDrawing(trim(s.entry().str(kName)), *s.doc->drawing)); });
       t.property("Center", [](ViewObj& s, Args&) { return pointVariant(s.entry().point(kCenter), 2); });
       t.property("Height", [](ViewObj& s, Args&) { return Variant(s.entry().real(kViewHeight)); });
       t.property("Width", [](ViewObj& s, Args&) { return Variant(s.entry().real(kViewWidth)); });
@@ -79,8 +76,8 @@ class ViewsObj : public DocObject<ViewsObj> {
   std::string typeName() const override { return "IAcadViews"; }
   std::vector<std::string> names() {
     std::vector<std::string> out;
-    if (dxf::Table* t = doc->drawing->table("VIEW"))
-      for (auto& e : t->entries) out.emplace_back(dxf::trim(e->str(kName)));
+    if (Table* t = doc->drawing->table("VIEW"))
+      for (auto& e : t->entries) out.emplace_back(trim(e->str(kName)));
     return out;
   }
   std::vector<Variant> enumerate() override {
@@ -98,7 +95,7 @@ class ViewsObj : public DocObject<ViewsObj> {
         if (a[0].isString()) {
           std::string n = toDrawing(a[0].str(), *s.doc->drawing);
           for (auto& x : names)
-            if (equalsNoCaseAscii(x, dxf::trim(n))) return Variant(ObjRef(makeRef<ViewObj>(s.app, s.doc, x)));
+            if (equalsNoCaseAscii(x, trim(n))) return Variant(ObjRef(makeRef<ViewObj>(s.app, s.doc, x)));
           throw ComError(hr::DISP_E_BADINDEX, "No view is named \"" + n + "\"");
         }
         int32_t i = toI4(a[0]);
@@ -108,9 +105,9 @@ class ViewsObj : public DocObject<ViewsObj> {
       });
       t.method("Add", {"Name"}, [](ViewsObj& s, Args& a) {
         std::string name = toDrawing(u16(checkName(a[0], "view")), *s.doc->drawing);
-        dxf::Document& d = *s.doc->drawing;
+        Document& d = *s.doc->drawing;
         if (d.tableEntry("VIEW", name)) throw ComError(hr::E_INVALIDARG, "Duplicate view name \"" + name + "\"");
-        dxf::ViewState v = d.view();
+        ViewState v = d.view();
         Body b;
         if (d.modern()) b = {{kSubclass, "AcDbSymbolTableRecord"}, {kSubclass, "AcDbViewTableRecord"}};
         Body rest = {{kName, name}, {kFlags, "0"}, {kViewHeight, realText(v.height)},
@@ -177,7 +174,7 @@ class ViewportObj : public DocObject<ViewportObj> {
         return Variant();
       });
       t.method("GetGridSpacing", {"XSpacing", "YSpacing"}, [](S& s, Args& a) {
-        dxf::P3 p = s.entry().point(kGridSpacing, {10, 10, 0});
+        P3 p = s.entry().point(kGridSpacing, {10, 10, 0});
         a[0] = Variant(p[0]);
         a[1] = Variant(p[1]);
         return Variant();
@@ -200,7 +197,7 @@ class ViewportsObj : public DocObject<ViewportsObj> {
     std::vector<std::string> out;
     doc->drawing->activeViewport();
     for (auto& e : doc->drawing->table("VPORT")->entries) {
-      std::string n(dxf::trim(e->str(kName)));
+      std::string n(trim(e->str(kName)));
       bool seen = false;
       for (auto& x : out) seen = seen || equalsNoCaseAscii(x, n);
       if (!seen) out.push_back(n);
@@ -227,7 +224,7 @@ class ViewportsObj : public DocObject<ViewportsObj> {
         if (a[0].isString()) {
           std::string n = toDrawing(a[0].str(), *s.doc->drawing);
           for (auto& x : names)
-            if (equalsNoCaseAscii(x, dxf::trim(n))) return Variant(s.make(x));
+            if (equalsNoCaseAscii(x, trim(n))) return Variant(s.make(x));
           throw ComError(hr::DISP_E_BADINDEX, "No viewport is named \"" + n + "\"");
         }
         int32_t i = toI4(a[0]);
@@ -237,7 +234,7 @@ class ViewportsObj : public DocObject<ViewportsObj> {
       });
       t.method("Add", {"Name"}, [](S& s, Args& a) {
         std::string name = toDrawing(u16(checkName(a[0], "viewport")), *s.doc->drawing);
-        dxf::Document& d = *s.doc->drawing;
+        Document& d = *s.doc->drawing;
         if (d.tableEntry("VPORT", name)) throw ComError(hr::E_INVALIDARG, "Duplicate viewport name \"" + name + "\"");
         // A new configuration starts as a copy of what the active viewport shows.
         Body b = copyBody(d.activeViewport(), name);
@@ -247,11 +244,11 @@ class ViewportsObj : public DocObject<ViewportsObj> {
       });
       t.method("DeleteConfiguration", {"Name"}, [](S& s, Args& a) {
         std::string name = toDrawing(toBStr(a[0]), *s.doc->drawing);
-        if (equalsNoCaseAscii(dxf::trim(name), kActive))
+        if (equalsNoCaseAscii(trim(name), kActive))
           throw ComError(hr::E_INVALIDARG, "The active viewport cannot be deleted");
         if (s.doc->drawing->removeTableEntries("VPORT", name) == 0)
           throw ComError(hr::DISP_E_BADINDEX, "No viewport configuration is named \"" + name + "\"");
-        if (equalsNoCaseAscii(s.doc->activeConfig, dxf::trim(name))) s.doc->activeConfig = kActive;
+        if (equalsNoCaseAscii(s.doc->activeConfig, trim(name))) s.doc->activeConfig = kActive;
         s.doc->saved = false;
         return Variant();
       });
@@ -284,4 +281,4 @@ void setActiveViewport(const DocPtr& doc, const Variant& v) {
   doc->saved = false;
 }
 
-}  // namespace tlx::cad
+}  // namespace tlx::platform::cad

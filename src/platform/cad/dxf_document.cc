@@ -12,7 +12,7 @@
 #include "automation/strings.h"
 #include "automation/write_target.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 // Builds the document from the stream of tags, one record (a 0 tag and what follows it) at a
 // time, so that no second copy of the file's tags is ever held.
@@ -547,4 +547,4 @@ void Document::updateExtents() {
   setHeaderPoint("$EXTMAX", {b.maxX, b.maxY, 0}, true);
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

@@ -12,7 +12,7 @@
 
 #include "platform/cad/dxf_entity.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 struct Table {
   std::string name;  // upper case: VPORT, LAYER, VIEW, BLOCK_RECORD, ...
@@ -126,4 +126,4 @@ class Document {
   mutable std::unordered_map<std::string, Box> blockBoxes_;
 };
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

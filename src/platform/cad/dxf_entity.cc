@@ -4,7 +4,7 @@
 
 #include "platform/cad/dxf_document.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 namespace {
 
@@ -362,4 +362,4 @@ void arcExtents(Box& box, double cx, double cy, double r, double startDeg, doubl
     if (q > a0) at(q);
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

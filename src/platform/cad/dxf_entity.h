@@ -12,7 +12,7 @@
 
 #include "platform/cad/dxf_tags.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 using P3 = std::array<double, 3>;
 
@@ -87,4 +87,4 @@ Kind kindOf(std::string_view type);
 // Points of an arc (or circle when full) from `start` to `end` degrees, for extents.
 void arcExtents(Box& box, double cx, double cy, double r, double startDeg, double endDeg);
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

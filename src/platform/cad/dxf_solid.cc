@@ -5,7 +5,7 @@
 #include <cmath>
 #include <map>
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 namespace {
 
@@ -192,4 +192,4 @@ Body solidBody(const Mesh& mesh, const std::string& acadver) {
   return b;
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

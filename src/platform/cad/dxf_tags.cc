@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 void Pool::adopt(std::string text) {
   base_ = std::move(text);
@@ -160,4 +160,4 @@ bool TagWriter::flush() {
   return !failed_;
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

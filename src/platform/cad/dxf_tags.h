@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 // A malformed or unsupported file.
 class DxfError : public std::runtime_error {
@@ -144,4 +144,4 @@ class TagWriter {
   bool failed_ = false;
 };
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

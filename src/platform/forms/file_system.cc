@@ -15,7 +15,7 @@
 
 namespace fs = std::filesystem;
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -170,4 +170,4 @@ std::vector<BStr> filesIn(const fs::path& dir, const FileFilter& filter) {
   return names;
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

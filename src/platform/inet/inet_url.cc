@@ -3,7 +3,7 @@
 #include "automation/com_error.h"
 #include "automation/strings.h"
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 namespace {
 
@@ -96,4 +96,4 @@ InetUrl parseInetUrl(std::u16string_view text) {
   return url;
 }
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

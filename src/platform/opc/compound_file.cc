@@ -6,7 +6,7 @@
 #include "automation/strings.h"
 #include "platform/opc/package.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 namespace {
 
@@ -156,4 +156,4 @@ std::optional<std::string> CompoundFile::stream(std::u16string_view name) const 
   return std::nullopt;
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -6,7 +6,7 @@
 
 #include "automation/strings.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 const EVP_MD* digestNamed(std::string_view name) {
   std::string plain;
@@ -62,4 +62,4 @@ std::string toBase64(ByteView data) {
   return out;
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -10,7 +10,7 @@
 #include "platform/opc/crypto.h"
 #include "platform/opc/xml_parts.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 namespace {
 
@@ -179,4 +179,4 @@ std::string decryptPackage(std::string_view file, std::u16string_view password, 
   return decryptSegments(*package, data, key);
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -11,7 +11,7 @@
 
 #include "platform/opc/package.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 // Spin counts beyond this would let one file keep the reader busy for minutes.
 constexpr uint32_t kMaxSpinCount = 10'000'000;
@@ -22,4 +22,4 @@ constexpr uint32_t kMaxSpinCount = 10'000'000;
 std::string decryptPackage(std::string_view compoundFile, std::u16string_view password,
                            uint32_t maxSpinCount = kMaxSpinCount);
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -7,7 +7,7 @@
 
 #include "automation/strings.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 pugi::xml_document parseXml(std::string_view text, std::string_view partName) {
   pugi::xml_document doc;
@@ -146,4 +146,4 @@ void Relationships::remove(std::string_view type) {
 
 void Relationships::store(Package& p) const { p.write(relationshipsPartOf(source_), toText(doc_)); }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -8,7 +8,7 @@
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/spreadsheet_model.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -163,12 +163,12 @@ class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
 
 }  // namespace
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet
 
 namespace tlx {
 
 void registerSpreadsheetApplication() {
-  app::registerApplication(xlsx::kProgId, [] { return ObjRef(makeRef<xlsx::ApplicationObj>()); });
+  platform::app::registerApplication(platform::spreadsheet::kProgId, [] { return ObjRef(makeRef<platform::spreadsheet::ApplicationObj>()); });
 }
 
 }  // namespace tlx

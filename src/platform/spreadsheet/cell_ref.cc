@@ -5,7 +5,7 @@
 #include "automation/strings.h"
 #include "platform/spreadsheet/workbook.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -77,4 +77,4 @@ std::string columnName(int32_t col) {
 
 std::string cellName(int32_t row, int32_t col) { return columnName(col) + std::to_string(row); }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

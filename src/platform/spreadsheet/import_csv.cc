@@ -10,7 +10,7 @@
 #include "platform/spreadsheet/cell_values.h"
 #include "platform/spreadsheet/import.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -125,4 +125,4 @@ std::unique_ptr<Workbook> readCsv(std::string_view bytes, std::string_view sheet
   return filler.finish();
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

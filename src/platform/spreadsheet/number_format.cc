@@ -7,7 +7,7 @@
 #include "automation/convert.h"
 #include "automation/strings.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -444,4 +444,4 @@ std::u16string formatText(std::u16string_view text, std::string_view code) {
   return out;
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -13,7 +13,7 @@
 #include "platform/spreadsheet/number_format.h"
 #include "platform/spreadsheet/workbook.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -610,4 +610,4 @@ std::string Sheet::outerHead() const {
   return head;
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -6,7 +6,7 @@
 #include "automation/strings.h"
 #include "platform/spreadsheet/spreadsheet_model.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -407,4 +407,4 @@ ObjRef rangeObject(const AppPtr& app, const BookPtr& doc, Sheet* sheet, Area are
   return ObjRef(makeRef<RangeObj>(app, doc, sheet, area));
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -11,7 +11,7 @@
 #include "platform/spreadsheet/import.h"
 #include "platform/spreadsheet/workbook.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 // Named "Book1" until saved, then by its file name.
 struct BookCore : app::DocumentState {
@@ -51,4 +51,4 @@ ObjRef workbookObject(const AppPtr& app, const BookPtr& book);
 ObjRef worksheetObject(const AppPtr& app, const BookPtr& book, Sheet* sheet);
 ObjRef rangeObject(const AppPtr& app, const BookPtr& book, Sheet* sheet, Area area);
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

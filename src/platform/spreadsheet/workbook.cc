@@ -6,7 +6,7 @@
 #include "platform/spreadsheet/cell_values.h"
 #include "platform/spreadsheet/write_reservation.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -267,4 +267,4 @@ void Workbook::save(const std::string& path) {
   styles_.saved();
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

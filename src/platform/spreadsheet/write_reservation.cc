@@ -7,7 +7,7 @@
 #include "platform/opc/crypto.h"
 #include "platform/opc/encrypted_package.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 bool hasWriteReservation(const pugi::xml_node& fs) {
   return fs && (fs.attribute("reservationPassword") || fs.attribute("hashValue"));
@@ -50,4 +50,4 @@ bool matchesWriteReservation(const pugi::xml_node& fs, std::u16string_view passw
   return !got.empty() && got == expected;
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

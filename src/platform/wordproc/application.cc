@@ -7,7 +7,7 @@
 #include "platform/wordproc/word_application.h"
 #include "platform/wordproc/word_model.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 namespace {
 
@@ -148,12 +148,12 @@ class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
 
 }  // namespace
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc
 
 namespace tlx {
 
 void registerWordApplication() {
-  app::registerApplication(docx::kProgId, [] { return ObjRef(makeRef<docx::ApplicationObj>()); });
+  platform::app::registerApplication(platform::wordproc::kProgId, [] { return ObjRef(makeRef<platform::wordproc::ApplicationObj>()); });
 }
 
 }  // namespace tlx

@@ -5,7 +5,7 @@
 #include "automation/strings.h"
 #include "platform/wordproc/word_model.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 namespace {
 
@@ -121,4 +121,4 @@ class DocumentObj : public InDoc<DocumentObj> {
 
 ObjRef documentObject(const AppPtr& app, const DocPtr& doc) { return ObjRef(makeRef<DocumentObj>(app, doc)); }
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

@@ -2,7 +2,7 @@
 #include "automation/convert.h"
 #include "platform/wordproc/word_model.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 namespace {
 
@@ -93,4 +93,4 @@ class ParagraphsObj : public InDoc<ParagraphsObj> {
 
 ObjRef paragraphsObject(const AppPtr& app, const DocPtr& doc) { return ObjRef(makeRef<ParagraphsObj>(app, doc)); }
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

@@ -2,7 +2,7 @@
 #include "automation/convert.h"
 #include "platform/wordproc/word_model.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 namespace {
 
@@ -186,4 +186,4 @@ ObjRef rangeObject(const AppPtr& app, const DocPtr& doc, Span span) {
   return ObjRef(makeRef<RangeObj>(app, doc, std::make_shared<Span>(std::move(span))));
 }
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

@@ -4,7 +4,7 @@
 
 #include "platform/opc/xml_parts.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 namespace {
 
@@ -187,4 +187,4 @@ void addTableStyle(pugi::xml_node styles, const std::string& w, int format, Styl
   conditional(x, style, "band1Vert", false, "", nullptr, k.line, 0, k.colBand, parts);
 }
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

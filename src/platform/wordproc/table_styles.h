@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 constexpr int kTableFormats = 43;
 
@@ -22,4 +22,4 @@ std::string tableStyleId(int format, StyleParts parts);
 // Adds the style to <w:styles> unless it is there; `w` is the main namespace's prefix ("w:").
 void addTableStyle(pugi::xml_node styles, const std::string& w, int format, StyleParts parts);
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

@@ -10,7 +10,7 @@
 #include "platform/app/documents.h"
 #include "platform/wordproc/document.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 constexpr HRESULT NO_FILE = hr::basicError(5174);
 constexpr HRESULT NO_MEMBER = hr::basicError(5941);
@@ -72,4 +72,4 @@ ObjRef rangeObject(const AppPtr& app, const DocPtr& doc, Span span);
 ObjRef paragraphsObject(const AppPtr& app, const DocPtr& doc);
 ObjRef countObject(int32_t count);  // an object with just a Count
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

@@ -14,7 +14,7 @@
 #include "automation/strings.h"
 #include "platform/xmldom/xml_parser.h"
 
-namespace tlx::xmldom {
+namespace tlx::platform::xmldom {
 
 namespace {
 
@@ -30,10 +30,10 @@ const xmlChar* xc(const std::string& s) { return reinterpret_cast<const xmlChar*
 // Owns a libxml2 document and every node made for it or taken out of it: node objects only
 // point into it, and nothing is freed while one of them could still reach it.
 struct Holder {
-  xml::DocPtr doc;
+  DocPtr doc;
   std::unordered_set<xmlNode*> loose;  // created or unlinked; freed here if still unlinked
 
-  explicit Holder(xml::DocPtr d) : doc(std::move(d)) {}
+  explicit Holder(DocPtr d) : doc(std::move(d)) {}
   ~Holder() {
     std::vector<xmlNode*> roots;
     for (xmlNode* n : loose)
@@ -43,7 +43,7 @@ struct Holder {
 };
 using HolderRef = std::shared_ptr<Holder>;
 
-HolderRef emptyHolder() { return std::make_shared<Holder>(xml::DocPtr(xmlNewDoc(BAD_CAST "1.0"))); }
+HolderRef emptyHolder() { return std::make_shared<Holder>(DocPtr(xmlNewDoc(BAD_CAST "1.0"))); }
 
 Variant wrap(const HolderRef& h, xmlNode* n);
 
@@ -349,7 +349,7 @@ Variant wrap(const HolderRef& h, xmlNode* n) { return n ? Variant(ObjRef(makeRef
 
 class ParseErrorObject : public Object<ParseErrorObject> {
  public:
-  ParseErrorObject(xml::ParseError e, std::string url) : e_(std::move(e)), url_(std::move(url)) {}
+  ParseErrorObject(ParseError e, std::string url) : e_(std::move(e)), url_(std::move(url)) {}
   static const Members<ParseErrorObject>& members() {
     static const Members<ParseErrorObject> table = [] {
       using P = ParseErrorObject;
@@ -369,12 +369,12 @@ class ParseErrorObject : public Object<ParseErrorObject> {
   // A missing file as the platform reports it; parse errors as parser error numbers.
   int32_t code() const {
     if (!e_.code) return 0;
-    if (e_.code == xml::kErrorNotFound) return kNotFound;
+    if (e_.code == kErrorNotFound) return kNotFound;
     return static_cast<int32_t>(kParseErrorBase + static_cast<uint32_t>(e_.code));
   }
 
  private:
-  xml::ParseError e_;
+  ParseError e_;
   std::string url_;
 };
 
@@ -392,7 +392,7 @@ class Document : public Object<Document> {
     return Variant(ObjRef(child));
   }
 
-  bool load(xml::DocPtr doc, xml::ParseError error, std::string url) {
+  bool load(DocPtr doc, ParseError error, std::string url) {
     parseError_ = ObjRef(makeRef<ParseErrorObject>(error, std::move(url)));
     if (!doc) {
       holder_ = emptyHolder();
@@ -429,7 +429,7 @@ class Document : public Object<Document> {
   bool async = true;
   bool preserveWhiteSpace = false;
   HolderRef holder_ = emptyHolder();
-  ObjRef parseError_ = ObjRef(makeRef<ParseErrorObject>(xml::ParseError{}, ""));
+  ObjRef parseError_ = ObjRef(makeRef<ParseErrorObject>(ParseError{}, ""));
 
  private:
   NodeTarget current_;
@@ -449,13 +449,13 @@ const Members<Document>& Document::members() {
     flag("preserveWhiteSpace", &D::preserveWhiteSpace);
     m.method("Load", {"xmlSource"}, [](D& d, Args& a) {
       const std::string path = toUtf8(a[0]);
-      xml::ParseError error;
-      xml::DocPtr doc = xml::readFile(path, error);
+      ParseError error;
+      DocPtr doc = readFile(path, error);
       return Variant(d.load(std::move(doc), std::move(error), path));
     });
     m.method("LoadXML", {"bstrXML"}, [](D& d, Args& a) {
-      xml::ParseError error;
-      xml::DocPtr doc = xml::readMemory(toUtf8(a[0]), error);
+      ParseError error;
+      DocPtr doc = readMemory(toUtf8(a[0]), error);
       return Variant(d.load(std::move(doc), std::move(error), ""));
     });
     m.property("parseError", [](D& d, Args&) { return Variant(d.parseError_); });
@@ -476,13 +476,13 @@ const Members<Document>& Document::members() {
 
 }  // namespace
 
-}  // namespace tlx::xmldom
+}  // namespace tlx::platform::xmldom
 
 namespace tlx {
 
 void registerDomDocuments() {
   for (const char* progId : {"Msxml2.DOMDocument.4.0", "Msxml2.DOMDocument.3.0", "Msxml2.DOMDocument.2.6", "Msxml.DOMDocument"})
-    registerClass(progId, [] { return ObjRef(makeRef<xmldom::Document>()); });
+    registerClass(progId, [] { return ObjRef(makeRef<platform::xmldom::Document>()); });
 }
 
 }  // namespace tlx
