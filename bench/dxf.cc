@@ -93,7 +93,7 @@ int main() {
 
   long rssBefore = bench::statusKilobytes("VmRSS:");
   double t0 = now();
-  auto doc = tlx::dxf::Document::load(drawing);
+  auto doc = tlx::platform::cad::Document::load(drawing);
   double t1 = now();
   doc->save(dir + "/dxf-200k-talvex.dxf");
   double t2 = now();

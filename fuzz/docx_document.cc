@@ -5,8 +5,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
-    tlx::docx::readDocumentBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (const tlx::opc::PackageError&) {
+    tlx::platform::wordproc::readDocumentBytes(std::string_view(reinterpret_cast<const char*>(data), size));
+  } catch (const tlx::platform::opc::PackageError&) {
   }
   return 0;
 }

@@ -5,7 +5,7 @@
 #include "fuzz_input.h"
 #include "platform/cad/dxf_tags.h"
 
-using namespace tlx::dxf;
+using namespace tlx::platform::cad;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -5,8 +5,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
-    tlx::opc::decryptPackage(std::string_view(reinterpret_cast<const char*>(data), size), u"secret", 1000);
-  } catch (const tlx::opc::PackageError&) {
+    tlx::platform::opc::decryptPackage(std::string_view(reinterpret_cast<const char*>(data), size), u"secret", 1000);
+  } catch (const tlx::platform::opc::PackageError&) {
   }
   return 0;
 }

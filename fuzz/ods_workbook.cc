@@ -5,12 +5,12 @@
 #include "platform/spreadsheet/import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  tlx::opc::Package package;
+  tlx::platform::opc::Package package;
   package.write("content.xml", std::string(reinterpret_cast<const char*>(data), size));
   try {
-    auto book = tlx::xlsx::readOds(package);
+    auto book = tlx::platform::spreadsheet::readOds(package);
     FUZZ_CHECK(!book->sheets().empty());
-  } catch (const tlx::opc::PackageError&) {
+  } catch (const tlx::platform::opc::PackageError&) {
   } catch (const tlx::ComError&) {
   }
   return 0;

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   else
     for (char c : rest) text.push_back(static_cast<uint8_t>(c));
 
-  FUZZ_CHECK(forms::textOfRtf(text).size() <= text.size());
-  FUZZ_CHECK(forms::textOfRtf(forms::rtfOfText(text)) == withCrLf(text));
+  FUZZ_CHECK(platform::forms::textOfRtf(text).size() <= text.size());
+  FUZZ_CHECK(platform::forms::textOfRtf(platform::forms::rtfOfText(text)) == withCrLf(text));
   return 0;
 }

@@ -5,9 +5,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
-    auto book = tlx::xlsx::readXlsBytes(std::string_view(reinterpret_cast<const char*>(data), size));
+    auto book = tlx::platform::spreadsheet::readXlsBytes(std::string_view(reinterpret_cast<const char*>(data), size));
     FUZZ_CHECK(!book->sheets().empty());
-  } catch (const tlx::opc::PackageError&) {
+  } catch (const tlx::platform::opc::PackageError&) {
   } catch (const tlx::ComError&) {
   }
   return 0;

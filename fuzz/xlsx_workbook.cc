@@ -7,8 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
-    tlx::xlsx::readAnyWorkbookBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (const tlx::opc::PackageError&) {
+    tlx::platform::spreadsheet::readAnyWorkbookBytes(std::string_view(reinterpret_cast<const char*>(data), size));
+  } catch (const tlx::platform::opc::PackageError&) {
   } catch (const tlx::ComError&) {
   }
   return 0;

@@ -107,7 +107,7 @@ void bindEnumerations(py::module_& m) {
 // recovery folder, one line each.
 std::vector<std::string> recoverUnsaved() {
   std::ostringstream log;
-  inCore([&] { return app::recoverUnsaved(app::recoveryFolder(), log); });
+  inCore([&] { return platform::app::recoverUnsaved(platform::app::recoveryFolder(), log); });
   std::vector<std::string> lines;
   std::istringstream in(log.str());
   for (std::string line; std::getline(in, line);) lines.push_back(line);

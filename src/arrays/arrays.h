@@ -37,7 +37,5 @@ int16_t TwoDArrayToCollection(Variant& varArray, const ObjRef& cl);
 int16_t DictionaryToArray(const ObjRef& dt, Variant& varArray, bool blnIncludeKeys = false);
 int16_t CollectionToOneDArray(const ObjRef& cl, Variant& varArray);
 
-// Basic's Trim: leading and trailing spaces only.
-BStr trimSpaces(std::u16string_view s);
 
 }  // namespace tlx

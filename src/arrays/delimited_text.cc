@@ -330,13 +330,6 @@ class Halves {
 
 }  // namespace
 
-BStr trimSpaces(std::u16string_view s) {
-  size_t b = s.find_first_not_of(u' ');
-  if (b == s.npos) return {};
-  size_t e = s.find_last_not_of(u' ');
-  return BStr(s.substr(b, e - b + 1));
-}
-
 int16_t TextFileToArray(const BStr& strTextFile, Variant& varArray, BStr strDelimiter,
                         bool blnRemoveQuotes) {
   if (strDelimiter.empty()) strDelimiter = u",";

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -32,13 +31,6 @@ bool holdsCarriageReturn(int fd, uint64_t size) {
     at += static_cast<uint64_t>(n);
   }
   return false;
-}
-
-bool isUtf8(const std::string& name) {
-  std::string n;
-  for (char c : name)
-    if (c != '-' && c != '_') n.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-  return n == "UTF8";
 }
 
 }  // namespace
@@ -156,7 +148,7 @@ bool LineFile::open(const BStr& fileName) {
   textStart_ = next_ = 0;
   stop_ = UINT64_MAX;
   // A UTF-8 byte-order mark is no part of the text.
-  if (isUtf8(codePage())) {
+  if (isUtf8Name(codePage())) {
     char head[3];
     try {
       if (readAt(0, head, 3) == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0) textStart_ = next_ = 3;

@@ -41,11 +41,7 @@ class Lines {
 };
 
 // Trimmed of leading and trailing blanks, in upper case.
-std::u16string cleaned(std::u16string_view line) {
-  size_t first = line.find_first_not_of(u' ');
-  if (first == line.npos) return {};
-  return std::u16string(ucase(line.substr(first, line.find_last_not_of(u' ') - first + 1)));
-}
+std::u16string cleaned(std::u16string_view line) { return std::u16string(ucase(trimSpaces(line))); }
 
 // The value of a "KEYWORD: value" line: what follows its last blank, or the whole line.
 std::u16string valueOf(const std::u16string& line) {

@@ -175,7 +175,6 @@ double dateFromString(std::u16string_view s) {
 // ---------------------------------------------------------------------------------------------
 // Text forms
 
-BStr formatDouble(double d) { return formatReal(d, 15); }
 
 namespace {
 
@@ -512,6 +511,8 @@ BStr toBStr(const Variant& v) {
     default: typeMismatch();
   }
 }
+
+std::string toUtf8(const Variant& v) { return u8(toBStr(v)); }
 
 size_t formatNumber(const Variant& v, char16_t (&out)[kNumberChars]) {
   switch (v.type()) {

@@ -16,6 +16,7 @@
 namespace tlx {
 
 BStr toBStr(const Variant& v);
+std::string toUtf8(const Variant& v);  // toBStr's text in UTF-8, for file names and keys
 // The text toBStr gives an I2, I4, UI1, R4 or R8, written into `out` without building a string:
 // its length, or 0 for any other type.
 constexpr size_t kNumberChars = 32;
@@ -36,7 +37,6 @@ double toDate(const Variant& v);       // OLE date serial
 Variant changeType(const Variant& v, VarType to);
 
 // Text forms without a Variant.
-BStr formatDouble(double d);  // 15 significant digits, as above
 BStr formatDate(double serial);
 
 // Parsing as Automation does: leading/trailing blanks allowed, thousands separators, an

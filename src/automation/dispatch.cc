@@ -1,23 +1,8 @@
 #include "automation/dispatch.h"
 
-#include <cctype>
-
 namespace tlx {
 
 std::vector<Variant> Dispatch::enumerate() { throw ComError(hr::basicError(438)); }
-
-namespace {
-// Member names are ASCII; folding them by hand keeps every late-bound call clear of the locale.
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-}  // namespace
-
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (asciiLower(a[i]) != asciiLower(b[i]))
-      return false;
-  return true;
-}
 
 void throwUnknownName(std::string_view member) {
   throw ComError(hr::DISP_E_UNKNOWNNAME, "Unknown name: " + std::string(member));

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/strings.h"
 #include "automation/variant.h"
 
 namespace tlx {
@@ -153,8 +154,8 @@ class Object : public Dispatch {
   }
 };
 
-// Shared by every member table: case-insensitive lookup and named-argument placement.
-bool equalsNoCaseAscii(std::string_view a, std::string_view b);
+// Shared by every member table: named-argument placement. Member names are ASCII and found with
+// equalsNoCaseAscii, clear of the locale.
 // Puts the positional arguments, then the named ones by parameter name (nameOf(i), i < count),
 // into their parameters' slots; a slot that no argument reaches is null. An unknown name, or an
 // argument given twice, raises DISP_E_PARAMNOTFOUND.

@@ -1,24 +1,16 @@
 #include "automation/registry.h"
 
-#include <algorithm>
-#include <cctype>
 #include <map>
+
+#include "automation/strings.h"
 
 namespace tlx {
 
 namespace {
 
-struct NoCaseLess {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-    });
-  }
-};
-
 struct Registry {
-  std::map<std::string, Factory, NoCaseLess> classes;
-  std::map<std::string, ObjRef, NoCaseLess> running;
+  std::map<std::string, Factory, LessNoCaseAscii> classes;
+  std::map<std::string, ObjRef, LessNoCaseAscii> running;
 };
 
 Registry& registry() {

@@ -1,5 +1,7 @@
 #include "automation/strings.h"
 
+#include <algorithm>
+
 namespace tlx {
 
 BStr u16(std::string_view s) {
@@ -120,5 +122,43 @@ bool equalsNoCase(std::u16string_view a, std::u16string_view b) {
     if (lowerChar(a[i]) != lowerChar(b[i])) return false;
   return true;
 }
+
+std::string asciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = asciiLower(c);
+  return out;
+}
+
+std::string asciiUpper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = asciiUpper(c);
+  return out;
+}
+
+bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+}
+
+bool equalsNoCaseAscii(std::u16string_view a, std::u16string_view b) {
+  return std::ranges::equal(a, b, [](char16_t x, char16_t y) { return asciiLower(x) == asciiLower(y); });
+}
+
+bool LessNoCaseAscii::operator()(std::string_view a, std::string_view b) const {
+  return std::ranges::lexicographical_compare(a, b, [](char x, char y) {
+    return static_cast<unsigned char>(asciiLower(x)) < static_cast<unsigned char>(asciiLower(y));
+  });
+}
+
+namespace {
+template <class Char>
+std::basic_string_view<Char> trimmedOfSpaces(std::basic_string_view<Char> s) {
+  while (!s.empty() && s.front() == Char(' ')) s.remove_prefix(1);
+  while (!s.empty() && s.back() == Char(' ')) s.remove_suffix(1);
+  return s;
+}
+}  // namespace
+
+std::u16string_view trimSpaces(std::u16string_view s) { return trimmedOfSpaces(s); }
+std::string_view trimSpaces(std::string_view s) { return trimmedOfSpaces(s); }
 
 }  // namespace tlx

@@ -4,7 +4,6 @@
 #include <iconv.h>
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -34,13 +33,6 @@ struct CodePageInfo {
   std::vector<bool> encodable;    // SingleByte: whether the unit has a byte
   uint8_t question = '?';
 };
-
-bool isUtf8Name(const std::string& name) {
-  std::string n;
-  for (char c : name)
-    if (c != '-' && c != '_') n.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-  return n == "UTF8";
-}
 
 std::shared_ptr<const CodePageInfo> loadCodePage() {
   auto info = std::make_shared<CodePageInfo>();
@@ -374,6 +366,13 @@ bool directoryExists(const std::filesystem::path& p) {
 }
 
 }  // namespace
+
+bool isUtf8Name(std::string_view name) {
+  std::string n;
+  for (char c : name)
+    if (c != '-' && c != '_') n.push_back(asciiUpper(c));
+  return n == "UTF8";
+}
 
 const std::string& codePage() {
   static thread_local std::shared_ptr<const CodePageInfo> held;

@@ -13,6 +13,7 @@ namespace tlx {
 
 // The configured code page, read once from TALVEX_CODEPAGE.
 const std::string& codePage();
+bool isUtf8Name(std::string_view codePage);  // "UTF-8", "utf8", "UTF_8", ...
 // Why the configured code page cannot be used; empty when it can.
 std::string codePageProblem();
 // Reads TALVEX_CODEPAGE again (for tests that switch code pages within one process).

@@ -32,9 +32,7 @@ const SafeArray& arrayOf(const Variant& v, int dims) {
 // The element's text without leading and trailing spaces, then one space.
 void appendCell(std::u16string& text, const Variant& element, bool blnShowBlankAsNA) {
   BStr s = toBStr(element);
-  std::u16string_view v = s;
-  size_t first = v.find_first_not_of(u' ');
-  v = first == v.npos ? std::u16string_view() : v.substr(first, v.find_last_not_of(u' ') - first + 1);
+  std::u16string_view v = trimSpaces(s);
   text.append(v.empty() && blnShowBlankAsNA ? u"N/A" : v).push_back(u' ');
 }
 

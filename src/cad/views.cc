@@ -1,4 +1,5 @@
 // Named views, viewport configurations and the grid of the held document.
+#include "automation/strings.h"
 #include "cad/acad_steps.h"
 #include "cad/cad_methods.h"
 
@@ -11,9 +12,6 @@ namespace {
 ObjRef views(const AcadContext& ctx) { return objectProperty(ctx.objAcadDoc, "Views"); }
 ObjRef viewports(const AcadContext& ctx) { return objectProperty(ctx.objAcadDoc, "Viewports"); }
 ObjRef activeViewport(const AcadContext& ctx) { return objectProperty(ctx.objAcadDoc, "ActiveViewport"); }
-
-// Basic's Trim: leading and trailing spaces only.
-bool blank(std::u16string_view s) { return s.find_first_not_of(u' ') == s.npos; }
 
 }  // namespace
 
@@ -58,7 +56,7 @@ int16_t SetGridSpacing(const AcadContext& ctx, double Xspace, double Yspace, con
                        bool blnGrid) {
   ErrorFrame f;
   if (int16_t code = guardCode(ctx, f)) return code;
-  if (!blank(strViewPort)) {
+  if (!trimSpaces(strViewPort).empty()) {
     ObjRef viewport;
     f.step([&] { viewport = objectOf(callMethod(viewports(ctx), "Item", {strViewPort})); });
     f.step([&] { putProperty(ctx.objAcadDoc, "ActiveViewport", required(viewport)); });

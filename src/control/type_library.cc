@@ -235,12 +235,6 @@ std::vector<MethodInfo> buildLibrary() {
   return methods;
 }
 
-std::string lowerAscii(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 std::string literalText(const Variant& v) {
@@ -275,10 +269,10 @@ const std::vector<MethodInfo>& typeLibrary() {
 const MethodInfo* findMethod(std::string_view name) {
   static const std::unordered_map<std::string, const MethodInfo*> byName = [] {
     std::unordered_map<std::string, const MethodInfo*> map;
-    for (auto& m : typeLibrary()) map.emplace(lowerAscii(m.name), &m);
+    for (auto& m : typeLibrary()) map.emplace(asciiLower(m.name), &m);
     return map;
   }();
-  auto it = byName.find(lowerAscii(name));
+  auto it = byName.find(asciiLower(name));
   return it == byName.end() ? nullptr : it->second;
 }
 

@@ -46,7 +46,7 @@ std::vector<ObjRef> fieldsOf(const ObjRef& rs) {
   return cols;
 }
 
-// Steps 5 and 6 of the array methods: re-dimension from RecordCount and walk to EOF.
+// The array methods' rows: re-dimensioned from RecordCount, then filled by walking to EOF.
 void fillArray(const ObjRef& rs, Variant& varArray, bool blnIncludeHeadings) {
   const int32_t records = toI4(getProperty(rs, "RecordCount"));
   const std::vector<ObjRef> cols = fieldsOf(rs);
@@ -82,7 +82,7 @@ void writeLine(TextWriter& out, std::u16string& line, const Variant* values, siz
   out.write(line);
 }
 
-// Steps 3 and 4 of the file methods: the header line, then a line per record to EOF.
+// The file methods' lines: the header line, then a line per record to EOF.
 void writeRecords(const ObjRef& rs, TextWriter& out, bool headings, const BStr& delimiter, bool quotes) {
   const std::vector<ObjRef> cols = fieldsOf(rs);
   std::u16string line;

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <string>
 
-#include "arrays/arrays.h"
 #include "automation/convert.h"
 #include "automation/frame.h"
 #include "automation/registry.h"
@@ -101,7 +100,7 @@ int16_t DXFToExcel(const BStr& strDXFfile, const BStr& strWorkbook) {
         pending.flush(ws);
         return -1;
       }
-      std::u16string code(trimSpaces(decodeText(codeLine)).view());
+      std::u16string code(trimSpaces(decodeText(codeLine)));
       value = std::u16string(decodeText(valueLine).view());
       if (value.size() > kMaxCellChars) value.resize(kMaxCellChars);  // what a cell can hold
       if (code == u"0" && value == u"SECTION") newSection = true;

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "arrays/arrays.h"
 #include "automation/cls_concat.h"
 #include "automation/convert.h"
+#include "automation/strings.h"
 #include "automation/text_file.h"
 
 namespace tlx {

@@ -1,7 +1,6 @@
 // Arrays to and from worksheets through the spreadsheet application, one member call per step.
 #include <algorithm>
 
-#include "arrays/arrays.h"
 #include "automation/convert.h"
 #include "automation/strings.h"
 #include "office/excel_steps.h"

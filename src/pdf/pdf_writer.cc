@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "automation/com_error.h"
+#include "automation/strings.h"
 #include "automation/text_file.h"
 #include "automation/write_target.h"
 #include "pdf/pdf_encoding.h"
@@ -60,16 +61,6 @@ std::string halfText(int64_t points) {
   s += std::to_string(a / 2);
   if (a % 2) s += ".5";
   return s;
-}
-
-bool equalsAsciiNoCase(std::u16string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t c = a[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char16_t>(c + 32);
-    if (c != static_cast<unsigned char>(b[i])) return false;
-  }
-  return true;
 }
 
 // numerator / denominator (denominator above 0) rounded half to even, computed exactly: a
@@ -191,8 +182,8 @@ void PdfSetup(PdfWriterState& st, const BStr& fontName, int16_t fontSize, int16_
   st.leading = int64_t{fontSize} * 12000;
   st.linesPerPage = roundRatio((int64_t{st.pageHeight} - 72) * 10000, st.leading);
   // Wrap factors 1.5, 2 and 2.2 as tenths.
-  const int64_t factorTenths = equalsAsciiNoCase(fontName, "courier") ? 15
-                               : equalsAsciiNoCase(fontName, "arial") ? 20
+  const int64_t factorTenths = equalsNoCaseAscii(fontName, u"courier") ? 15
+                               : equalsNoCaseAscii(fontName, u"arial") ? 20
                                                                       : 22;
   st.charsPerLine = roundRatio(int64_t{st.pageWidth} * factorTenths, int64_t{fontSize} * 10);
   if (st.linesPerPage < 1 || st.charsPerLine < 1)
@@ -333,10 +324,7 @@ void PdfWritePages(PdfWriterState& st) {
 
     escaped.clear();
     appendEscaped(encoded, escaped);
-    std::string_view text = escaped;
-    size_t first = text.find_first_not_of(' ');
-    text = first == std::string_view::npos ? std::string_view() : text.substr(first);
-    text = text.substr(0, text.find_last_not_of(' ') + 1);
+    std::string_view text = trimSpaces(std::string_view(escaped));
 
     if (text.size() <= perLine) {
       writeTextLine(st, text);

@@ -3,9 +3,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "arrays/arrays.h"
 #include "automation/convert.h"
 #include "automation/dispatch.h"
+#include "automation/strings.h"
 
 namespace tlx {
 
@@ -56,7 +56,7 @@ BStr setUpControl(const ObjRef& inet, const Names& n) {
   } else if (!user.empty()) {
     url += u"@";
   }
-  url += trimSpaces(n.strRemoteHost).view();
+  url += trimSpaces(n.strRemoteHost);
   putProperty(inet, "Protocol", Variant(kProtocolFtp));
   return BStr(url);
 }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -22,12 +21,6 @@
 namespace tlxtest {
 
 using namespace tlx;
-
-inline std::string lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
 
 // Every member call of every fake, as "Object.Member" (puts as "Object.Member=").
 struct CallLog {
@@ -49,17 +42,17 @@ class Fake : public Dispatch {
 
   Fake(std::string label, std::shared_ptr<CallLog> log) : label_(std::move(label)), log_(std::move(log)) {}
 
-  void on(std::string member, Handler h) { handlers_[lower(member)] = std::move(h); }
-  void onPut(std::string member, PutHandler h) { puts_[lower(member)] = std::move(h); }
-  void fail(std::string member) { failing_.insert(lower(member)); }
-  void heal(std::string member) { failing_.erase(lower(member)); }
+  void on(std::string member, Handler h) { handlers_[asciiLower(member)] = std::move(h); }
+  void onPut(std::string member, PutHandler h) { puts_[asciiLower(member)] = std::move(h); }
+  void fail(std::string member) { failing_.insert(asciiLower(member)); }
+  void heal(std::string member) { failing_.erase(asciiLower(member)); }
   // Every member fails (a reference to an application that has ended).
   void disconnect() { dead_ = true; }
   std::function<std::vector<Variant>()> enumerator;
   std::string label_;
 
   Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
-    std::string key = lower(member);
+    std::string key = asciiLower(member);
     log_->calls.push_back(label_ + "." + std::string(member) + (kind == InvokeKind::PropertyPut ? "=" : ""));
     if (dead_) throw ComError(hr::RPC_E_DISCONNECTED, "The object has disconnected from its clients.");
     if (failing_.count(key)) throw ComError(hr::E_FAIL, label_ + "." + std::string(member) + " failed");

@@ -135,10 +135,9 @@ TEST(ControlsSession, RandomTreesRoundTripThroughTheHost) {
   EXPECT_EQ(a[first + 1]["vars"]["f1"]["array2d"].size(), 60u);
 }
 
-// With the data-access objects on main: the grid over a real Recordset of 1,000 rows from a
-// SQLite database through its ODBC driver, 20 rows visible, with a counted (static) cursor and
-// with a forward-only one that does not know its count. Skipped while "ADODB.Recordset" cannot
-// be created.
+// The grid over a real Recordset of 1,000 rows from a SQLite database through its ODBC driver,
+// 20 rows visible, with a counted (static) cursor and with a forward-only one that does not know
+// its count.
 TEST(ControlsSession, DataGridOverARealRecordset) {
   ScratchTree t;
   const std::string db = (t.root / "rows.db").string();

@@ -10,7 +10,7 @@
 #include "automation/test_objects.h"
 #include "platform/ado/cursor.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 namespace {
 
 // The numbers 1 to n in one column, counting how often it is read again from the start.
@@ -132,4 +132,4 @@ TEST(Cursor, NoRowsIsBothEnds) {
 }
 
 }  // namespace
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

@@ -12,7 +12,7 @@
 #include "platform/app/recovery.h"
 #include "support/databases.h"
 
-namespace tlx::app {
+namespace tlx::platform::app {
 namespace {
 
 namespace fs = std::filesystem;
@@ -87,4 +87,4 @@ TEST_F(Recovery, NothingSavedLeavesNoFolder) {
 }
 
 }  // namespace
-}  // namespace tlx::app
+}  // namespace tlx::platform::app

@@ -7,7 +7,7 @@
 #include "cad_test_support.h"
 #include "platform/cad/dxf_document.h"
 
-using namespace tlx::dxf;
+using namespace tlx::platform::cad;
 using cadtest::ScratchDir;
 
 namespace {

@@ -139,7 +139,7 @@ TEST(Drives, FromAMountTable) {
                            "/dev/loop0 /run/media/x ext4 rw 0 0\n"
                            "garbage\n");
   std::vector<std::string> drives;
-  for (const BStr& d : forms::drivesIn(table)) drives.push_back(u8(d));
+  for (const BStr& d : platform::forms::drivesIn(table)) drives.push_back(u8(d));
   EXPECT_EQ(drives, (std::vector<std::string>{"/", root + "/data disk", root + "/net"}));
 }
 

@@ -6,7 +6,7 @@
 #include "platform/inet/ftp_listing.h"
 #include "platform/inet/inet_url.h"
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 namespace {
 
 using Args = std::vector<std::string>;
@@ -102,4 +102,4 @@ TEST(FtpListingText, DosFormAndGarbage) {
 }
 
 }  // namespace
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

@@ -12,7 +12,7 @@
 #include "platform/opc/xml_parts.h"
 #include "support/databases.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -184,4 +184,4 @@ TEST_F(PackageTest, ZipShapesOfOtherWritersOpenAndDamagedOrBombedOnesAreRefused)
 }
 
 }  // namespace
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -25,7 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
-using xlsx::Workbook;
+using platform::spreadsheet::Workbook;
 
 const std::string kHelper = std::string(TALVEX_SOURCE_DIR) + "/tests/platform_spreadsheet/formats.py";
 
@@ -48,7 +48,7 @@ json fact(const Variant& v) {
     case vtR8: return {"number", v.r8()};
     case vtString: return {"text", u8(v.str().view())};
     case vtBoolean: return {"bool", v.boolean()};
-    case vtError: return {"error", std::string(xlsx::errorText(v.scode()))};
+    case vtError: return {"error", std::string(platform::spreadsheet::errorText(v.scode()))};
     case vtDate: {
       CivilTime t = splitDate(v.date());
       char iso[32];
@@ -59,11 +59,11 @@ json fact(const Variant& v) {
   }
 }
 
-json cellsOf(xlsx::Sheet& sheet) {
+json cellsOf(platform::spreadsheet::Sheet& sheet) {
   json out = json::object();
   for (auto& [r, row] : sheet.rows())
-    for (const xlsx::Cell& c : row.cells)
-      if (!c.value.isEmpty()) out[xlsx::cellName(r, c.col)] = fact(sheet.value(r, c.col));
+    for (const platform::spreadsheet::Cell& c : row.cells)
+      if (!c.value.isEmpty()) out[platform::spreadsheet::cellName(r, c.col)] = fact(sheet.value(r, c.col));
   return out;
 }
 
@@ -94,24 +94,24 @@ TEST_F(OtherKinds, ReadCellForCellAsOpenpyxlReadsTheSourceWhateverTheName) {
   struct Case {
     const char* file;
     const char* source;
-    xlsx::SourceFormat format;
+    platform::spreadsheet::SourceFormat format;
   };
-  for (auto [file, source, format] : {Case{"xls/source.xls", "source", xlsx::SourceFormat::Xls},
-                                      Case{"xls/source1904.xls", "source1904", xlsx::SourceFormat::Xls},
-                                      Case{"ods/source.ods", "source", xlsx::SourceFormat::Ods},
-                                      Case{"ods/source1904.ods", "source1904", xlsx::SourceFormat::Ods},
-                                      Case{"csv/source.csv", "source", xlsx::SourceFormat::Text},
-                                      Case{"csv/source1904.csv", "source1904", xlsx::SourceFormat::Text},
-                                      Case{"strict.xlsx", "source", xlsx::SourceFormat::Xlsx}}) {
+  for (auto [file, source, format] : {Case{"xls/source.xls", "source", platform::spreadsheet::SourceFormat::Xls},
+                                      Case{"xls/source1904.xls", "source1904", platform::spreadsheet::SourceFormat::Xls},
+                                      Case{"ods/source.ods", "source", platform::spreadsheet::SourceFormat::Ods},
+                                      Case{"ods/source1904.ods", "source1904", platform::spreadsheet::SourceFormat::Ods},
+                                      Case{"csv/source.csv", "source", platform::spreadsheet::SourceFormat::Text},
+                                      Case{"csv/source1904.csv", "source1904", platform::spreadsheet::SourceFormat::Text},
+                                      Case{"strict.xlsx", "source", platform::spreadsheet::SourceFormat::Xlsx}}) {
     SCOPED_TRACE(file);
     // The kind comes from the content: every file is opened under a name that says nothing.
     fs::path misnamed = dir / (fs::path(file).stem().string() + ".dat");
     fs::copy_file(dir / file, misnamed, fs::copy_options::overwrite_existing);
-    xlsx::OpenedWorkbook opened = xlsx::openWorkbookFile(misnamed.string(), u"");
+    platform::spreadsheet::OpenedWorkbook opened = platform::spreadsheet::openWorkbookFile(misnamed.string(), u"");
     EXPECT_EQ(opened.format, format);
     EXPECT_FALSE(opened.book->changed());
     json got = sheetsOf(*opened.book), want = expected[source];
-    if (format == xlsx::SourceFormat::Text) {
+    if (format == platform::spreadsheet::SourceFormat::Text) {
       // Text holds the first sheet only, named after the file.
       ASSERT_EQ(got.size(), 1u);
       EXPECT_EQ(got[0][0], fs::path(file).stem().string());
@@ -148,7 +148,7 @@ TEST_F(OtherKinds, SaveOnlyAsXlsxUnderAnotherNameAndStrictSavesTransitional) {
   }
   // Left unsaved at exit, each goes to the recovery folder as XLSX.
   std::ostringstream log;
-  EXPECT_EQ(app::recoverUnsaved(recovery.string(), log), 3) << log.str();
+  EXPECT_EQ(platform::app::recoverUnsaved(recovery.string(), log), 3) << log.str();
   callMethod(xl, "Quit");
   json recovered = json::parse(run("/usr/bin/python3 " + kHelper + " cells " + (recovery / "source.xlsx").string()));
   EXPECT_EQ(recovered[0][1]["A1"], json({"text", "changed"}));
@@ -165,7 +165,7 @@ TEST_F(OtherKinds, SaveOnlyAsXlsxUnderAnotherNameAndStrictSavesTransitional) {
 }
 
 json textCells(std::string_view text) {
-  auto book = xlsx::readCsv(text, "t");
+  auto book = platform::spreadsheet::readCsv(text, "t");
   return cellsOf(*book->sheets().at(0));
 }
 
@@ -191,8 +191,8 @@ TEST(TextWorkbook, FieldsFollowTheCommaSeparatedRulesAndTypeAsEntered) {
       {std::string("\xFF\xFEz\0,\0\xAC\x20", 8), R"({"A1":["text","z"],"B1":["text","€"]})"},
   };
   for (const Case& c : cases) EXPECT_EQ(textCells(c.text), json::parse(c.cells)) << c.text;
-  EXPECT_THROW(xlsx::readCsv(std::string("\x89PNG\r\n\x1a\n\0\0", 10), "t"), opc::PackageError);
-  EXPECT_THROW(xlsx::readCsv(std::string(16385, ','), "t"), opc::PackageError);
+  EXPECT_THROW(platform::spreadsheet::readCsv(std::string("\x89PNG\r\n\x1a\n\0\0", 10), "t"), platform::opc::PackageError);
+  EXPECT_THROW(platform::spreadsheet::readCsv(std::string(16385, ','), "t"), platform::opc::PackageError);
 }
 
 std::string content(const std::string& rows) {
@@ -205,9 +205,9 @@ std::string content(const std::string& rows) {
 }
 
 std::unique_ptr<Workbook> odsOf(const std::string& rows) {
-  opc::Package p;
+  platform::opc::Package p;
   p.write("content.xml", content(rows));
-  return xlsx::readOds(p);
+  return platform::spreadsheet::readOds(p);
 }
 
 TEST(OpenDocumentWorkbook, RepeatsCoveredCellsAndTypesAreLaidOutWithinBounds) {
@@ -239,7 +239,7 @@ TEST(OpenDocumentWorkbook, RepeatsCoveredCellsAndTypesAreLaidOutWithinBounds) {
            R"(<table:table-row><table:table-cell office:value-type="date" office:date-value="2024-02-30"/></table:table-row>)",
            R"(<table:table-row><table:table-cell office:value-type="time" office:time-value="13:05"/></table:table-row>)",
            R"(<table:table-row>)"})
-    EXPECT_THROW(odsOf(bad), opc::PackageError) << bad;
+    EXPECT_THROW(odsOf(bad), platform::opc::PackageError) << bad;
 }
 
 }  // namespace

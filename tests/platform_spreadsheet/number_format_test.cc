@@ -5,7 +5,7 @@
 #include "automation/strings.h"
 #include "platform/spreadsheet/number_format.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 namespace {
 
 std::string num(double v, std::string_view code) { return u8(formatNumber(v, code)); }
@@ -72,4 +72,4 @@ TEST(TextFormat, AtSignAndTextSection) {
 }
 
 }  // namespace
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -6,7 +6,7 @@
 #include "automation/strings.h"
 #include "platform/spreadsheet/workbook.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 namespace {
 
 const std::string kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -157,4 +157,4 @@ TEST(Workbook, SheetsAreAddedAndNamedByTheRules) {
 }
 
 }  // namespace
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -141,7 +141,7 @@ TEST_F(Spreadsheet, LargeSheetsReadTheSameAcrossSlicesPrefixesAndCdata) {
                     "</sheetData></worksheet>"}};
   for (auto& [name, xml] : sheets) {
     ASSERT_GT(xml.size(), size_t(2) << 20);
-    opc::Package p = opc::Package::open(path("base.xlsx"));
+    platform::opc::Package p = platform::opc::Package::open(path("base.xlsx"));
     p.write("xl/worksheets/sheet1.xml", xml);
     p.save(path((name + ".xlsx").c_str()));
     ObjRef book = objectOf(callMethod(books(), "Open", {Variant(u16(path((name + ".xlsx").c_str())))}));
@@ -169,26 +169,26 @@ TEST_F(Spreadsheet, QuitEndsEveryHeldReference) {
 }
 
 TEST_F(Spreadsheet, WriteReservationNeedsTheRightPassword) {
-  EXPECT_EQ(xlsx::legacyPasswordHash(u"secret"), python("from openpyxl.utils.protection import hash_password as h; print(h(\"secret\"))"));
-  EXPECT_EQ(xlsx::legacyPasswordHash(u"abcdefghijklmnopq"),
+  EXPECT_EQ(platform::spreadsheet::legacyPasswordHash(u"secret"), python("from openpyxl.utils.protection import hash_password as h; print(h(\"secret\"))"));
+  EXPECT_EQ(platform::spreadsheet::legacyPasswordHash(u"abcdefghijklmnopq"),
             python("from openpyxl.utils.protection import hash_password as h; print(h(\"abcdefghijklmnopq\"))"));
   std::string sha = python(
       "import hashlib,base64; s=base64.b64decode(\"c2FsdHNhbHRzYWx0c2FsdA==\"); "
       "h=hashlib.sha512(s+\"pw\".encode(\"utf-16-le\")).digest()\n"
       "for i in range(1000): h=hashlib.sha512(h+i.to_bytes(4,\"little\")).digest()\n"
       "print(base64.b64encode(h).decode())");
-  EXPECT_EQ(xlsx::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"pw"), sha);
+  EXPECT_EQ(platform::spreadsheet::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"pw"), sha);
 
   ObjRef wb = add();
   callMethod(wb, "SaveAs", {Variant(u16(path("plain.xlsx")))});
   callMethod(wb, "Close");
   for (auto [file, element] :
-       {std::pair{"legacy.xlsx", "<fileSharing reservationPassword=\"" + xlsx::legacyPasswordHash(u"secret") + "\"/>"},
+       {std::pair{"legacy.xlsx", "<fileSharing reservationPassword=\"" + platform::spreadsheet::legacyPasswordHash(u"secret") + "\"/>"},
         std::pair{"sha.xlsx", "<fileSharing algorithmName=\"SHA-512\" saltValue=\"c2FsdHNhbHRzYWx0c2FsdA==\" "
                               "spinCount=\"1000\" hashValue=\"" +
-                                  xlsx::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"secret") +
+                                  platform::spreadsheet::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"secret") +
                                   "\"/>"}}) {
-    opc::Package p = opc::Package::open(path("plain.xlsx"));
+    platform::opc::Package p = platform::opc::Package::open(path("plain.xlsx"));
     std::string book = p.read("xl/workbook.xml");
     size_t at = book.find("<bookViews");
     ASSERT_NE(at, std::string::npos);
@@ -211,18 +211,18 @@ TEST_F(Spreadsheet, DamagedFilesAreRefusedWithAnError) {
   callMethod(wb, "SaveAs", {Variant(u16(path("good.xlsx")))});
   std::ifstream in(path("good.xlsx"), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_NO_THROW(xlsx::readWorkbookBytes(bytes));
+  EXPECT_NO_THROW(platform::spreadsheet::readWorkbookBytes(bytes));
   for (size_t cut : {size_t(0), size_t(30), bytes.size() / 2, bytes.size() - 10})
-    EXPECT_ANY_THROW(xlsx::readWorkbookBytes(bytes.substr(0, cut))) << cut;
+    EXPECT_ANY_THROW(platform::spreadsheet::readWorkbookBytes(bytes.substr(0, cut))) << cut;
 
-  opc::Package p = opc::Package::open(path("good.xlsx"));
+  platform::opc::Package p = platform::opc::Package::open(path("good.xlsx"));
   p.write("xl/worksheets/sheet1.xml",
           "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
           "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99</v></c></row></sheetData></worksheet>");
   p.write("xl/worksheets/sheet2.xml", "<worksheet><sheetData><row r=\"5\"/><row r=\"2\"/></sheetData></worksheet>");
   p.save(path("bad.xlsx"));
   std::ifstream bad(path("bad.xlsx"), std::ios::binary);
-  EXPECT_THROW(xlsx::readWorkbookBytes(std::string((std::istreambuf_iterator<char>(bad)), {})), opc::PackageError);
+  EXPECT_THROW(platform::spreadsheet::readWorkbookBytes(std::string((std::istreambuf_iterator<char>(bad)), {})), platform::opc::PackageError);
   // A damaged sheet fails when it is picked, every time; none reads the rows before the damage.
   ObjRef damaged = objectOf(callMethod(books(), "Open", {Variant(u16(path("bad.xlsx")))}));
   EXPECT_THROW(sheet(damaged, Variant(int16_t(2))), ComError);
@@ -319,7 +319,7 @@ TEST_F(EncryptedWorkbook, OpensOnlyWithItsPasswordAndIsNeverWrittenBackSilentlyP
 
   // The host's recovery at exit does not write it in the clear either, and says so.
   std::ostringstream log;
-  EXPECT_EQ(app::recoverUnsaved(path("recovery"), log), 0);
+  EXPECT_EQ(platform::app::recoverUnsaved(path("recovery"), log), 0);
   EXPECT_NE(log.str().find("enc could not be saved"), std::string::npos) << log.str();
 
   callMethod(wb, "SaveAs", {Variant(u16(path("copy.xlsx")))});
@@ -339,14 +339,14 @@ TEST_F(EncryptedWorkbook, BothSectorSizesAndDamageIsRefusedNotCrashedOn) {
   encrypt(path("plain.xlsx"), path("small.xlsx"), "pw", "--spin 1000");
   std::string good = slurp(path("small.xlsx"));
   std::string plain = slurp(path("plain.xlsx"));
-  EXPECT_EQ(opc::decryptPackage(good, u"pw"), plain);
-  EXPECT_THROW(opc::decryptPackage(good, u"pw", 999), opc::PackageError);  // more rounds than allowed
+  EXPECT_EQ(platform::opc::decryptPackage(good, u"pw"), plain);
+  EXPECT_THROW(platform::opc::decryptPackage(good, u"pw", 999), platform::opc::PackageError);  // more rounds than allowed
   // Every header field, directory entry and table sector changed in turn, and cuts anywhere:
   // each is decrypted as before or refused with an error.
   auto soundOrRefused = [&](const std::string& bytes, size_t at) {
     try {
-      EXPECT_EQ(opc::decryptPackage(bytes, u"pw"), plain) << at;
-    } catch (const opc::PackageError&) {
+      EXPECT_EQ(platform::opc::decryptPackage(bytes, u"pw"), plain) << at;
+    } catch (const platform::opc::PackageError&) {
     }
   };
   for (size_t at = 0; at < good.size(); at += at < 1024 ? 3 : 97) {

@@ -11,7 +11,7 @@
 #include "platform/xmldom/xml_parser.h"
 #include "support/databases.h"
 
-namespace tlx::xml {
+namespace tlx::platform::xmldom {
 namespace {
 
 namespace fs = std::filesystem;
@@ -94,4 +94,4 @@ TEST(Parser, HostileInputIsRefusedTheSameEveryWay) {
 }
 
 }  // namespace
-}  // namespace tlx::xml
+}  // namespace tlx::platform::xmldom

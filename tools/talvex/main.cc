@@ -345,7 +345,7 @@ int main(int argc, char** argv) {
     std::cerr << "talvex: TALVEX_CODEPAGE: " << problem << "; text files cannot be read or written\n";
   // Documents left open with unsaved changes are not lost when the host ends.
   auto keepUnsaved = [](int rc) {
-    app::recoverUnsaved(app::recoveryFolder(), std::cerr);
+    platform::app::recoverUnsaved(platform::app::recoveryFolder(), std::cerr);
     return rc;
   };
   return onLargeStack(line.limits, [&] {

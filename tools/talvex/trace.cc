@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "automation/strings.h"
 #include "control/type_library.h"
 
 namespace tlx::host {
@@ -12,14 +13,8 @@ namespace {
 
 const char* const kMask = "***";
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool saysPassword(std::string_view name) {
-  const std::string n = lower(name);
+  const std::string n = asciiLower(name);
   return n.find("password") != std::string::npos || n.find("pwd") != std::string::npos;
 }
 
@@ -34,7 +29,7 @@ size_t valueEnd(const std::string& text, size_t from) {
 }
 
 std::string maskKeyValues(const std::string& text, std::string_view key) {
-  const std::string low = lower(text);
+  const std::string low = asciiLower(text);
   std::string out;
   size_t pos = 0;
   for (size_t at = low.find(key); at != std::string::npos; at = low.find(key, at + 1)) {

@@ -30,7 +30,7 @@
 
 namespace tlx {
 
-namespace ado {
+namespace platform::ado {
 class RowSource;
 }
 
@@ -42,6 +42,6 @@ ObjRef newRecordset();
 
 // Opens `recordset` (one of ours) on rows from any source, e.g. a file read elsewhere; the
 // recordset is then read-only with a client cursor.
-void openRecordsetOn(const ObjRef& recordset, std::unique_ptr<ado::RowSource> source);
+void openRecordsetOn(const ObjRef& recordset, std::unique_ptr<platform::ado::RowSource> source);
 
 }  // namespace tlx

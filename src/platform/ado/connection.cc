@@ -7,18 +7,12 @@
 #include "platform/ado/cursor.h"
 #include "platform/ado/odbc_rows.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 namespace {
 
 constexpr HRESULT kClosed = hr::basicError(3704);
 constexpr HRESULT kOpen = hr::basicError(3705);
-
-std::u16string_view trimmed(std::u16string_view s) {
-  while (!s.empty() && s.front() == u' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == u' ') s.remove_suffix(1);
-  return s;
-}
 
 // The parts of a connection string without a "Provider=" naming the ODBC provider itself.
 std::u16string withoutProvider(std::u16string_view s) {
@@ -36,7 +30,7 @@ std::u16string withoutProvider(std::u16string_view s) {
       if (end == s.npos) end = s.size();
       part = s.substr(start, end - start);
     }
-    BStr key = lcase(trimmed(part.substr(0, part.find(u'='))));
+    BStr key = lcase(trimSpaces(part.substr(0, part.find(u'='))));
     bool provider = key == std::u16string_view(u"provider") &&
                     lcase(part.substr(part.find(u'=') + 1)).view().starts_with(u"msdasql");
     if (!provider && !part.empty()) out.append(part).append(u";");
@@ -59,7 +53,7 @@ std::u16string attributeValue(std::u16string_view v) {
 
 class ErrorObject : public Object<ErrorObject> {
  public:
-  explicit ErrorObject(odbc::Diagnostic d) : d_(std::move(d)) {}
+  explicit ErrorObject(Diagnostic d) : d_(std::move(d)) {}
   static const Members<ErrorObject>& members() {
     static const Members<ErrorObject> table = [] {
       Members<ErrorObject> m;
@@ -75,7 +69,7 @@ class ErrorObject : public Object<ErrorObject> {
   }
 
  private:
-  odbc::Diagnostic d_;
+  Diagnostic d_;
 };
 
 class ErrorsObject : public Object<ErrorsObject> {
@@ -118,7 +112,7 @@ void raiseOpen() { throw ComError(kOpen, "Operation is not allowed when the obje
 Variant Connection::invoke(std::string_view member, InvokeKind kind, DispParams& params) {
   try {
     return Object<Connection>::invoke(member, kind, params);
-  } catch (const odbc::OdbcError& e) {
+  } catch (const OdbcError& e) {
     errors = e.records();
     throw;
   }
@@ -130,7 +124,7 @@ void Connection::open(const Variant& cs, const Variant& user, const Variant& pas
   std::u16string text = withoutProvider(connectionString);
   if (!user.isMissing() && !toBStr(user).empty()) text += u"UID=" + attributeValue(toBStr(user)) + u";";
   if (!password.isMissing() && !toBStr(password).empty()) text += u"PWD=" + attributeValue(toBStr(password)) + u";";
-  auto link = std::make_shared<odbc::Link>();
+  auto link = std::make_shared<Link>();
   link->connect(std::move(text));
   link_ = std::move(link);
   errors.clear();
@@ -150,7 +144,7 @@ void Connection::close() {
   link_.reset();
 }
 
-const std::shared_ptr<odbc::Link>& Connection::link() const {
+const std::shared_ptr<Link>& Connection::link() const {
   if (!isOpen()) raiseClosed();
   return link_;
 }
@@ -209,4 +203,4 @@ const Members<Connection>& Connection::members() {
   return table;
 }
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

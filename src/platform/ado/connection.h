@@ -7,11 +7,11 @@
 #include "automation/dispatch.h"
 #include "platform/ado/odbc.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 class Cursor;
 }
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 enum ObjectState : int32_t { adStateClosed = 0, adStateOpen = 1 };
 enum CursorLocation : int32_t { adUseServer = 2, adUseClient = 3 };
@@ -29,7 +29,7 @@ class Connection : public Object<Connection> {
   void close();
   bool isOpen() const { return link_ && link_->connected(); }
   // The open link; raises when the connection is closed.
-  const std::shared_ptr<odbc::Link>& link() const;
+  const std::shared_ptr<Link>& link() const;
   Variant execute(const BStr& sql, Variant* recordsAffected);
   // Recordsets open on this connection are closed with it.
   void track(const std::shared_ptr<Cursor>& cursor);
@@ -38,11 +38,11 @@ class Connection : public Object<Connection> {
   int32_t cursorLocation = adUseServer;
   int32_t connectionTimeout = 15;
   int32_t commandTimeout = 30;
-  std::vector<odbc::Diagnostic> errors;
+  std::vector<Diagnostic> errors;
 
  private:
-  std::shared_ptr<odbc::Link> link_;
+  std::shared_ptr<Link> link_;
   std::vector<std::weak_ptr<Cursor>> cursors_;
 };
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

@@ -2,7 +2,7 @@
 
 #include "platform/ado/connection.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 namespace {
 
@@ -207,4 +207,4 @@ void Cursor::remove() {
   store_.markDeleted(row);
 }
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

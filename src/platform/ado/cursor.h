@@ -8,7 +8,7 @@
 #include "platform/ado/odbc_rows.h"
 #include "platform/ado/rows.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 enum EditMode : int32_t { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
 
@@ -69,4 +69,4 @@ class Cursor {
   ptrdiff_t posBeforeAdd_ = 0;
 };
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

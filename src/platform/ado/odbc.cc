@@ -2,7 +2,7 @@
 
 #include "automation/strings.h"
 
-namespace tlx::odbc {
+namespace tlx::platform::ado {
 
 namespace {
 
@@ -147,4 +147,4 @@ bool Statement::fetch() {
   return true;
 }
 
-}  // namespace tlx::odbc
+}  // namespace tlx::platform::ado

@@ -14,7 +14,7 @@
 
 #include "automation/com_error.h"
 
-namespace tlx::odbc {
+namespace tlx::platform::ado {
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use 16-bit SQLWCHAR");
 
@@ -94,4 +94,4 @@ class Statement {
   SQLHSTMT stmt_ = SQL_NULL_HSTMT;
 };
 
-}  // namespace tlx::odbc
+}  // namespace tlx::platform::ado

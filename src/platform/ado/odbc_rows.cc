@@ -9,7 +9,7 @@
 #include "automation/convert.h"
 #include "automation/strings.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 namespace {
 
@@ -55,7 +55,7 @@ BStr columnText(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMALLINT field) {
   SQLSMALLINT length = 0;
   if (!SQL_SUCCEEDED(SQLColAttributeW(stmt, col, field, text, sizeof text, &length, nullptr))) return {};
   size_t n = std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR), 511);
-  return BStr(odbc::wideView(text, n));
+  return BStr(wideView(text, n));
 }
 
 // A decimal's text kept exactly: Currency when it has at most four decimals and fits, else the
@@ -99,7 +99,7 @@ Variant integerValue(int64_t v, int32_t type) {
 
 // Reads a variable-length value in pieces into `buf` (elements of T); false for NULL.
 template <class Buffer>
-bool readPieces(const odbc::Statement& stmt, SQLUSMALLINT col, SQLSMALLINT cType, Buffer& buf, size_t& length) {
+bool readPieces(const Statement& stmt, SQLUSMALLINT col, SQLSMALLINT cType, Buffer& buf, size_t& length) {
   using Unit = typename Buffer::value_type;
   const size_t terminator = cType == SQL_C_BINARY ? 0 : 1;
   if (buf.size() < 256) buf.resize(256);
@@ -187,7 +187,7 @@ const double kLastDate = makeDate(9999, 12, 31, 23, 59, 59);
 
 }  // namespace
 
-QuerySource::QuerySource(std::shared_ptr<odbc::Link> link, std::u16string sql)
+QuerySource::QuerySource(std::shared_ptr<Link> link, std::u16string sql)
     : link_(std::move(link)), stmt_(*link_), sql_(std::move(sql)) {
   stmt_.execute(sql_);
   describe();
@@ -205,7 +205,7 @@ void QuerySource::describe() {
     stmt_.raise(SQLDescribeColW(stmt_.handle(), c, name, 256, &nameLength, &sqlType, &size, &digits, &nullable),
                 "Describing a column");
     ColumnInfo info;
-    info.name = BStr(odbc::wideView(name, std::min<size_t>(static_cast<size_t>(nameLength), 255)));
+    info.name = BStr(wideView(name, std::min<size_t>(static_cast<size_t>(nameLength), 255)));
     info.sqlType = sqlType;
     info.type = dataTypeOf(sqlType);
     info.definedSize = static_cast<int32_t>(std::min<SQLULEN>(size, INT32_MAX));
@@ -367,7 +367,7 @@ namespace {
 // Values bound to one statement's parameters, kept alive until it has run.
 class Parameters {
  public:
-  explicit Parameters(odbc::Statement& stmt) : stmt_(stmt) {}
+  explicit Parameters(Statement& stmt) : stmt_(stmt) {}
 
   void bind(const Variant& v, const ColumnInfo& col) {
     Slot& s = slots_.emplace_back();
@@ -434,14 +434,14 @@ class Parameters {
     std::u16string text;
     std::string bytes;
   };
-  odbc::Statement& stmt_;
+  Statement& stmt_;
   std::deque<Slot> slots_;  // stable addresses
 };
 
 using ParamList = std::vector<std::pair<const Variant*, size_t>>;  // value and its column
 
-SQLLEN run(odbc::Link& link, std::u16string sql, const ParamList& params, const std::vector<ColumnInfo>& cols) {
-  odbc::Statement stmt(link);
+SQLLEN run(Link& link, std::u16string sql, const ParamList& params, const std::vector<ColumnInfo>& cols) {
+  Statement stmt(link);
   stmt.prepare(std::move(sql));
   Parameters bound(stmt);
   for (auto& [value, col] : params) bound.bind(*value, cols[col]);
@@ -455,7 +455,7 @@ SQLLEN run(odbc::Link& link, std::u16string sql, const ParamList& params, const 
 
 }  // namespace
 
-TableWriter::TableWriter(std::shared_ptr<odbc::Link> link, BStr table, bool quoted, std::vector<ColumnInfo> columns)
+TableWriter::TableWriter(std::shared_ptr<Link> link, BStr table, bool quoted, std::vector<ColumnInfo> columns)
     : link_(std::move(link)), table_(std::move(table)), columns_(std::move(columns)) {
   sqlTable_ = quoted ? std::u16string(table_.view()) : quote(table_.view());
 }
@@ -477,15 +477,15 @@ const std::vector<size_t>& TableWriter::keyColumns() {
   keyKnown_ = true;
   std::vector<BStr> keyNames;
   {
-    odbc::Statement stmt(*link_);
+    Statement stmt(*link_);
     std::u16string name(table_.view());
-    if (SQL_SUCCEEDED(SQLPrimaryKeysW(stmt.handle(), nullptr, 0, nullptr, 0, odbc::wide(name),
+    if (SQL_SUCCEEDED(SQLPrimaryKeysW(stmt.handle(), nullptr, 0, nullptr, 0, wide(name),
                                       static_cast<SQLSMALLINT>(name.size())))) {
       while (stmt.fetch()) {
         SQLWCHAR column[256] = {};
         SQLLEN length = 0;
         if (SQL_SUCCEEDED(SQLGetData(stmt.handle(), 4, SQL_C_WCHAR, column, sizeof column, &length)) && length > 0)
-          keyNames.emplace_back(odbc::wideView(column, std::min<size_t>(static_cast<size_t>(length) / 2, 255)));
+          keyNames.emplace_back(wideView(column, std::min<size_t>(static_cast<size_t>(length) / 2, 255)));
       }
     }
   }
@@ -568,4 +568,4 @@ void TableWriter::restoreCopies(SQLLEN affected, const Variant* original) {
   for (SQLLEN i = 1; i < affected; ++i) insert(original, all);
 }
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

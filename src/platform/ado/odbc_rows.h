@@ -10,7 +10,7 @@
 #include "platform/ado/odbc.h"
 #include "platform/ado/rows.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 // The result of one SQL statement; the columns are described when it is executed. Rows are
 // fetched a block at a time into buffers bound per column in each column's own C type; values
@@ -18,7 +18,7 @@ namespace tlx::ado {
 // read one at a time with SQLGetData, with the same results.
 class QuerySource : public RowSource {
  public:
-  QuerySource(std::shared_ptr<odbc::Link> link, std::u16string sql);
+  QuerySource(std::shared_ptr<Link> link, std::u16string sql);
 
   const std::vector<ColumnInfo>& columns() const override { return columns_; }
   bool next(RowStore& rows) override;
@@ -45,8 +45,8 @@ class QuerySource : public RowSource {
   void readAlone(RowStore& rows, SQLUSMALLINT col, size_t row);
   void add(RowStore& rows, const ColumnInfo& info, SQLSMALLINT cType, const void* data, SQLLEN length);
 
-  std::shared_ptr<odbc::Link> link_;  // outlives the statement
-  odbc::Statement stmt_;
+  std::shared_ptr<Link> link_;  // outlives the statement
+  Statement stmt_;
   std::u16string sql_;
   std::vector<ColumnInfo> columns_;
   BStr baseTable_;
@@ -67,7 +67,7 @@ class TableWriter {
  public:
   // `table` is named as the caller wrote it; `quoted` says whether it is already an identifier
   // ready for SQL or a plain name that needs quoting.
-  TableWriter(std::shared_ptr<odbc::Link> link, BStr table, bool quoted, std::vector<ColumnInfo> columns);
+  TableWriter(std::shared_ptr<Link> link, BStr table, bool quoted, std::vector<ColumnInfo> columns);
 
   void insert(const Variant* values, const std::vector<bool>& given);
   void update(const Variant* original, const Variant* values, const std::vector<bool>& changed);
@@ -80,7 +80,7 @@ class TableWriter {
   // Rows the statement touched beyond the one meant are identical copies: they are put back.
   void restoreCopies(SQLLEN affected, const Variant* original);
 
-  std::shared_ptr<odbc::Link> link_;
+  std::shared_ptr<Link> link_;
   BStr table_;
   std::u16string sqlTable_;
   std::vector<ColumnInfo> columns_;
@@ -89,4 +89,4 @@ class TableWriter {
   bool hasKey_ = false;
 };
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

@@ -11,7 +11,7 @@
 
 namespace tlx {
 
-namespace ado {
+namespace platform::ado {
 
 namespace {
 
@@ -109,7 +109,7 @@ class Recordset : public Object<Recordset>, public RowReader {
   auto guarded(Call&& call) -> decltype(call()) {
     try {
       return call();
-    } catch (const odbc::OdbcError& e) {
+    } catch (const OdbcError& e) {
       if (connection_) connection_->errors = e.records();
       throw;
     }
@@ -213,7 +213,7 @@ void Recordset::open(const Variant& src, const Variant& connection, const Varian
 }
 
 void Recordset::openQuery() {
-  const std::shared_ptr<odbc::Link>& link = connection_->link();
+  const std::shared_ptr<Link>& link = connection_->link();
   const bool table = namesTable(source);
   std::u16string sql = table ? u"SELECT * FROM " + std::u16string(source.view()) : std::u16string(source.view());
   auto query = std::make_unique<QuerySource>(link, std::move(sql));
@@ -413,15 +413,15 @@ Variant Connection::execute(const BStr& sql, Variant* recordsAffected) {
   return Variant(ObjRef(rs));
 }
 
-}  // namespace ado
+}  // namespace platform::ado
 
-ObjRef newConnection() { return ObjRef(makeRef<ado::Connection>()); }
-ObjRef newRecordset() { return ObjRef(makeRef<ado::Recordset>()); }
+ObjRef newConnection() { return ObjRef(makeRef<platform::ado::Connection>()); }
+ObjRef newRecordset() { return ObjRef(makeRef<platform::ado::Recordset>()); }
 
-void openRecordsetOn(const ObjRef& recordset, std::unique_ptr<ado::RowSource> source) {
-  auto rs = refCast<ado::Recordset>(recordset);
+void openRecordsetOn(const ObjRef& recordset, std::unique_ptr<platform::ado::RowSource> source) {
+  auto rs = refCast<platform::ado::Recordset>(recordset);
   if (!rs) throw ComError(hr::E_INVALIDARG, "Not a recordset of this component");
-  rs->cursorLocation = ado::adUseClient;
+  rs->cursorLocation = platform::ado::adUseClient;
   rs->openOn(std::move(source), false);
   rs->cursorType = 3;
 }

@@ -1,6 +1,6 @@
 #include "platform/ado/rows.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 Variant RowStore::value(size_t row, size_t col) const {
   const Place p = at(row, col);
@@ -102,4 +102,4 @@ void RowStore::clear() {
   deletedCount_ = 0;
 }
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

@@ -9,7 +9,7 @@
 
 #include "automation/variant.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 // Standard data-type codes of fields.
 enum DataType : int32_t {
@@ -126,4 +126,4 @@ class RowStore {
   size_t deletedCount_ = 0;
 };
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

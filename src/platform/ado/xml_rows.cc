@@ -12,7 +12,7 @@
 #include "platform/ado/ado.h"
 #include "platform/xmldom/xml_parser.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 namespace {
 
@@ -22,12 +22,6 @@ constexpr std::u16string_view kText = u"$Text";
 // far larger than itself.
 constexpr size_t kCellsPerValue = 16;
 constexpr size_t kCellAllowance = size_t{1} << 20;
-
-std::u16string_view trimmed(std::u16string_view s) {
-  while (!s.empty() && s.front() == u' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == u' ') s.remove_suffix(1);
-  return s;
-}
 
 // Appends UTF-8 text (libxml2 hands over only valid sequences) as UTF-16.
 void appendUtf8(std::u16string& out, const xmlChar* s, size_t n) {
@@ -245,21 +239,21 @@ class Builder {
 }
 
 void stopIfTooSparse(void* ctx, const Builder& b) {
-  if (b.tooSparse) xml::abortParse(ctx, xml::kErrorLimit, "The table has too many fields for the values the file holds.");
+  if (b.tooSparse) xmldom::abortParse(ctx, xmldom::kErrorLimit, "The table has too many fields for the values the file holds.");
 }
 
 void onStart(void* ctx, const xmlChar* local, const xmlChar* prefix, const xmlChar*, int, const xmlChar**,
              int attributeCount, int, const xmlChar** attributes) {
-  auto& b = *static_cast<Builder*>(xml::userOf(ctx));
+  auto& b = *static_cast<Builder*>(xmldom::userOf(ctx));
   b.start(local, prefix, attributeCount, attributes);
   stopIfTooSparse(ctx, b);
 }
 void onEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
-  auto& b = *static_cast<Builder*>(xml::userOf(ctx));
+  auto& b = *static_cast<Builder*>(xmldom::userOf(ctx));
   b.end();
   stopIfTooSparse(ctx, b);
 }
-void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xml::userOf(ctx))->characters(s, n); }
+void onText(void* ctx, const xmlChar* s, int n) { static_cast<Builder*>(xmldom::userOf(ctx))->characters(s, n); }
 
 // Every level laid out whole stays within its cells' limit.
 void checkLayout(const Level& top) {
@@ -384,9 +378,9 @@ XmlProvider xmlProviderOf(std::u16string_view s) {
     std::u16string_view part = s.substr(start, end - start);
     const size_t eq = part.find(u'=');
     if (eq != part.npos) {
-      BStr key = lcase(trimmed(part.substr(0, eq)));
-      if (key == std::u16string_view(u"provider")) provider = lcase(trimmed(part.substr(eq + 1)));
-      if (key == std::u16string_view(u"data source")) source = lcase(trimmed(part.substr(eq + 1)));
+      BStr key = lcase(trimSpaces(part.substr(0, eq)));
+      if (key == std::u16string_view(u"provider")) provider = lcase(trimSpaces(part.substr(eq + 1)));
+      if (key == std::u16string_view(u"data source")) source = lcase(trimSpaces(part.substr(eq + 1)));
     }
     start = end + 1;
   }
@@ -407,8 +401,8 @@ std::unique_ptr<RowSource> xmlFileRows(const BStr& path) {
   sax.comment = nullptr;
   sax.processingInstruction = nullptr;
   Builder builder;
-  xml::ParseError error;
-  if (!xml::saxFile(u8(path.view()), sax, &builder, error)) {
+  xmldom::ParseError error;
+  if (!xmldom::saxFile(u8(path.view()), sax, &builder, error)) {
     std::string where = error.line ? " (line " + std::to_string(error.line) + ", position " + std::to_string(error.linepos) + ")" : "";
     throw ComError(hr::E_FAIL, error.reason + where);
   }
@@ -417,4 +411,4 @@ std::unique_ptr<RowSource> xmlFileRows(const BStr& path) {
   return std::make_unique<LevelRows>(builder.top, 0, rows);
 }
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

@@ -16,7 +16,7 @@
 #include "automation/variant.h"
 #include "platform/ado/rows.h"
 
-namespace tlx::ado {
+namespace tlx::platform::ado {
 
 enum class XmlProvider { None, Available, Unavailable };
 
@@ -26,4 +26,4 @@ XmlProvider xmlProviderOf(std::u16string_view connection);
 // Raises with the parser's message when the file is missing or not well formed.
 std::unique_ptr<RowSource> xmlFileRows(const BStr& path);
 
-}  // namespace tlx::ado
+}  // namespace tlx::platform::ado

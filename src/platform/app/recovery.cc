@@ -9,7 +9,7 @@
 #include <map>
 #include <system_error>
 
-namespace tlx::app {
+namespace tlx::platform::app {
 
 namespace {
 
@@ -84,4 +84,4 @@ std::string recoveryFolder() {
   return (std::filesystem::current_path() / "talvex-recovery").string();
 }
 
-}  // namespace tlx::app
+}  // namespace tlx::platform::app

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-namespace tlx::app {
+namespace tlx::platform::app {
 
 // Saves the document to the path given when it has unsaved changes (returns false when it has
 // none); throws on failure.
@@ -46,4 +46,4 @@ int listForRecovery(const std::shared_ptr<Doc>& doc, const std::string& name, co
   });
 }
 
-}  // namespace tlx::app
+}  // namespace tlx::platform::app

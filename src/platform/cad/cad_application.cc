@@ -8,7 +8,7 @@
 #include "platform/cad/drawing_application.h"
 #include "platform/app/recovery.h"
 
-namespace tlx::cad {
+namespace tlx::platform::cad {
 
 namespace {
 
@@ -24,12 +24,12 @@ int windowStateArg(const Variant& v) {
 }
 
 // The height that shows all of `b` in a view of the given width / height.
-double fitHeight(const dxf::Box& b, double aspect) {
+double fitHeight(const Box& b, double aspect) {
   return std::max(b.maxY - b.minY, (b.maxX - b.minX) / aspect);
 }
 
-void zoomToBox(DocCore& d, const dxf::Box& b) {
-  dxf::ViewState v = d.drawing->view();
+void zoomToBox(DocCore& d, const Box& b) {
+  ViewState v = d.drawing->view();
   double h = fitHeight(b, v.aspect);
   v.cx = (b.minX + b.maxX) / 2;
   v.cy = (b.minY + b.maxY) / 2;
@@ -37,8 +37,8 @@ void zoomToBox(DocCore& d, const dxf::Box& b) {
   d.zoomTo(v);
 }
 
-dxf::Box extentsOrLimits(dxf::Document& drawing) {
-  dxf::Box b = drawing.modelExtents();
+Box extentsOrLimits(Document& drawing) {
+  Box b = drawing.modelExtents();
   return b.empty() ? drawing.limits() : b;
 }
 
@@ -48,7 +48,7 @@ struct DesktopWatch {
   ~DesktopWatch() { desktopGone = true; }
 };
 
-dxf::P3 pick(const char* prompt) {
+P3 pick(const char* prompt) {
   auto p = Desktop::instance().pick(u16(prompt));
   if (!p) throw ComError(E_ABORT, "The point pick was cancelled");
   return {(*p)[0], (*p)[1], (*p)[2]};
@@ -57,17 +57,6 @@ dxf::P3 pick(const char* prompt) {
 }  // namespace
 
 // ---- state ------------------------------------------------------------------------------------
-
-[[noreturn]] void disconnected(const char* what) { throw ComError(hr::RPC_E_DISCONNECTED, what); }
-
-void checkApp(const AppPtr& app) {
-  if (!app || !app->alive) disconnected("The drawing application has ended");
-}
-
-void checkDoc(const AppPtr& app, const DocPtr& doc) {
-  checkApp(app);
-  if (!doc || !doc->open) disconnected("The document has been closed");
-}
 
 void DocCore::save(const std::string& path) {
   try {
@@ -78,7 +67,7 @@ void DocCore::save(const std::string& path) {
   saved = true;
 }
 
-void DocCore::zoomTo(const dxf::ViewState& v) {
+void DocCore::zoomTo(const ViewState& v) {
   if (!(v.height > 0) || !std::isfinite(v.height) || !std::isfinite(v.cx) || !std::isfinite(v.cy))
     throw ComError(hr::E_INVALIDARG, "Invalid view");
   history.push_back(drawing->view());
@@ -101,11 +90,7 @@ void AppCore::activate(const DocPtr& doc) {
 }
 
 void AppCore::close(const DocPtr& listed) {
-  DocPtr doc = app::dropDocument(docs, active, listed);
-  doc->open = false;
-  doc->drawing.reset();
-  if (doc->recoveryTicket) app::unlistUnsaved(doc->recoveryTicket);
-  doc->recoveryTicket = 0;
+  closeDocument(listed)->drawing.reset();
   refreshCaption();
 }
 
@@ -117,18 +102,16 @@ DocCore& AppCore::activeDoc() {
 // An opened or new drawing joins the open ones, active, and is listed for saving at host exit
 // while it has unsaved changes.
 DocPtr AppCore::keep(const DocPtr& doc) {
-  docs.push_back(doc);
-  activate(doc);
-  doc->recoveryTicket =
-      app::listForRecovery(doc, doc->name, ".dxf", [](DocCore& d, const std::string& path) { d.drawing->save(path); });
+  adopt(doc, ".dxf", [](DocCore& d, const std::string& path) { d.drawing->save(path); });
+  refreshCaption();
   return doc;
 }
 
 std::shared_ptr<DocCore> AppCore::addDocument(const std::string& templatePath) {
   auto doc = std::make_shared<DocCore>();
   try {
-    doc->drawing = templatePath.empty() ? dxf::Document::create() : dxf::Document::load(absolutePath(templatePath));
-  } catch (const dxf::DxfError& e) {
+    doc->drawing = templatePath.empty() ? Document::create() : Document::load(absolutePath(templatePath));
+  } catch (const DxfError& e) {
     throw ComError(hr::E_FAIL, "Invalid template \"" + templatePath + "\": " + e.what());
   } catch (const std::exception& e) {
     throw ComError(FILE_MISSING, "Template not found: \"" + templatePath + "\"");
@@ -153,7 +136,7 @@ std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool rea
     throw ComError(FILE_MISSING, "File not found: \"" + path + "\"");
   auto doc = std::make_shared<DocCore>();
   try {
-    doc->drawing = dxf::Document::load(full);
+    doc->drawing = Document::load(full);
   } catch (const std::exception& e) {
     throw ComError(hr::E_FAIL, "Cannot open \"" + path + "\": " + e.what());
   }
@@ -168,38 +151,34 @@ std::shared_ptr<DocCore> AppCore::openDocument(const std::string& path, bool rea
 
 // ---- objects ----------------------------------------------------------------------------------
 
-class UtilityObj : public Live<UtilityObj> {
+class UtilityObj : public DocObject<UtilityObj> {
  public:
-  UtilityObj(AppPtr a, DocPtr d) : app(std::move(a)), doc(std::move(d)) {}
-  void check() { checkDoc(app, doc); }
+  using DocObject::DocObject;
   std::string typeName() const override { return "IAcadUtility"; }
   static const Members<UtilityObj>& members() {
     static const Members<UtilityObj> m = [] {
       Members<UtilityObj> t;
       t.method("GetPoint", {"Point", "Prompt"}, [](UtilityObj&, Args& a) {
-        std::string prompt = a.has(1) ? text8(a.value(1)) : std::string();
+        std::string prompt = a.has(1) ? toUtf8(a.value(1)) : std::string();
         return pointVariant(pick(prompt.c_str()));
       });
       return t;
     }();
     return m;
   }
-  AppPtr app;
-  DocPtr doc;
 };
 
-class DocumentObj : public Live<DocumentObj> {
+class DocumentObj : public DocObject<DocumentObj> {
  public:
-  DocumentObj(AppPtr a, DocPtr d) : app(std::move(a)), doc(std::move(d)) { doc->wrapper = this; }
+  DocumentObj(AppPtr a, DocPtr d) : DocObject(std::move(a), std::move(d)) { doc->wrapper = this; }
   ~DocumentObj() override {
     if (doc->wrapper == this) doc->wrapper = nullptr;
   }
-  void check() { checkDoc(app, doc); }
   std::string typeName() const override { return "IAcadDocument"; }
 
   void saveAs(const Variant& name) {
-    std::string full = absolutePath(text8(name));
-    if (text8(name).empty()) throw ComError(hr::E_INVALIDARG, "No file name given");
+    std::string full = absolutePath(toUtf8(name));
+    if (toUtf8(name).empty()) throw ComError(hr::E_INVALIDARG, "No file name given");
     for (auto& d : app->docs)
       if (d != doc && d->fullName() == full)
         throw ComError(E_ACCESSDENIED, "\"" + full + "\" is open as another document");
@@ -236,7 +215,7 @@ class DocumentObj : public Live<DocumentObj> {
       t.method("Close", {"SaveChanges", "FileName"}, [](DocumentObj& s, Args& a) {
         // Unsaved changes are dropped unless the caller asks to keep them: no one can be asked.
         if (a.has(0) && toBool(a.value(0))) {
-          if (a.has(1) && !text8(a.value(1)).empty()) s.saveAs(a.value(1));
+          if (a.has(1) && !toUtf8(a.value(1)).empty()) s.saveAs(a.value(1));
           else if (s.doc->readOnly) throw ComError(E_ACCESSDENIED, "The drawing was opened read-only");
           else s.doc->save(s.doc->fullName());
         }
@@ -267,8 +246,6 @@ class DocumentObj : public Live<DocumentObj> {
     }();
     return m;
   }
-  AppPtr app;
-  DocPtr doc;
 };
 
 ObjRef documentObject(const AppPtr& app, const DocPtr& doc) {
@@ -276,10 +253,9 @@ ObjRef documentObject(const AppPtr& app, const DocPtr& doc) {
   return ObjRef(makeRef<DocumentObj>(app, doc));
 }
 
-class DocumentsObj : public Live<DocumentsObj> {
+class DocumentsObj : public AppObject<DocumentsObj> {
  public:
-  explicit DocumentsObj(AppPtr a) : app(std::move(a)) {}
-  void check() { checkApp(app); }
+  using AppObject::AppObject;
   std::string typeName() const override { return "IAcadDocuments"; }
   std::vector<Variant> enumerate() override {
     check();
@@ -299,12 +275,12 @@ class DocumentsObj : public Live<DocumentsObj> {
         return Variant(documentObject(s.app, d));
       });
       t.method("Add", {"TemplateName"}, [](DocumentsObj& s, Args& a) {
-        std::string tmpl = a.has(0) ? text8(a.value(0)) : std::string();
+        std::string tmpl = a.has(0) ? toUtf8(a.value(0)) : std::string();
         return Variant(documentObject(s.app, s.app->addDocument(tmpl)));
       });
       t.method("Open", {"Name", "ReadOnly", "Password"}, [](DocumentsObj& s, Args& a) {
         bool ro = a.has(1) && toBool(a.value(1));
-        return Variant(documentObject(s.app, s.app->openDocument(text8(a[0]), ro)));
+        return Variant(documentObject(s.app, s.app->openDocument(toUtf8(a[0]), ro)));
       });
       t.method("Close", {}, [](DocumentsObj& s, Args&) {
         while (!s.app->docs.empty()) s.app->close(s.app->docs.back());
@@ -316,29 +292,24 @@ class DocumentsObj : public Live<DocumentsObj> {
     }();
     return m;
   }
-  AppPtr app;
 };
 
-class ApplicationObj : public Live<ApplicationObj> {
+class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
  public:
-  ApplicationObj() : app(std::make_shared<AppCore>()) {
+  ApplicationObj() {
     Desktop::instance();
     static DesktopWatch watch;  // made after the desktop, so ended before it
-    app->wrapper = this;
     app->addDocument("");
     app->window = Desktop::instance().openWindow(app->caption(), app->visible);
   }
   ~ApplicationObj() override {
     if (app->alive && app->window && !desktopGone) Desktop::instance().closeWindow(app->window);
-    app->alive = false;
-    app->wrapper = nullptr;
   }
-  void check() { checkApp(app); }
   std::string typeName() const override { return "IAcadApplication"; }
 
   void quit() {
     ObjRef keep(this);  // ending the application may let go of the last other reference
-    app::endApplication(kProgId, this, *app, app->docs, [&](const DocPtr& d) { app->close(d); });
+    app::endApplication(kProgId, this, *app, [&](const DocPtr& d) { app->close(d); });
     if (app->window) Desktop::instance().closeWindow(app->window);
     app->window = 0;
   }
@@ -375,10 +346,10 @@ class ApplicationObj : public Live<ApplicationObj> {
       t.method("Update", {}, [](ApplicationObj&, Args&) { return Variant(); });
       t.method("ZoomWindow", {"LowerLeft", "UpperRight"}, [](ApplicationObj& s, Args& a) {
         DocCore& d = s.app->activeDoc();
-        dxf::P3 p1 = toPoint(a[0]), p2 = toPoint(a[1]);
+        P3 p1 = toPoint(a[0]), p2 = toPoint(a[1]);
         double w = std::abs(p2[0] - p1[0]), h = std::abs(p2[1] - p1[1]);
         if (w == 0 && h == 0) throw ComError(hr::E_INVALIDARG, "The zoom window has no area");
-        dxf::ViewState v = d.drawing->view();
+        ViewState v = d.drawing->view();
         v.cx = (p1[0] + p2[0]) / 2, v.cy = (p1[1] + p2[1]) / 2;
         v.height = std::max(h, w / v.aspect);
         d.zoomTo(v);
@@ -386,10 +357,10 @@ class ApplicationObj : public Live<ApplicationObj> {
       });
       t.method("ZoomCenter", {"Center", "Magnify"}, [](ApplicationObj& s, Args& a) {
         DocCore& d = s.app->activeDoc();
-        dxf::P3 c = toPoint(a[0]);
+        P3 c = toPoint(a[0]);
         double mag = toDouble(a[1]);
         if (mag < 0 || !std::isfinite(mag)) throw ComError(hr::E_INVALIDARG, "Invalid view height");
-        dxf::ViewState v = d.drawing->view();
+        ViewState v = d.drawing->view();
         v.cx = c[0], v.cy = c[1];
         if (mag > 0) v.height = mag;  // 0 keeps the current height
         d.zoomTo(v);
@@ -401,7 +372,7 @@ class ApplicationObj : public Live<ApplicationObj> {
         int32_t type = toI4(a[1]);
         if (!(scale > 0) || !std::isfinite(scale)) throw ComError(hr::E_INVALIDARG, "Invalid zoom scale");
         if (type < 0 || type > 2) throw ComError(hr::E_INVALIDARG, "Invalid zoom scale type");
-        dxf::ViewState v = d.drawing->view();
+        ViewState v = d.drawing->view();
         // Absolute scales are relative to the drawing limits; the model has no paper space
         // viewport scale here, so relative-to-paper-space scales the current view.
         v.height = type == 0 ? fitHeight(d.drawing->limits(), v.aspect) / scale : v.height / scale;
@@ -410,9 +381,9 @@ class ApplicationObj : public Live<ApplicationObj> {
       });
       t.method("ZoomPickWindow", {}, [](ApplicationObj& s, Args&) {
         DocCore& d = s.app->activeDoc();
-        dxf::P3 p1 = pick("Specify first corner: ");
-        dxf::P3 p2 = pick("Specify opposite corner: ");
-        dxf::Box b;
+        P3 p1 = pick("Specify first corner: ");
+        P3 p2 = pick("Specify opposite corner: ");
+        Box b;
         b.add(p1[0], p1[1]);
         b.add(p2[0], p2[1]);
         if (b.maxX == b.minX && b.maxY == b.minY) throw ComError(hr::E_INVALIDARG, "The zoom window has no area");
@@ -421,7 +392,7 @@ class ApplicationObj : public Live<ApplicationObj> {
       });
       t.method("ZoomAll", {}, [](ApplicationObj& s, Args&) {
         DocCore& d = s.app->activeDoc();
-        dxf::Box b = d.drawing->limits();
+        Box b = d.drawing->limits();
         b.add(d.drawing->modelExtents());
         zoomToBox(d, b);
         return Variant();
@@ -448,15 +419,14 @@ class ApplicationObj : public Live<ApplicationObj> {
     }();
     return m;
   }
-  AppPtr app;
 };
 
-}  // namespace tlx::cad
+}  // namespace tlx::platform::cad
 
 namespace tlx {
 
-ObjRef newDrawingApplication() { return ObjRef(makeRef<cad::ApplicationObj>()); }
+ObjRef newDrawingApplication() { return ObjRef(makeRef<platform::cad::ApplicationObj>()); }
 
-void registerDrawingApplication() { app::registerApplication(cad::kProgId, newDrawingApplication); }
+void registerDrawingApplication() { platform::app::registerApplication(platform::cad::kProgId, newDrawingApplication); }
 
 }  // namespace tlx

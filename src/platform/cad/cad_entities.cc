@@ -7,12 +7,8 @@
 #include "platform/cad/cad_model.h"
 #include "platform/cad/dxf_solid.h"
 
-namespace tlx::cad {
+namespace tlx::platform::cad {
 
-using dxf::Body;
-using dxf::Entity;
-using dxf::Kind;
-using dxf::realText;
 
 namespace {
 
@@ -24,11 +20,11 @@ std::string rad2deg(double r) { return realText(r * 180 / kPi); }
 
 // ---- values -----------------------------------------------------------------------------------
 
-dxf::P3 toPoint(const Variant& v) {
+P3 toPoint(const Variant& v) {
   const SafeArray* a = v.array();
   if (!a || a->dims() != 1 || a->count(1) < 2 || a->count(1) > 3)
     throw ComError(hr::E_INVALIDARG, "A point is an array of three numbers");
-  dxf::P3 p{0, 0, 0};
+  P3 p{0, 0, 0};
   for (int32_t i = 0; i < a->count(1); ++i) {
     p[static_cast<size_t>(i)] = toDouble(a->at(a->lbound(1) + i));
     if (!std::isfinite(p[static_cast<size_t>(i)])) throw ComError(hr::E_INVALIDARG, "Invalid coordinate");
@@ -36,27 +32,25 @@ dxf::P3 toPoint(const Variant& v) {
   return p;
 }
 
-Variant pointVariant(const dxf::P3& p, int n) {
+Variant pointVariant(const P3& p, int n) {
   auto a = std::make_unique<SafeArray>(std::vector<Bound>{{0, n}}, vtR8);
   for (int i = 0; i < n; ++i) a->at(i) = Variant(p[static_cast<size_t>(i)]);
   return Variant(std::move(a));
 }
 
-std::string text8(const Variant& v) { return u8(toBStr(v)); }
-
 namespace {
 
-bool unicodeFile(const dxf::Document& doc) { return doc.version() >= "AC1021"; }
+bool unicodeFile(const Document& doc) { return doc.version() >= "AC1021"; }
 
 // Drawings before R2007 are in the code page their header names; this one is the usual one.
-bool cp1252File(const dxf::Document& doc) {
-  std::string_view cp = dxf::trim(doc.headerValue("$DWGCODEPAGE", 3));
-  return cp.empty() || dxf::equalsNoCase(cp, "ANSI_1252");
+bool cp1252File(const Document& doc) {
+  std::string_view cp = trim(doc.headerValue("$DWGCODEPAGE", group::kNameValue));
+  return cp.empty() || equalsNoCaseAscii(cp, "ANSI_1252");
 }
 
 }  // namespace
 
-BStr fromDrawing(std::string_view s, const dxf::Document& doc) {
+BStr fromDrawing(std::string_view s, const Document& doc) {
   std::u16string out;
   if (std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
     out.assign(s.begin(), s.end());
@@ -91,7 +85,7 @@ BStr fromDrawing(std::string_view s, const dxf::Document& doc) {
   return r;
 }
 
-std::string toDrawing(std::u16string_view s, const dxf::Document& doc) {
+std::string toDrawing(std::u16string_view s, const Document& doc) {
   std::string out;
   if (std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80 && c != u'\r' && c != u'\n'; }))
     return std::string(s.begin(), s.end());
@@ -122,8 +116,8 @@ std::string toDrawing(std::u16string_view s, const dxf::Document& doc) {
 }
 
 std::string checkName(const Variant& v, const char* what) {
-  std::string name = text8(v);
-  std::string_view t = dxf::trim(name);
+  std::string name = toUtf8(v);
+  std::string_view t = trim(name);
   if (t.empty() || t.size() > 255 || t.front() == '*' ||
       t.find_first_of("<>/\\\":;?*|,=`\r\n") != std::string_view::npos)
     throw ComError(hr::E_INVALIDARG, std::string("Invalid ") + what + " name \"" + name + "\"");
@@ -132,18 +126,18 @@ std::string checkName(const Variant& v, const char* what) {
 
 // ---- entities ---------------------------------------------------------------------------------
 
-class EntityObj : public Live<EntityObj> {
+class EntityObj : public DocObject<EntityObj> {
  public:
-  EntityObj(AppPtr a, DocPtr d, Entity* e) : app(std::move(a)), doc(std::move(d)), ent(e) {}
-  void check() {
-    checkDoc(app, doc);
+  EntityObj(AppPtr a, DocPtr d, Entity* e) : DocObject(std::move(a), std::move(d)), ent(e) {}
+  void check() const {
+    DocObject::check();
     for (auto& e : doc->erased)
       if (e.get() == ent) throw ComError(hr::E_FAIL, "The object was erased");
   }
   // Takes the entity out of its space; the record (and its attributes) leave the drawing.
   void erase() {
     auto& list = doc->drawing->entities();
-    auto it = std::find_if(list.begin(), list.end(), [&](const dxf::EntityPtr& e) { return e.get() == ent; });
+    auto it = std::find_if(list.begin(), list.end(), [&](const EntityPtr& e) { return e.get() == ent; });
     if (it == list.end()) throw ComError(hr::E_FAIL, "Only entities of the model or paper space can be deleted");
     doc->erased.push_back(std::move(*it));
     list.erase(it);
@@ -188,27 +182,27 @@ class EntityObj : public Live<EntityObj> {
     std::string s;
     for (size_t i = 1; i < ent->tags.size(); ++i) {
       const auto& t = ent->tags[i];
-      if (t.code == 1001) break;
-      if (t.code == 3 || t.code == 1) s.append(ent->pool().view(t));
+      if (t.code == group::kXDataApp) break;
+      if (t.code == group::kTextPiece || t.code == group::kText) s.append(ent->pool().view(t));
     }
     return fromDrawing(s, *doc->drawing);
   }
   void setMtext(const Variant& v) {
     std::string s = toDrawing(toBStr(v), *doc->drawing);
-    while (ent->find(3) >= 0) ent->remove(3);
-    ent->remove(1);
-    // Values are limited to 250 characters: the leading chunks go in 3 tags, the last in 1.
-    std::vector<dxf::Tag> chunks;
+    while (ent->find(group::kTextPiece) >= 0) ent->remove(group::kTextPiece);
+    ent->remove(group::kText);
+    // Values are limited to 250 characters: the leading chunks go in pieces, the last as the text.
+    std::vector<Tag> chunks;
     size_t pos = 0;
     while (s.size() - pos > 250) {
       size_t n = 250;
       while (n > 1 && (static_cast<unsigned char>(s[pos + n]) & 0xC0) == 0x80) --n;  // whole UTF-8 characters
-      chunks.push_back(ent->pool().make(3, std::string_view(s).substr(pos, n)));
+      chunks.push_back(ent->pool().make(group::kTextPiece, std::string_view(s).substr(pos, n)));
       pos += n;
     }
-    chunks.push_back(ent->pool().make(1, std::string_view(s).substr(pos)));
-    int at = ent->find(41);
-    if (at < 0) at = ent->find(40);
+    chunks.push_back(ent->pool().make(group::kText, std::string_view(s).substr(pos)));
+    int at = ent->find(group::kMTextWidth);
+    if (at < 0) at = ent->find(group::kTextHeight);
     auto it = at >= 0 ? ent->tags.begin() + at + 1 : ent->tags.end();
     ent->tags.insert(it, chunks.begin(), chunks.end());
     doc->saved = false;
@@ -216,8 +210,6 @@ class EntityObj : public Live<EntityObj> {
   Variant handleNumber(uint64_t h) const { return Variant(static_cast<int32_t>(h & 0x7fffffff)); }
 
   static const Members<EntityObj>& members();
-  AppPtr app;
-  DocPtr doc;
   Entity* ent;
 };
 
@@ -271,38 +263,38 @@ const Members<EntityObj>& EntityObj::members() {
     };
     t.property("ObjectName", objectName);
     t.property("EntityName", objectName);
-    t.property("Handle", [](S& s, Args&) { return Variant(u16(dxf::handleText(s.ent->handle()))); });
+    t.property("Handle", [](S& s, Args&) { return Variant(u16(handleText(s.ent->handle()))); });
     t.property("ObjectID", [](S& s, Args&) { return s.handleNumber(s.ent->handle()); });
-    t.property("OwnerID", [](S& s, Args&) { return s.handleNumber(dxf::toHandle(s.ent->str(330))); });
+    t.property("OwnerID", [](S& s, Args&) { return s.handleNumber(toHandle(s.ent->str(group::kOwner))); });
     t.property(
-        "Layer", [](S& s, Args&) { return Variant(s.str(8, "0")); },
+        "Layer", [](S& s, Args&) { return Variant(s.str(group::kLayer, "0")); },
         [](S& s, Args&, const Variant& v) {
           std::string name = toDrawing(toBStr(v), *s.doc->drawing);
           if (!s.doc->drawing->tableEntry("LAYER", name))
             throw ComError(hr::E_INVALIDARG, "No layer is named \"" + name + "\"");
-          s.ent->set(8, name);
+          s.ent->set(group::kLayer, name);
           s.doc->saved = false;
         });
     t.property(
-        "Color", [](S& s, Args&) { return Variant(int32_t(s.ent->integer(62, 256))); },
+        "Color", [](S& s, Args&) { return Variant(int32_t(s.ent->integer(group::kColor, 256))); },
         [](S& s, Args&, const Variant& v) {
           int32_t c = toI4(v);
           if (c < 0 || c > 256) throw ComError(hr::E_INVALIDARG, "Invalid color");
-          s.ent->setInt(62, c);
+          s.ent->setInt(group::kColor, c);
           s.doc->saved = false;
         });
-    t.property("Linetype", [](S& s, Args&) { return Variant(s.str(6, "ByLayer")); });
-    t.property("LinetypeScale", [](S& s, Args&) { return Variant(s.ent->real(48, 1)); });
-    t.property("Lineweight", [](S& s, Args&) { return Variant(int32_t(s.ent->integer(370, -1))); });
+    t.property("Linetype", [](S& s, Args&) { return Variant(s.str(group::kLinetype, "ByLayer")); });
+    t.property("LinetypeScale", [](S& s, Args&) { return Variant(s.ent->real(group::kLinetypeScale, 1)); });
+    t.property("Lineweight", [](S& s, Args&) { return Variant(int32_t(s.ent->integer(group::kLineweight, -1))); });
     t.property(
-        "Visible", [](S& s, Args&) { return Variant(s.ent->integer(60, 0) == 0); },
+        "Visible", [](S& s, Args&) { return Variant(s.ent->integer(group::kInvisible, 0) == 0); },
         [](S& s, Args&, const Variant& v) {
-          s.ent->setInt(60, toBool(v) ? 0 : 1);
+          s.ent->setInt(group::kInvisible, toBool(v) ? 0 : 1);
           s.doc->saved = false;
         });
     t.property("HasExtensionDictionary", [](S& s, Args&) {
       for (const auto& tag : s.ent->tags)
-        if (tag.code == 102 && dxf::trim(s.ent->pool().view(tag)) == "{ACAD_XDICTIONARY") return Variant(true);
+        if (tag.code == group::kAppGroup && trim(s.ent->pool().view(tag)) == "{ACAD_XDICTIONARY") return Variant(true);
       return Variant(false);
     });
     t.method("Update", {}, [](S&, Args&) { return Variant(); });
@@ -310,71 +302,71 @@ const Members<EntityObj>& EntityObj::members() {
     t.property("Application", [](S& s, Args&) { return Variant(ObjRef(s.app->wrapper)); });
 
     t.property(
-        "StartPoint", [](S& s, Args&) { s.need({Kind::Line}, "StartPoint"); return pointVariant(s.ent->point(10)); },
-        [](S& s, Args&, const Variant& v) { s.need({Kind::Line}, "StartPoint"); s.setPoint(10, v); });
+        "StartPoint", [](S& s, Args&) { s.need({Kind::Line}, "StartPoint"); return pointVariant(s.ent->point(group::kStart)); },
+        [](S& s, Args&, const Variant& v) { s.need({Kind::Line}, "StartPoint"); s.setPoint(group::kStart, v); });
     t.property(
-        "EndPoint", [](S& s, Args&) { s.need({Kind::Line}, "EndPoint"); return pointVariant(s.ent->point(11)); },
-        [](S& s, Args&, const Variant& v) { s.need({Kind::Line}, "EndPoint"); s.setPoint(11, v); });
+        "EndPoint", [](S& s, Args&) { s.need({Kind::Line}, "EndPoint"); return pointVariant(s.ent->point(group::kEnd)); },
+        [](S& s, Args&, const Variant& v) { s.need({Kind::Line}, "EndPoint"); s.setPoint(group::kEnd, v); });
     t.property(
         "Center",
-        [](S& s, Args&) { s.need({Kind::Arc, Kind::Circle, Kind::Ellipse}, "Center"); return pointVariant(s.ent->point(10)); },
-        [](S& s, Args&, const Variant& v) { s.need({Kind::Arc, Kind::Circle, Kind::Ellipse}, "Center"); s.setPoint(10, v); });
+        [](S& s, Args&) { s.need({Kind::Arc, Kind::Circle, Kind::Ellipse}, "Center"); return pointVariant(s.ent->point(group::kCenter)); },
+        [](S& s, Args&, const Variant& v) { s.need({Kind::Arc, Kind::Circle, Kind::Ellipse}, "Center"); s.setPoint(group::kCenter, v); });
     t.property(
-        "Radius", [](S& s, Args&) { s.need({Kind::Arc, Kind::Circle}, "Radius"); return Variant(s.ent->real(40)); },
+        "Radius", [](S& s, Args&) { s.need({Kind::Arc, Kind::Circle}, "Radius"); return Variant(s.ent->real(group::kRadius)); },
         [](S& s, Args&, const Variant& v) {
           s.need({Kind::Arc, Kind::Circle}, "Radius");
           double r = toDouble(v);
           if (!(r > 0)) throw ComError(hr::E_INVALIDARG, "The radius must be positive");
-          s.setReal(40, r);
+          s.setReal(group::kRadius, r);
         });
-    t.property("StartAngle", [](S& s, Args&) { s.need({Kind::Arc}, "StartAngle"); return Variant(s.ent->real(50) * kPi / 180); });
-    t.property("EndAngle", [](S& s, Args&) { s.need({Kind::Arc}, "EndAngle"); return Variant(s.ent->real(51) * kPi / 180); });
-    t.property("MajorAxis", [](S& s, Args&) { s.need({Kind::Ellipse}, "MajorAxis"); return pointVariant(s.ent->point(11)); });
-    t.property("RadiusRatio", [](S& s, Args&) { s.need({Kind::Ellipse}, "RadiusRatio"); return Variant(s.ent->real(40, 1)); });
+    t.property("StartAngle", [](S& s, Args&) { s.need({Kind::Arc}, "StartAngle"); return Variant(s.ent->real(group::kStartAngle) * kPi / 180); });
+    t.property("EndAngle", [](S& s, Args&) { s.need({Kind::Arc}, "EndAngle"); return Variant(s.ent->real(group::kEndAngle) * kPi / 180); });
+    t.property("MajorAxis", [](S& s, Args&) { s.need({Kind::Ellipse}, "MajorAxis"); return pointVariant(s.ent->point(group::kMajorAxis)); });
+    t.property("RadiusRatio", [](S& s, Args&) { s.need({Kind::Ellipse}, "RadiusRatio"); return Variant(s.ent->real(group::kRadiusRatio, 1)); });
     t.property(
         "TextString",
         [](S& s, Args&) {
           s.need({Kind::Text, Kind::MText, Kind::Attrib, Kind::Attdef}, "TextString");
-          return Variant(s.ent->kind() == Kind::MText ? s.mtext() : s.str(1));
+          return Variant(s.ent->kind() == Kind::MText ? s.mtext() : s.str(group::kText));
         },
         [](S& s, Args&, const Variant& v) {
           s.need({Kind::Text, Kind::MText, Kind::Attrib, Kind::Attdef}, "TextString");
           if (s.ent->kind() == Kind::MText) s.setMtext(v);
-          else s.setStr(1, v);
+          else s.setStr(group::kText, v);
         });
     t.property(
-        "TagString", [](S& s, Args&) { s.need({Kind::Attrib, Kind::Attdef}, "TagString"); return Variant(s.str(2)); },
+        "TagString", [](S& s, Args&) { s.need({Kind::Attrib, Kind::Attdef}, "TagString"); return Variant(s.str(group::kName)); },
         [](S& s, Args&, const Variant& v) {
           s.need({Kind::Attrib, Kind::Attdef}, "TagString");
           std::string tag = toDrawing(toBStr(v), *s.doc->drawing);
-          if (dxf::trim(tag).empty() || tag.find(' ') != std::string::npos)
+          if (trim(tag).empty() || tag.find(' ') != std::string::npos)
             throw ComError(hr::E_INVALIDARG, "Invalid attribute tag \"" + tag + "\"");
-          s.ent->set(2, tag);
+          s.ent->set(group::kName, tag);
           s.doc->saved = false;
         });
     t.property(
         "InsertionPoint",
         [](S& s, Args&) {
           s.need({Kind::Text, Kind::MText, Kind::Insert, Kind::Attrib, Kind::Attdef}, "InsertionPoint");
-          return pointVariant(s.ent->point(10));
+          return pointVariant(s.ent->point(group::kInsertion));
         },
         [](S& s, Args&, const Variant& v) {
           s.need({Kind::Text, Kind::MText, Kind::Insert, Kind::Attrib, Kind::Attdef}, "InsertionPoint");
-          s.setPoint(10, v);
+          s.setPoint(group::kInsertion, v);
         });
     t.property("Height", [](S& s, Args&) {
       s.need({Kind::Text, Kind::MText, Kind::Attrib, Kind::Attdef}, "Height");
-      return Variant(s.ent->real(40, 1));
+      return Variant(s.ent->real(group::kTextHeight, 1));
     });
-    t.property("Width", [](S& s, Args&) { s.need({Kind::MText}, "Width"); return Variant(s.ent->real(41, 0)); });
+    t.property("Width", [](S& s, Args&) { s.need({Kind::MText}, "Width"); return Variant(s.ent->real(group::kMTextWidth, 0)); });
     t.property("Rotation", [](S& s, Args&) {
       s.need({Kind::Text, Kind::MText, Kind::Insert, Kind::Attrib, Kind::Attdef}, "Rotation");
-      return Variant(s.ent->real(50, 0) * kPi / 180);
+      return Variant(s.ent->real(group::kRotation, 0) * kPi / 180);
     });
-    t.property("Name", [](S& s, Args&) { s.need({Kind::Insert}, "Name"); return Variant(s.str(2)); });
-    t.property("XScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "XScaleFactor"); return Variant(s.ent->real(41, 1)); });
-    t.property("YScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "YScaleFactor"); return Variant(s.ent->real(42, 1)); });
-    t.property("ZScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "ZScaleFactor"); return Variant(s.ent->real(43, 1)); });
+    t.property("Name", [](S& s, Args&) { s.need({Kind::Insert}, "Name"); return Variant(s.str(group::kName)); });
+    t.property("XScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "XScaleFactor"); return Variant(s.ent->real(group::kXScale, 1)); });
+    t.property("YScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "YScaleFactor"); return Variant(s.ent->real(group::kYScale, 1)); });
+    t.property("ZScaleFactor", [](S& s, Args&) { s.need({Kind::Insert}, "ZScaleFactor"); return Variant(s.ent->real(group::kZScale, 1)); });
     t.property("HasAttributes", [](S& s, Args&) {
       s.need({Kind::Insert}, "HasAttributes");
       for (auto& c : s.ent->children)
@@ -403,10 +395,9 @@ ObjRef entityObject(const AppPtr& app, const DocPtr& doc, Entity* e) {
 
 // ---- model and paper space --------------------------------------------------------------------
 
-class SpaceObj : public Live<SpaceObj> {
+class SpaceObj : public DocObject<SpaceObj> {
  public:
-  SpaceObj(AppPtr a, DocPtr d, bool p) : app(std::move(a)), doc(std::move(d)), paper(p) {}
-  void check() { checkDoc(app, doc); }
+  SpaceObj(AppPtr a, DocPtr d, bool p) : DocObject(std::move(a), std::move(d)), paper(p) {}
   std::string typeName() const override { return paper ? "IAcadPaperSpace" : "IAcadModelSpace"; }
 
   std::vector<Entity*> items() const {
@@ -421,7 +412,7 @@ class SpaceObj : public Live<SpaceObj> {
     for (Entity* e : items()) out.emplace_back(entityObject(app, doc, e));
     return out;
   }
-  dxf::Document& d() { return *doc->drawing; }
+  Document& d() { return *doc->drawing; }
   Variant add(const std::string& type, const Body& body) {
     Entity& e = d().addEntity(type, paper, body);
     doc->saved = false;
@@ -429,12 +420,12 @@ class SpaceObj : public Live<SpaceObj> {
   }
   // Subclass markers only where the drawing's version has them.
   void sub(Body& b, const char* name) {
-    if (d().modern()) b.push_back({100, name});
+    if (d().modern()) b.push_back({group::kSubclass, name});
   }
-  static void point(Body& b, int code, const dxf::P3& p) {
+  static void point(Body& b, int code, const P3& p) {
     b.push_back({code, realText(p[0])});
-    b.push_back({code + 10, realText(p[1])});
-    b.push_back({code + 20, realText(p[2])});
+    b.push_back({group::y(code), realText(p[1])});
+    b.push_back({group::z(code), realText(p[2])});
   }
   static double positive(const Variant& v, const char* what) {
     double d = toDouble(v);
@@ -459,79 +450,79 @@ class SpaceObj : public Live<SpaceObj> {
         return Variant(entityObject(s.app, s.doc, items[static_cast<size_t>(i)]));
       });
       t.method("AddLine", {"StartPoint", "EndPoint"}, [](S& s, Args& a) {
-        dxf::P3 p1 = toPoint(a[0]), p2 = toPoint(a[1]);
+        P3 p1 = toPoint(a[0]), p2 = toPoint(a[1]);
         Body b;
         s.sub(b, "AcDbLine");
-        point(b, 10, p1);
-        point(b, 11, p2);
+        point(b, group::kStart, p1);
+        point(b, group::kEnd, p2);
         return s.add("LINE", b);
       });
       t.method("AddCircle", {"Center", "Radius"}, [](S& s, Args& a) {
-        dxf::P3 c = toPoint(a[0]);
+        P3 c = toPoint(a[0]);
         double r = positive(a[1], "radius");
         Body b;
         s.sub(b, "AcDbCircle");
-        point(b, 10, c);
-        b.push_back({40, realText(r)});
+        point(b, group::kCenter, c);
+        b.push_back({group::kRadius, realText(r)});
         return s.add("CIRCLE", b);
       });
       t.method("AddArc", {"Center", "Radius", "StartAngle", "EndAngle"}, [](S& s, Args& a) {
-        dxf::P3 c = toPoint(a[0]);
+        P3 c = toPoint(a[0]);
         double r = positive(a[1], "radius");
         double a0 = toDouble(a[2]), a1 = toDouble(a[3]);
         if (!std::isfinite(a0) || !std::isfinite(a1)) throw ComError(hr::E_INVALIDARG, "Invalid angle");
         Body b;
         s.sub(b, "AcDbCircle");
-        point(b, 10, c);
-        b.push_back({40, realText(r)});
+        point(b, group::kCenter, c);
+        b.push_back({group::kRadius, realText(r)});
         s.sub(b, "AcDbArc");
-        b.push_back({50, rad2deg(a0)});
-        b.push_back({51, rad2deg(a1)});
+        b.push_back({group::kStartAngle, rad2deg(a0)});
+        b.push_back({group::kEndAngle, rad2deg(a1)});
         return s.add("ARC", b);
       });
       t.method("AddEllipse", {"Center", "MajorAxis", "RadiusRatio"}, [](S& s, Args& a) {
         s.needModern("Ellipse");
-        dxf::P3 c = toPoint(a[0]), axis = toPoint(a[1]);
+        P3 c = toPoint(a[0]), axis = toPoint(a[1]);
         double ratio = toDouble(a[2]);
         if (std::hypot(axis[0], axis[1], axis[2]) == 0) throw ComError(hr::E_INVALIDARG, "The major axis has no length");
         if (!(ratio > 0 && ratio <= 1)) throw ComError(hr::E_INVALIDARG, "The radius ratio must lie in (0, 1]");
         Body b;
         s.sub(b, "AcDbEllipse");
-        point(b, 10, c);
-        point(b, 11, axis);  // the major axis as a vector from the centre
-        b.push_back({210, "0.0"}), b.push_back({220, "0.0"}), b.push_back({230, "1.0"});
-        b.push_back({40, realText(ratio)});
-        b.push_back({41, "0.0"});
-        b.push_back({42, realText(2 * kPi)});
+        point(b, group::kCenter, c);
+        point(b, group::kMajorAxis, axis);  // the major axis as a vector from the centre
+        point(b, group::kExtrusion, {0, 0, 1});
+        b.push_back({group::kRadiusRatio, realText(ratio)});
+        b.push_back({group::kStartParameter, "0.0"});
+        b.push_back({group::kEndParameter, realText(2 * kPi)});
         return s.add("ELLIPSE", b);
       });
       t.method("AddText", {"TextString", "InsertionPoint", "Height"}, [](S& s, Args& a) {
         std::string text = toDrawing(toBStr(a[0]), s.d());
-        dxf::P3 p = toPoint(a[1]);
+        P3 p = toPoint(a[1]);
         double h = positive(a[2], "text height");
         Body b;
         s.sub(b, "AcDbText");
-        point(b, 10, p);
-        b.push_back({40, realText(h)});
-        b.push_back({1, text});
+        point(b, group::kInsertion, p);
+        b.push_back({group::kTextHeight, realText(h)});
+        b.push_back({group::kText, text});
         s.sub(b, "AcDbText");
         return s.add("TEXT", b);
       });
       t.method("AddMText", {"InsertionPoint", "Width", "Text"}, [](S& s, Args& a) {
         s.needModern("Multiline text");
-        dxf::P3 p = toPoint(a[0]);
+        P3 p = toPoint(a[0]);
         double w = toDouble(a[1]);
         if (w < 0 || !std::isfinite(w)) throw ComError(hr::E_INVALIDARG, "The width must not be negative");
-        double h = dxf::toReal(s.d().headerValue("$TEXTSIZE", 40), 2.5);
+        double h = toReal(s.d().headerValue("$TEXTSIZE", group::kRealValue), 2.5);
         if (!(h > 0)) h = 2.5;
         Body b;
         s.sub(b, "AcDbMText");
-        point(b, 10, p);
-        b.push_back({40, realText(h)});
-        b.push_back({41, realText(w)});
-        b.push_back({71, "1"});
-        b.push_back({72, "1"});
-        b.push_back({1, ""});
+        point(b, group::kInsertion, p);
+        b.push_back({group::kTextHeight, realText(h)});
+        b.push_back({group::kMTextWidth, realText(w)});
+        b.push_back({group::kAttachment, "1"});  // top left
+        b.push_back({group::kDrawingDirection, "1"});  // left to right
+        b.push_back({group::kText, ""});
         Variant obj = s.add("MTEXT", b);
         refCast<EntityObj>(obj.obj())->setMtext(a[2]);
         return obj;
@@ -539,27 +530,25 @@ class SpaceObj : public Live<SpaceObj> {
       // Solids are polyhedral bodies (the cone's round base in 64 facets), centred on the given
       // point as the middle of their bounding box.
       t.method("AddBox", {"Origin", "Length", "Width", "Height"}, [](S& s, Args& a) {
-        dxf::P3 o = toPoint(a[0]);
+        P3 o = toPoint(a[0]);
         double l = positive(a[1], "length"), w = positive(a[2], "width"), h = positive(a[3], "height");
         s.needSolids();
-        return s.add("3DSOLID", dxf::solidBody(dxf::boxMesh(o, l, w, h), s.d().version()));
+        return s.add("3DSOLID", solidBody(boxMesh(o, l, w, h), s.d().version()));
       });
       t.method("AddCone", {"Center", "BaseRadius", "Height"}, [](S& s, Args& a) {
-        dxf::P3 c = toPoint(a[0]);
+        P3 c = toPoint(a[0]);
         double r = positive(a[1], "base radius"), h = positive(a[2], "height");
         s.needSolids();
-        return s.add("3DSOLID", dxf::solidBody(dxf::coneMesh(c, r, h), s.d().version()));
+        return s.add("3DSOLID", solidBody(coneMesh(c, r, h), s.d().version()));
       });
       return t;
     }();
     return m;
   }
   void needSolids() {
-    if (!dxf::satVersion(d().version()))
+    if (!satVersion(d().version()))
       throw ComError(hr::E_FAIL, "Solids can be added to drawings of R2000 to R2010 only, not " + d().version());
   }
-  AppPtr app;
-  DocPtr doc;
   bool paper;
 };
 
@@ -567,4 +556,4 @@ ObjRef spaceObject(const AppPtr& app, const DocPtr& doc, bool paper) {
   return ObjRef(makeRef<SpaceObj>(app, doc, paper));
 }
 
-}  // namespace tlx::cad
+}  // namespace tlx::platform::cad

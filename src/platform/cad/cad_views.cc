@@ -3,19 +3,21 @@
 #include "automation/strings.h"
 #include "platform/cad/cad_model.h"
 
-namespace tlx::cad {
+namespace tlx::platform::cad {
 
-using dxf::Body;
-using dxf::Entity;
-using dxf::realText;
 
 namespace {
 
 constexpr const char* kActive = "*Active";
 
 // The settings that make up a viewport configuration (everything but its name and identity).
-constexpr int kViewportCodes[] = {10, 20, 11, 21, 12, 22, 13, 23, 14, 24, 15, 25, 16, 26, 36, 17, 27, 37,
-                                  40, 41, 42, 43, 44, 50, 51, 71, 72, 73, 74, 75, 76, 77, 78};
+using namespace group;
+constexpr int kViewportCodes[] = {
+    kLowerLeft,  y(kLowerLeft),  kUpperRight,  y(kUpperRight),  kViewCenter, y(kViewCenter),
+    kSnapBase,   y(kSnapBase),   kSnapSpacing, y(kSnapSpacing), kGridSpacing, y(kGridSpacing),
+    kVportDirection, y(kVportDirection), z(kVportDirection), kVportTarget, y(kVportTarget), z(kVportTarget),
+    kVportHeight, kAspect, kLensLength, kFrontClip, kBackClip, kSnapRotation, kVportTwist, kViewMode,
+    kCircleZoom, kFastZoom, kUcsIcon, kSnapOn, kGridOn, kSnapStyle, kSnapIsoPair};
 
 // A record's tags as a body for a copy: without handle, owner, application groups and name.
 Body copyBody(const Entity& src, const std::string& name) {
@@ -24,24 +26,23 @@ Body copyBody(const Entity& src, const std::string& name) {
   for (size_t i = 1; i < tags.size(); ++i) {
     int c = tags[i].code;
     std::string_view v = src.pool().view(tags[i]);
-    if (c == 102 && !dxf::trim(v).empty() && dxf::trim(v).front() == '{') {
-      while (i + 1 < tags.size() && !(tags[i + 1].code == 102 && dxf::trim(src.pool().view(tags[i + 1])) == "}")) ++i;
+    if (c == kAppGroup && !trim(v).empty() && trim(v).front() == '{') {
+      while (i + 1 < tags.size() && !(tags[i + 1].code == kAppGroup && trim(src.pool().view(tags[i + 1])) == "}")) ++i;
       ++i;
       continue;
     }
-    if (c == 1001) break;  // extended data belongs to the original
-    if (c == 5 || c == 105 || c == 330 || c == 360) continue;
-    b.push_back({c, c == 2 ? name : std::string(v)});
+    if (c == kXDataApp) break;  // extended data belongs to the original
+    if (c == kHandle || c == kDimStyleHandle || c == kOwner || c == kDictionary) continue;
+    b.push_back({c, c == kName ? name : std::string(v)});
   }
   return b;
 }
 
 }  // namespace
 
-class ViewObj : public Live<ViewObj> {
+class ViewObj : public DocObject<ViewObj> {
  public:
-  ViewObj(AppPtr a, DocPtr d, std::string n) : app(std::move(a)), doc(std::move(d)), name(std::move(n)) {}
-  void check() { checkDoc(app, doc); }
+  ViewObj(AppPtr a, DocPtr d, std::string n) : DocObject(std::move(a), std::move(d)), name(std::move(n)) {}
   std::string typeName() const override { return "IAcadView"; }
   Entity& entry() {
     Entity* e = doc->drawing->tableEntry("VIEW", name);
@@ -51,10 +52,10 @@ class ViewObj : public Live<ViewObj> {
   static const Members<ViewObj>& members() {
     static const Members<ViewObj> m = [] {
       Members<ViewObj> t;
-      t.property("Name", [](ViewObj& s, Args&) { return Variant(fromDrawing(dxf::trim(s.entry().str(2)), *s.doc->drawing)); });
-      t.property("Center", [](ViewObj& s, Args&) { return pointVariant(s.entry().point(10), 2); });
-      t.property("Height", [](ViewObj& s, Args&) { return Variant(s.entry().real(40)); });
-      t.property("Width", [](ViewObj& s, Args&) { return Variant(s.entry().real(41)); });
+      t.property("Name", [](ViewObj& s, Args&) { return Variant(fromDrawing(trim(s.entry().str(kName)), *s.doc->drawing)); });
+      t.property("Center", [](ViewObj& s, Args&) { return pointVariant(s.entry().point(kCenter), 2); });
+      t.property("Height", [](ViewObj& s, Args&) { return Variant(s.entry().real(kViewHeight)); });
+      t.property("Width", [](ViewObj& s, Args&) { return Variant(s.entry().real(kViewWidth)); });
       t.method("Delete", {}, [](ViewObj& s, Args&) {
         s.entry();
         s.doc->drawing->removeTableEntries("VIEW", s.name);
@@ -66,20 +67,17 @@ class ViewObj : public Live<ViewObj> {
     }();
     return m;
   }
-  AppPtr app;
-  DocPtr doc;
   std::string name;
 };
 
-class ViewsObj : public Live<ViewsObj> {
+class ViewsObj : public DocObject<ViewsObj> {
  public:
-  ViewsObj(AppPtr a, DocPtr d) : app(std::move(a)), doc(std::move(d)) {}
-  void check() { checkDoc(app, doc); }
+  using DocObject::DocObject;
   std::string typeName() const override { return "IAcadViews"; }
   std::vector<std::string> names() {
     std::vector<std::string> out;
-    if (dxf::Table* t = doc->drawing->table("VIEW"))
-      for (auto& e : t->entries) out.emplace_back(dxf::trim(e->str(2)));
+    if (Table* t = doc->drawing->table("VIEW"))
+      for (auto& e : t->entries) out.emplace_back(trim(e->str(kName)));
     return out;
   }
   std::vector<Variant> enumerate() override {
@@ -97,7 +95,7 @@ class ViewsObj : public Live<ViewsObj> {
         if (a[0].isString()) {
           std::string n = toDrawing(a[0].str(), *s.doc->drawing);
           for (auto& x : names)
-            if (dxf::equalsNoCase(x, dxf::trim(n))) return Variant(ObjRef(makeRef<ViewObj>(s.app, s.doc, x)));
+            if (equalsNoCaseAscii(x, trim(n))) return Variant(ObjRef(makeRef<ViewObj>(s.app, s.doc, x)));
           throw ComError(hr::DISP_E_BADINDEX, "No view is named \"" + n + "\"");
         }
         int32_t i = toI4(a[0]);
@@ -107,15 +105,17 @@ class ViewsObj : public Live<ViewsObj> {
       });
       t.method("Add", {"Name"}, [](ViewsObj& s, Args& a) {
         std::string name = toDrawing(u16(checkName(a[0], "view")), *s.doc->drawing);
-        dxf::Document& d = *s.doc->drawing;
+        Document& d = *s.doc->drawing;
         if (d.tableEntry("VIEW", name)) throw ComError(hr::E_INVALIDARG, "Duplicate view name \"" + name + "\"");
-        dxf::ViewState v = d.view();
+        ViewState v = d.view();
         Body b;
-        if (d.modern()) b = {{100, "AcDbSymbolTableRecord"}, {100, "AcDbViewTableRecord"}};
-        Body rest = {{2, name}, {70, "0"}, {40, realText(v.height)}, {10, realText(v.cx)}, {20, realText(v.cy)},
-                     {41, realText(v.height * v.aspect)}, {11, "0.0"}, {21, "0.0"}, {31, "1.0"},
-                     {12, "0.0"}, {22, "0.0"}, {32, "0.0"}, {42, "50.0"}, {43, "0.0"}, {44, "0.0"},
-                     {50, "0.0"}, {71, "0"}};
+        if (d.modern()) b = {{kSubclass, "AcDbSymbolTableRecord"}, {kSubclass, "AcDbViewTableRecord"}};
+        Body rest = {{kName, name}, {kFlags, "0"}, {kViewHeight, realText(v.height)},
+                     {kCenter, realText(v.cx)}, {y(kCenter), realText(v.cy)}, {kViewWidth, realText(v.height * v.aspect)},
+                     {kViewDirection, "0.0"}, {y(kViewDirection), "0.0"}, {z(kViewDirection), "1.0"},
+                     {kViewTarget, "0.0"}, {y(kViewTarget), "0.0"}, {z(kViewTarget), "0.0"},
+                     {kLensLength, "50.0"}, {kFrontClip, "0.0"}, {kBackClip, "0.0"}, {kViewTwist, "0.0"},
+                     {kViewMode, "0"}};
         b.insert(b.end(), rest.begin(), rest.end());
         d.addTableEntry("VIEW", "VIEW", b);
         s.doc->saved = false;
@@ -126,18 +126,15 @@ class ViewsObj : public Live<ViewsObj> {
     }();
     return m;
   }
-  AppPtr app;
-  DocPtr doc;
 };
 
 ObjRef viewsObject(const AppPtr& app, const DocPtr& doc) { return ObjRef(makeRef<ViewsObj>(app, doc)); }
 
 // A viewport: the active one (the "*Active" entry), or a saved configuration by name.
-class ViewportObj : public Live<ViewportObj> {
+class ViewportObj : public DocObject<ViewportObj> {
  public:
   ViewportObj(AppPtr a, DocPtr d, std::string n, bool act)
-      : app(std::move(a)), doc(std::move(d)), name(std::move(n)), active(act) {}
-  void check() { checkDoc(app, doc); }
+      : DocObject(std::move(a), std::move(d)), name(std::move(n)), active(act) {}
   std::string typeName() const override { return "IAcadViewport"; }
   Entity& entry() {
     if (active) return doc->drawing->activeViewport();
@@ -152,19 +149,19 @@ class ViewportObj : public Live<ViewportObj> {
       t.property("Name", [](S& s, Args&) {
         return Variant(fromDrawing(s.active ? s.doc->activeConfig : s.name, *s.doc->drawing));
       });
-      t.property("Center", [](S& s, Args&) { return pointVariant(s.entry().point(12), 3); });
-      t.property("Height", [](S& s, Args&) { return Variant(s.entry().real(40, 1)); });
-      t.property("Width", [](S& s, Args&) { return Variant(s.entry().real(40, 1) * s.entry().real(41, 1)); });
+      t.property("Center", [](S& s, Args&) { return pointVariant(s.entry().point(kViewCenter), 3); });
+      t.property("Height", [](S& s, Args&) { return Variant(s.entry().real(kVportHeight, 1)); });
+      t.property("Width", [](S& s, Args&) { return Variant(s.entry().real(kVportHeight, 1) * s.entry().real(kAspect, 1)); });
       t.property(
-          "GridOn", [](S& s, Args&) { return Variant(s.entry().integer(76) != 0); },
+          "GridOn", [](S& s, Args&) { return Variant(s.entry().integer(kGridOn) != 0); },
           [](S& s, Args&, const Variant& v) {
-            s.entry().setInt(76, toBool(v) ? 1 : 0);
+            s.entry().setInt(kGridOn, toBool(v) ? 1 : 0);
             s.doc->saved = false;
           });
       t.property(
-          "SnapOn", [](S& s, Args&) { return Variant(s.entry().integer(75) != 0); },
+          "SnapOn", [](S& s, Args&) { return Variant(s.entry().integer(kSnapOn) != 0); },
           [](S& s, Args&, const Variant& v) {
-            s.entry().setInt(75, toBool(v) ? 1 : 0);
+            s.entry().setInt(kSnapOn, toBool(v) ? 1 : 0);
             s.doc->saved = false;
           });
       t.method("SetGridSpacing", {"XSpacing", "YSpacing"}, [](S& s, Args& a) {
@@ -172,12 +169,12 @@ class ViewportObj : public Live<ViewportObj> {
         if (!(x > 0) || !(y > 0) || !std::isfinite(x) || !std::isfinite(y))
           throw ComError(hr::E_INVALIDARG, "The grid spacing must be positive");
         Entity& e = s.entry();
-        e.setPoint(15, {x, y, 0}, false);
+        e.setPoint(kGridSpacing, {x, y, 0}, false);
         s.doc->saved = false;
         return Variant();
       });
       t.method("GetGridSpacing", {"XSpacing", "YSpacing"}, [](S& s, Args& a) {
-        dxf::P3 p = s.entry().point(15, {10, 10, 0});
+        P3 p = s.entry().point(kGridSpacing, {10, 10, 0});
         a[0] = Variant(p[0]);
         a[1] = Variant(p[1]);
         return Variant();
@@ -187,31 +184,28 @@ class ViewportObj : public Live<ViewportObj> {
     }();
     return m;
   }
-  AppPtr app;
-  DocPtr doc;
   std::string name;
   bool active;
 };
 
-class ViewportsObj : public Live<ViewportsObj> {
+class ViewportsObj : public DocObject<ViewportsObj> {
  public:
-  ViewportsObj(AppPtr a, DocPtr d) : app(std::move(a)), doc(std::move(d)) {}
-  void check() { checkDoc(app, doc); }
+  using DocObject::DocObject;
   std::string typeName() const override { return "IAcadViewports"; }
   // Saved configurations by name, each once, after the active viewport.
   std::vector<std::string> names() {
     std::vector<std::string> out;
     doc->drawing->activeViewport();
     for (auto& e : doc->drawing->table("VPORT")->entries) {
-      std::string n(dxf::trim(e->str(2)));
+      std::string n(trim(e->str(kName)));
       bool seen = false;
-      for (auto& x : out) seen = seen || dxf::equalsNoCase(x, n);
+      for (auto& x : out) seen = seen || equalsNoCaseAscii(x, n);
       if (!seen) out.push_back(n);
     }
     return out;
   }
   ObjRef make(const std::string& n) {
-    bool act = dxf::equalsNoCase(n, kActive);
+    bool act = equalsNoCaseAscii(n, kActive);
     return ObjRef(makeRef<ViewportObj>(app, doc, act ? std::string(kActive) : n, act));
   }
   std::vector<Variant> enumerate() override {
@@ -230,7 +224,7 @@ class ViewportsObj : public Live<ViewportsObj> {
         if (a[0].isString()) {
           std::string n = toDrawing(a[0].str(), *s.doc->drawing);
           for (auto& x : names)
-            if (dxf::equalsNoCase(x, dxf::trim(n))) return Variant(s.make(x));
+            if (equalsNoCaseAscii(x, trim(n))) return Variant(s.make(x));
           throw ComError(hr::DISP_E_BADINDEX, "No viewport is named \"" + n + "\"");
         }
         int32_t i = toI4(a[0]);
@@ -240,7 +234,7 @@ class ViewportsObj : public Live<ViewportsObj> {
       });
       t.method("Add", {"Name"}, [](S& s, Args& a) {
         std::string name = toDrawing(u16(checkName(a[0], "viewport")), *s.doc->drawing);
-        dxf::Document& d = *s.doc->drawing;
+        Document& d = *s.doc->drawing;
         if (d.tableEntry("VPORT", name)) throw ComError(hr::E_INVALIDARG, "Duplicate viewport name \"" + name + "\"");
         // A new configuration starts as a copy of what the active viewport shows.
         Body b = copyBody(d.activeViewport(), name);
@@ -250,11 +244,11 @@ class ViewportsObj : public Live<ViewportsObj> {
       });
       t.method("DeleteConfiguration", {"Name"}, [](S& s, Args& a) {
         std::string name = toDrawing(toBStr(a[0]), *s.doc->drawing);
-        if (dxf::equalsNoCase(dxf::trim(name), kActive))
+        if (equalsNoCaseAscii(trim(name), kActive))
           throw ComError(hr::E_INVALIDARG, "The active viewport cannot be deleted");
         if (s.doc->drawing->removeTableEntries("VPORT", name) == 0)
           throw ComError(hr::DISP_E_BADINDEX, "No viewport configuration is named \"" + name + "\"");
-        if (dxf::equalsNoCase(s.doc->activeConfig, dxf::trim(name))) s.doc->activeConfig = kActive;
+        if (equalsNoCaseAscii(s.doc->activeConfig, trim(name))) s.doc->activeConfig = kActive;
         s.doc->saved = false;
         return Variant();
       });
@@ -263,8 +257,6 @@ class ViewportsObj : public Live<ViewportsObj> {
     }();
     return m;
   }
-  AppPtr app;
-  DocPtr doc;
 };
 
 ObjRef viewportsObject(const AppPtr& app, const DocPtr& doc) { return ObjRef(makeRef<ViewportsObj>(app, doc)); }
@@ -289,4 +281,4 @@ void setActiveViewport(const DocPtr& doc, const Variant& v) {
   doc->saved = false;
 }
 
-}  // namespace tlx::cad
+}  // namespace tlx::platform::cad

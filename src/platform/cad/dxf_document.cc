@@ -9,16 +9,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "automation/strings.h"
 #include "automation/write_target.h"
 
-namespace tlx::dxf {
-
-std::string upper(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return r;
-}
+namespace tlx::platform::cad {
 
 // Builds the document from the stream of tags, one record (a 0 tag and what follows it) at a
 // time, so that no second copy of the file's tags is ever held.
@@ -28,18 +22,18 @@ class Loader {
 
   void run() {
     while (has_) {
-      if (cur_.code == 999) {  // a comment between sections, as some writers put at the top
+      if (cur_.code == group::kComment) {  // a comment between sections, as some writers put at the top
         doc_.comments_.push_back(cur_);
         advance();
         continue;
       }
-      if (cur_.code != 0) fail("expected a section");
+      if (cur_.code != group::kType) fail("expected a section");
       std::string_view t = value();
       if (t == "EOF") break;
       if (t != "SECTION") fail("expected SECTION, found \"" + std::string(t.substr(0, 40)) + "\"");
       advance();
-      if (!has_ || cur_.code != 2) fail("section without a name");
-      std::string name = upper(value());
+      if (!has_ || cur_.code != group::kName) fail("section without a name");
+      std::string name = asciiUpper(value());
       advance();
       if (name == "HEADER") header();
       else if (name == "CLASSES") records(doc_.classes_, doc_.hasClasses_);
@@ -50,15 +44,15 @@ class Loader {
       else raw(std::move(name));
     }
     doc_.crlf_ = reader_.crlf();
-    uint64_t seed = toHandle(doc_.headerValue("$HANDSEED", 5));
+    uint64_t seed = toHandle(doc_.headerValue("$HANDSEED", group::kHandle));
     doc_.nextHandle_ = std::max<uint64_t>({seed, maxHandle_ + 1, 1});
     doc_.usesHandles_ = doc_.modern() || seed > 0 || maxHandle_ > 0 ||
-                        toInt(doc_.headerValue("$HANDLING", 70)) != 0;
+                        toInt(doc_.headerValue("$HANDLING", group::kIntValue)) != 0;
   }
 
  private:
   std::string_view value() const { return trim(doc_.pool_.view(cur_)); }
-  bool atZero(std::string_view v) const { return has_ && cur_.code == 0 && value() == v; }
+  bool atZero(std::string_view v) const { return has_ && cur_.code == group::kType && value() == v; }
   void advance() { has_ = reader_.next(cur_); }
   [[noreturn]] void fail(const std::string& what) const {
     throw DxfError("line " + std::to_string(reader_.line()) + ": " + what);
@@ -68,9 +62,9 @@ class Loader {
   EntityPtr record() {
     scratch_.clear();
     scratch_.push_back(cur_);
-    const int handleCode = value() == "DIMSTYLE" ? 105 : 5;  // code 5 of a dimension style is a block name
+    const int handleCode = value() == "DIMSTYLE" ? group::kDimStyleHandle : group::kHandle;
     advance();
-    while (has_ && cur_.code != 0) {
+    while (has_ && cur_.code != group::kType) {
       if (cur_.code == handleCode) maxHandle_ = std::max(maxHandle_, toHandle(doc_.pool_.view(cur_)));
       scratch_.push_back(cur_);
       advance();
@@ -105,7 +99,7 @@ class Loader {
   void records(std::vector<EntityPtr>& list, bool& flag) {
     flag = true;
     while (has_ && !atZero("ENDSEC")) {
-      if (cur_.code != 0) fail("expected a record");
+      if (cur_.code != group::kType) fail("expected a record");
       list.push_back(record());
     }
     endSection();
@@ -121,14 +115,14 @@ class Loader {
     }
     Entity* p = e.get();
     list.push_back(std::move(e));
-    open = (k == Kind::Insert && p->integer(66) == 1) || k == Kind::Polyline ? p : nullptr;
+    open = (k == Kind::Insert && p->integer(group::kAttributesFollow) == 1) || k == Kind::Polyline ? p : nullptr;
   }
 
   void entities(std::vector<EntityPtr>& list, bool& flag) {
     flag = true;
     Entity* open = nullptr;
     while (has_ && !atZero("ENDSEC")) {
-      if (cur_.code != 0) fail("expected an entity");
+      if (cur_.code != group::kType) fail("expected an entity");
       append(list, record(), open);
     }
     endSection();
@@ -140,9 +134,9 @@ class Loader {
       if (!atZero("TABLE")) fail("expected TABLE");
       Table t;
       t.head = record();
-      t.name = upper(trim(t.head->str(2)));
+      t.name = asciiUpper(trim(t.head->str(group::kName)));
       while (has_ && !atZero("ENDTAB") && !atZero("ENDSEC")) {
-        if (cur_.code != 0) fail("expected a table entry");
+        if (cur_.code != group::kType) fail("expected a table entry");
         t.entries.push_back(record());
       }
       if (atZero("ENDTAB")) t.end = record();
@@ -159,7 +153,7 @@ class Loader {
       b.begin = record();
       Entity* open = nullptr;
       while (has_ && !atZero("ENDBLK") && !atZero("ENDSEC")) {
-        if (cur_.code != 0) fail("expected an entity");
+        if (cur_.code != group::kType) fail("expected an entity");
         append(b.entities, record(), open);
       }
       if (atZero("ENDBLK")) b.end = record();
@@ -215,18 +209,18 @@ std::string Document::text() {
 
 void Document::write(TagWriter& w) {
   // Values that follow from the content: the next handle and the table sizes.
-  if (hasHeader_ && (modern() || !headerValue("$HANDSEED", 5).empty()))
-    setHeaderValue("$HANDSEED", 5, handleText(nextHandle_));
-  for (Table& t : tables_)
-    if (t.head && t.head->has(70) && t.head->integer(70) != static_cast<long>(t.entries.size()))
-      t.head->setInt(70, static_cast<long>(t.entries.size()));
+  if (hasHeader_ && (modern() || !headerValue("$HANDSEED", group::kHandle).empty()))
+    setHeaderValue("$HANDSEED", group::kHandle, handleText(nextHandle_));
+  for (Table& t : tables_)  // a table's 70 counts its entries
+    if (t.head && t.head->has(group::kFlags) && t.head->integer(group::kFlags) != static_cast<long>(t.entries.size()))
+      t.head->setInt(group::kFlags, static_cast<long>(t.entries.size()));
 
   w.write(pool_, comments_);
   auto begin = [&](std::string_view name) {
-    w.write(0, "SECTION");
-    w.write(2, name);
+    w.write(group::kType, "SECTION");
+    w.write(group::kName, name);
   };
-  auto end = [&] { w.write(0, "ENDSEC"); };
+  auto end = [&] { w.write(group::kType, "ENDSEC"); };
   if (hasHeader_) {
     begin("HEADER");
     w.write(pool_, header_);
@@ -243,7 +237,7 @@ void Document::write(TagWriter& w) {
       w.write(pool_, t.head->tags);
       writeEntities(w, t.entries);
       if (t.end) w.write(pool_, t.end->tags);
-      else w.write(0, "ENDTAB");
+      else w.write(group::kType, "ENDTAB");
     }
     end();
   }
@@ -253,7 +247,7 @@ void Document::write(TagWriter& w) {
       w.write(pool_, b.begin->tags);
       writeEntities(w, b.entities);
       if (b.end) w.write(pool_, b.end->tags);
-      else w.write(0, "ENDBLK");
+      else w.write(group::kType, "ENDBLK");
     }
     end();
   }
@@ -272,7 +266,7 @@ void Document::write(TagWriter& w) {
     w.write(pool_, s.tags);
     end();
   }
-  w.write(0, "EOF");
+  w.write(group::kType, "EOF");
 }
 
 void Document::save(const std::string& path) {
@@ -314,8 +308,8 @@ void Document::save(const std::string& path) {
 
 const std::string& Document::version() const {
   if (version_.empty()) {
-    std::string_view v = trim(headerValue("$ACADVER", 1));
-    version_ = v.empty() ? std::string("AC1009") : upper(v);
+    std::string_view v = trim(headerValue("$ACADVER", group::kStringValue));
+    version_ = v.empty() ? std::string("AC1009") : asciiUpper(v);
   }
   return version_;
 }
@@ -325,8 +319,8 @@ bool Document::modern() const { return version() >= "AC1012"; }
 // Header: 9 $NAME followed by its value tags.
 std::string_view Document::headerValue(std::string_view name, int code) const {
   for (size_t i = 0; i < header_.size(); ++i) {
-    if (header_[i].code != 9 || !equalsNoCase(trim(pool_.view(header_[i])), name)) continue;
-    for (size_t j = i + 1; j < header_.size() && header_[j].code != 9; ++j)
+    if (header_[i].code != group::kVariable || !equalsNoCaseAscii(trim(pool_.view(header_[i])), name)) continue;
+    for (size_t j = i + 1; j < header_.size() && header_[j].code != group::kVariable; ++j)
       if (header_[j].code == code) return pool_.view(header_[j]);
     return {};
   }
@@ -334,7 +328,8 @@ std::string_view Document::headerValue(std::string_view name, int code) const {
 }
 
 P3 Document::headerPoint(std::string_view name, P3 fallback) const {
-  std::string_view x = headerValue(name, 10), y = headerValue(name, 20), z = headerValue(name, 30);
+  const int code = group::kPoint;
+  std::string_view x = headerValue(name, code), y = headerValue(name, group::y(code)), z = headerValue(name, group::z(code));
   if (x.empty() || y.empty()) return fallback;
   return {toReal(x), toReal(y), toReal(z)};
 }
@@ -343,9 +338,9 @@ void Document::setHeaderValue(std::string_view name, int code, std::string_view 
   hasHeader_ = true;
   version_.clear();
   for (size_t i = 0; i < header_.size(); ++i) {
-    if (header_[i].code != 9 || !equalsNoCase(trim(pool_.view(header_[i])), name)) continue;
+    if (header_[i].code != group::kVariable || !equalsNoCaseAscii(trim(pool_.view(header_[i])), name)) continue;
     size_t j = i + 1;
-    for (; j < header_.size() && header_[j].code != 9; ++j)
+    for (; j < header_.size() && header_[j].code != group::kVariable; ++j)
       if (header_[j].code == code) {
         header_[j] = pool_.make(code, value);
         return;
@@ -353,34 +348,34 @@ void Document::setHeaderValue(std::string_view name, int code, std::string_view 
     header_.insert(header_.begin() + static_cast<long>(j), pool_.make(code, value));
     return;
   }
-  header_.push_back(pool_.make(9, name));
+  header_.push_back(pool_.make(group::kVariable, name));
   header_.push_back(pool_.make(code, value));
 }
 
 void Document::setHeaderPoint(std::string_view name, const P3& p, bool withZ) {
-  setHeaderValue(name, 10, realText(p[0]));
-  setHeaderValue(name, 20, realText(p[1]));
-  if (withZ) setHeaderValue(name, 30, realText(p[2]));
+  setHeaderValue(name, group::kPoint, realText(p[0]));
+  setHeaderValue(name, group::y(group::kPoint), realText(p[1]));
+  if (withZ) setHeaderValue(name, group::z(group::kPoint), realText(p[2]));
 }
 
 Table* Document::table(std::string_view name) {
   for (Table& t : tables_)
-    if (equalsNoCase(t.name, name)) return &t;
+    if (equalsNoCaseAscii(t.name, name)) return &t;
   return nullptr;
 }
 
 Table& Document::ensureTable(std::string_view name) {
   if (Table* t = table(name)) return *t;
   hasTables_ = true;
-  Body body = {{2, upper(name)}};
-  if (usesHandles_) body.push_back({5, handleText(newHandle())});
-  if (modern()) body.insert(body.end(), {{330, "0"}, {100, "AcDbSymbolTable"}});
-  body.push_back({70, "0"});
+  Body body = {{group::kName, asciiUpper(name)}};
+  if (usesHandles_) body.push_back({group::kHandle, handleText(newHandle())});
+  if (modern()) body.insert(body.end(), {{group::kOwner, "0"}, {group::kSubclass, "AcDbSymbolTable"}});
+  body.push_back({group::kFlags, "0"});
   Table t;
-  t.name = upper(name);
+  t.name = asciiUpper(name);
   newRecord("TABLE", body);
   t.head = std::move(pending_);
-  t.end = std::make_unique<Entity>(pool_, std::vector<Tag>{pool_.make(0, "ENDTAB")}, Kind::Other);
+  t.end = std::make_unique<Entity>(pool_, std::vector<Tag>{pool_.make(group::kType, "ENDTAB")}, Kind::Other);
   // Tables keep their usual order for readers that expect it.
   static const char* const order[] = {"VPORT", "LTYPE", "LAYER", "STYLE", "VIEW", "UCS", "APPID", "DIMSTYLE", "BLOCK_RECORD"};
   auto rank = [](std::string_view n) {
@@ -397,14 +392,14 @@ Entity* Document::tableEntry(std::string_view tableName, std::string_view name) 
   Table* t = table(tableName);
   if (!t) return nullptr;
   for (auto& e : t->entries)
-    if (equalsNoCase(trim(e->str(2)), trim(name))) return e.get();
+    if (equalsNoCaseAscii(trim(e->str(group::kName)), trim(name))) return e.get();
   return nullptr;
 }
 
 Entity& Document::newRecord(const std::string& type, const Body& body) {
   std::vector<Tag> tags;
   tags.reserve(body.size() + 1);
-  tags.push_back(pool_.make(0, type));
+  tags.push_back(pool_.make(group::kType, type));
   for (auto& [code, value] : body) tags.push_back(pool_.make(code, value));
   auto e = makeEntity(pool_, std::move(tags));
   Entity& ref = *e;
@@ -415,8 +410,8 @@ Entity& Document::newRecord(const std::string& type, const Body& body) {
 Entity& Document::addTableEntry(std::string_view tableName, const std::string& type, const Body& body) {
   Table& t = ensureTable(tableName);
   Body full;
-  if (usesHandles_) full.push_back({type == "DIMSTYLE" ? 105 : 5, handleText(newHandle())});
-  if (modern()) full.push_back({330, handleText(t.head->handle())});
+  if (usesHandles_) full.push_back({type == "DIMSTYLE" ? group::kDimStyleHandle : group::kHandle, handleText(newHandle())});
+  if (modern()) full.push_back({group::kOwner, handleText(t.head->handle())});
   full.insert(full.end(), body.begin(), body.end());
   newRecord(type, full);
   t.entries.push_back(std::move(pending_));
@@ -427,7 +422,7 @@ size_t Document::removeTableEntries(std::string_view tableName, std::string_view
   Table* t = table(tableName);
   if (!t) return 0;
   size_t before = t->entries.size();
-  std::erase_if(t->entries, [&](const EntityPtr& e) { return equalsNoCase(trim(e->str(2)), trim(name)); });
+  std::erase_if(t->entries, [&](const EntityPtr& e) { return equalsNoCaseAscii(trim(e->str(group::kName)), trim(name)); });
   return before - t->entries.size();
 }
 
@@ -436,8 +431,8 @@ const BlockDef* Document::block(std::string_view name) const {
   // keeps the first of two blocks with one name.
   if (blocksIndexed_ > blocks_.size()) blockIndex_.clear(), blocksIndexed_ = 0;
   for (; blocksIndexed_ < blocks_.size(); ++blocksIndexed_)
-    blockIndex_.emplace(upper(blocks_[blocksIndexed_].name()), blocksIndexed_);
-  auto it = blockIndex_.find(upper(trim(name)));
+    blockIndex_.emplace(asciiUpper(blocks_[blocksIndexed_].name()), blocksIndexed_);
+  auto it = blockIndex_.find(asciiUpper(trim(name)));
   return it == blockIndex_.end() ? nullptr : &blocks_[it->second];
 }
 
@@ -445,7 +440,7 @@ Box Document::blockExtents(std::string_view name, int depth) const {
   if (depth > 16) return {};  // nested too deep, or a block that contains itself
   // Kept per depth: what lies below a block depends on how deep it sits, and without the cache a
   // block that inserts itself several times would be measured exponentially often.
-  std::string key = upper(trim(name)) + '\n' + std::to_string(depth);
+  std::string key = asciiUpper(trim(name)) + '\n' + std::to_string(depth);
   if (auto it = blockBoxes_.find(key); it != blockBoxes_.end()) return it->second;
   Box box;
   if (const BlockDef* b = block(name))
@@ -456,7 +451,7 @@ Box Document::blockExtents(std::string_view name, int depth) const {
 
 P3 Document::blockBase(std::string_view name) const {
   const BlockDef* b = block(name);
-  return b && b->begin ? b->begin->point(10) : P3{0, 0, 0};
+  return b && b->begin ? b->begin->point(group::kPoint) : P3{0, 0, 0};  // the base point
 }
 
 uint64_t Document::spaceOwner(bool paper) {
@@ -467,15 +462,15 @@ uint64_t Document::spaceOwner(bool paper) {
 Entity& Document::addEntity(const std::string& type, bool paper, const Body& body) {
   Body full;
   bool mod = modern();
-  if (mod || nextHandle_ > 1) full.push_back({5, handleText(newHandle())});
+  if (mod || nextHandle_ > 1) full.push_back({group::kHandle, handleText(newHandle())});
   if (mod) {
-    if (uint64_t owner = spaceOwner(paper)) full.push_back({330, handleText(owner)});
-    full.push_back({100, "AcDbEntity"});
+    if (uint64_t owner = spaceOwner(paper)) full.push_back({group::kOwner, handleText(owner)});
+    full.push_back({group::kSubclass, "AcDbEntity"});
   }
-  if (paper) full.push_back({67, "1"});
-  std::string layer(trim(headerValue("$CLAYER", 8)));
+  if (paper) full.push_back({group::kPaperSpace, "1"});
+  std::string layer(trim(headerValue("$CLAYER", group::kLayer)));
   if (layer.empty() || !tableEntry("LAYER", layer)) layer = "0";
-  full.push_back({8, layer});
+  full.push_back({group::kLayer, layer});
   full.insert(full.end(), body.begin(), body.end());
   newRecord(type, full);
   hasEntities_ = true;
@@ -486,17 +481,22 @@ Entity& Document::addEntity(const std::string& type, bool paper, const Body& bod
 Entity& Document::activeViewport() {
   if (Table* t = table("VPORT"))
     for (auto& e : t->entries)
-      if (equalsNoCase(trim(e->str(2)), "*Active")) return *e;
+      if (equalsNoCaseAscii(trim(e->str(group::kName)), "*Active")) return *e;
+  using namespace group;
   Box lim = limits();
   Body body;
-  if (modern()) body = {{100, "AcDbSymbolTableRecord"}, {100, "AcDbViewportTableRecord"}};
-  Body rest = {{2, "*Active"}, {70, "0"}, {10, "0.0"}, {20, "0.0"}, {11, "1.0"}, {21, "1.0"},
-               {12, realText((lim.minX + lim.maxX) / 2)}, {22, realText((lim.minY + lim.maxY) / 2)},
-               {13, "0.0"}, {23, "0.0"}, {14, "10.0"}, {24, "10.0"}, {15, "10.0"}, {25, "10.0"},
-               {16, "0.0"}, {26, "0.0"}, {36, "1.0"}, {17, "0.0"}, {27, "0.0"}, {37, "0.0"},
-               {40, realText(lim.maxY - lim.minY)}, {41, "1.5"}, {42, "50.0"}, {43, "0.0"},
-               {44, "0.0"}, {50, "0.0"}, {51, "0.0"}, {71, "0"}, {72, "100"}, {73, "1"},
-               {74, "3"}, {75, "0"}, {76, "0"}, {77, "0"}, {78, "0"}};
+  if (modern()) body = {{kSubclass, "AcDbSymbolTableRecord"}, {kSubclass, "AcDbViewportTableRecord"}};
+  Body rest = {{kName, "*Active"}, {kFlags, "0"},
+               {kLowerLeft, "0.0"}, {y(kLowerLeft), "0.0"}, {kUpperRight, "1.0"}, {y(kUpperRight), "1.0"},
+               {kViewCenter, realText((lim.minX + lim.maxX) / 2)}, {y(kViewCenter), realText((lim.minY + lim.maxY) / 2)},
+               {kSnapBase, "0.0"}, {y(kSnapBase), "0.0"}, {kSnapSpacing, "10.0"}, {y(kSnapSpacing), "10.0"},
+               {kGridSpacing, "10.0"}, {y(kGridSpacing), "10.0"},
+               {kVportDirection, "0.0"}, {y(kVportDirection), "0.0"}, {z(kVportDirection), "1.0"},
+               {kVportTarget, "0.0"}, {y(kVportTarget), "0.0"}, {z(kVportTarget), "0.0"},
+               {kVportHeight, realText(lim.maxY - lim.minY)}, {kAspect, "1.5"}, {kLensLength, "50.0"},
+               {kFrontClip, "0.0"}, {kBackClip, "0.0"}, {kSnapRotation, "0.0"}, {kVportTwist, "0.0"},
+               {kViewMode, "0"}, {kCircleZoom, "100"}, {kFastZoom, "1"}, {kUcsIcon, "3"},
+               {kSnapOn, "0"}, {kGridOn, "0"}, {kSnapStyle, "0"}, {kSnapIsoPair, "0"}};
   body.insert(body.end(), rest.begin(), rest.end());
   return addTableEntry("VPORT", "VPORT", body);
 }
@@ -504,10 +504,10 @@ Entity& Document::activeViewport() {
 ViewState Document::view() {
   Entity& vp = activeViewport();
   ViewState v;
-  P3 c = vp.point(12);
+  P3 c = vp.point(group::kViewCenter);
   v.cx = c[0], v.cy = c[1];
-  v.height = vp.real(40, 1);
-  v.aspect = vp.real(41, 1);
+  v.height = vp.real(group::kVportHeight, 1);
+  v.aspect = vp.real(group::kAspect, 1);
   if (!(v.height > 0)) v.height = 1;
   if (!(v.aspect > 0)) v.aspect = 1;
   return v;
@@ -515,9 +515,9 @@ ViewState Document::view() {
 
 void Document::setView(const ViewState& v) {
   Entity& vp = activeViewport();
-  vp.setPoint(12, {v.cx, v.cy, 0}, false);
-  vp.setReal(40, v.height);
-  if (v.aspect > 0 && vp.real(41, -1) != v.aspect) vp.setReal(41, v.aspect);
+  vp.setPoint(group::kViewCenter, {v.cx, v.cy, 0}, false);
+  vp.setReal(group::kVportHeight, v.height);
+  if (v.aspect > 0 && vp.real(group::kAspect, -1) != v.aspect) vp.setReal(group::kAspect, v.aspect);
 }
 
 Box Document::modelExtents() const {
@@ -547,4 +547,4 @@ void Document::updateExtents() {
   setHeaderPoint("$EXTMAX", {b.maxX, b.maxY, 0}, true);
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

@@ -12,7 +12,7 @@
 
 #include "platform/cad/dxf_entity.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 struct Table {
   std::string name;  // upper case: VPORT, LAYER, VIEW, BLOCK_RECORD, ...
@@ -25,7 +25,7 @@ struct BlockDef {
   EntityPtr begin;  // 0 BLOCK record
   std::vector<EntityPtr> entities;
   EntityPtr end;    // 0 ENDBLK record
-  std::string_view name() const { return begin ? trim(begin->str(2)) : std::string_view(); }
+  std::string_view name() const { return begin ? trim(begin->str(group::kName)) : std::string_view(); }
 };
 
 // The part of the drawing a viewport shows: centre, height and width / height.
@@ -126,6 +126,4 @@ class Document {
   mutable std::unordered_map<std::string, Box> blockBoxes_;
 };
 
-std::string upper(std::string_view s);
-
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

@@ -4,7 +4,7 @@
 
 #include "platform/cad/dxf_document.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 namespace {
 
@@ -39,7 +39,7 @@ class LineEntity : public Entity {
  public:
   using Entity::Entity;
   void extents(const Document&, Box& box, int) const override {
-    P3 a = point(10), b = point(11);
+    P3 a = point(group::kStart), b = point(group::kEnd);
     box.add(a[0], a[1]);
     box.add(b[0], b[1]);
   }
@@ -49,8 +49,8 @@ class CircleEntity : public Entity {
  public:
   using Entity::Entity;
   void extents(const Document&, Box& box, int) const override {
-    P3 c = point(10);
-    double r = std::abs(real(40));
+    P3 c = point(group::kCenter);
+    double r = std::abs(real(group::kRadius));
     box.add(c[0] - r, c[1] - r);
     box.add(c[0] + r, c[1] + r);
   }
@@ -60,8 +60,8 @@ class ArcEntity : public Entity {
  public:
   using Entity::Entity;
   void extents(const Document&, Box& box, int) const override {
-    P3 c = point(10);
-    arcExtents(box, c[0], c[1], std::abs(real(40)), real(50), real(51, 360));
+    P3 c = point(group::kCenter);
+    arcExtents(box, c[0], c[1], std::abs(real(group::kRadius)), real(group::kStartAngle), real(group::kEndAngle, 360));
   }
 };
 
@@ -69,8 +69,8 @@ class EllipseEntity : public Entity {
  public:
   using Entity::Entity;
   void extents(const Document&, Box& box, int) const override {
-    P3 c = point(10), m = point(11);
-    double k = real(40, 1), t0 = real(41, 0), t1 = real(42, 2 * kPi);
+    P3 c = point(group::kCenter), m = point(group::kMajorAxis);
+    double k = real(group::kRadiusRatio, 1), t0 = real(group::kStartParameter, 0), t1 = real(group::kEndParameter, 2 * kPi);
     while (t1 <= t0) t1 += 2 * kPi;
     const int n = 72;
     for (int i = 0; i <= n; ++i) {
@@ -85,10 +85,11 @@ class TextEntity : public Entity {
  public:
   using Entity::Entity;
   void extents(const Document&, Box& box, int) const override {
-    if (kind_ != Kind::Text && (integer(70) & 1)) return;  // invisible attribute
-    P3 p = point(10);
-    double h = real(40, 1), w = h * 0.6 * real(41, 1) * static_cast<double>(visibleLength(str(1)));
-    addRotatedRect(box, p[0], p[1], 0, 0, w, h, real(50));
+    if (kind_ != Kind::Text && (integer(group::kFlags) & 1)) return;  // invisible attribute
+    P3 p = point(group::kInsertion);
+    double h = real(group::kTextHeight, 1);
+    double w = h * 0.6 * real(group::kWidthFactor, 1) * static_cast<double>(visibleLength(str(group::kText)));
+    addRotatedRect(box, p[0], p[1], 0, 0, w, h, real(group::kRotation));
   }
 };
 
@@ -96,11 +97,11 @@ class MTextEntity : public Entity {
  public:
   using Entity::Entity;
   void extents(const Document&, Box& box, int) const override {
-    P3 p = point(10);
-    double h = real(40, 1);
+    P3 p = point(group::kInsertion);
+    double h = real(group::kTextHeight, 1);
     std::string text;
     for (const Tag& t : tags)
-      if (t.code == 3 || t.code == 1) text.append(pool_->view(t));
+      if (t.code == group::kTextPiece || t.code == group::kText) text.append(pool_->view(t));
     size_t lines = 1, longest = 0, cur = 0;
     for (size_t i = 0; i < text.size(); ++i) {
       if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'P' || text[i + 1] == 'p')) {
@@ -110,16 +111,16 @@ class MTextEntity : public Entity {
       }
     }
     longest = std::max(longest, cur);
-    double w = real(41, 0);
+    double w = real(group::kMTextWidth, 0);
     if (w <= 0) w = h * 0.6 * static_cast<double>(longest);
     double th = h * 1.667 * static_cast<double>(lines);
-    int attach = static_cast<int>(integer(71, 1));
+    int attach = static_cast<int>(integer(group::kAttachment, 1));
     if (attach < 1 || attach > 9) attach = 1;
     double x0 = -w * ((attach - 1) % 3) / 2.0;
     double yTop = th * ((attach - 1) / 3) / 2.0;  // top, middle or bottom attachment
-    double rot = real(50, 0);
-    if (has(11)) {
-      P3 d = point(11);
+    double rot = real(group::kRotation, 0);
+    if (has(group::kDirection)) {
+      P3 d = point(group::kDirection);
       if (d[0] != 0 || d[1] != 0) rot = std::atan2(d[1], d[0]) * 180 / kPi;
     }
     addRotatedRect(box, p[0], p[1], x0, yTop - th, x0 + w, yTop, rot);
@@ -130,10 +131,10 @@ class InsertEntity : public Entity {
  public:
   using Entity::Entity;
   void extents(const Document& doc, Box& box, int depth) const override {
-    Box b = doc.blockExtents(str(2), depth + 1);
+    Box b = doc.blockExtents(str(group::kName), depth + 1);
     if (!b.empty()) {
-      P3 ins = point(10), base = doc.blockBase(str(2));
-      double sx = real(41, 1), sy = real(42, 1), a = real(50) * kPi / 180;
+      P3 ins = point(group::kInsertion), base = doc.blockBase(str(group::kName));
+      double sx = real(group::kXScale, 1), sy = real(group::kYScale, 1), a = real(group::kRotation) * kPi / 180;
       double c = std::cos(a), s = std::sin(a);
       const double xs[2] = {b.minX, b.maxX}, ys[2] = {b.minY, b.maxY};
       for (double x : xs)
@@ -173,9 +174,9 @@ class SolidEntity : public Entity {
     };
     for (size_t i = 1; i < tags.size(); ++i) {
       const Tag& t = tags[i];
-      if (t.code == 1001) break;
-      if (t.code != 1 && t.code != 3) continue;
-      if (t.code == 1) flush();
+      if (t.code == group::kXDataApp) break;
+      if (t.code != group::kText && t.code != group::kTextPiece) continue;
+      if (t.code == group::kText) flush();
       std::string_view v = pool_->view(t);
       for (size_t k = 0; k < v.size(); ++k) {
         unsigned char c = static_cast<unsigned char>(v[k]);
@@ -199,8 +200,8 @@ class PointsEntity : public Entity {
   void extents(const Document& doc, Box& box, int depth) const override {
     for (size_t i = 1; i + 1 < tags.size(); ++i) {
       const Tag& t = tags[i];
-      if (t.code == 1001) break;
-      if (t.code >= 10 && t.code <= 13 && tags[i + 1].code == t.code + 10)
+      if (t.code == group::kXDataApp) break;
+      if (t.code >= group::kPoint && t.code <= group::kPoint + 3 && tags[i + 1].code == group::y(t.code))
         box.add(toReal(pool_->view(t)), toReal(pool_->view(tags[i + 1])));
     }
     for (auto& child : children)
@@ -215,11 +216,11 @@ int Entity::find(int code, int from) const {
   for (int i = std::max(from, 1); i < n; ++i) {
     int c = tags[i].code;
     if (c == code) return i;
-    if (c == 1001) return -1;
-    if (c == 102) {  // an application group: {ACAD_REACTORS ... }
+    if (c == group::kXDataApp) return -1;
+    if (c == group::kAppGroup) {  // an application group: {ACAD_REACTORS ... }
       std::string_view v = trim(pool_->view(tags[i]));
       if (!v.empty() && v.front() == '{') {
-        while (i + 1 < n && !(tags[i + 1].code == 102 && trim(pool_->view(tags[i + 1])) == "}")) ++i;
+        while (i + 1 < n && !(tags[i + 1].code == group::kAppGroup && trim(pool_->view(tags[i + 1])) == "}")) ++i;
         ++i;
       }
     }
@@ -246,9 +247,9 @@ P3 Entity::point(int xcode, P3 fallback) const {
   int i = find(xcode);
   if (i < 0) return fallback;
   P3 p{toReal(pool_->view(tags[i])), 0, 0};
-  int j = find(xcode + 10, i);
+  int j = find(group::y(xcode), i);
   if (j >= 0) p[1] = toReal(pool_->view(tags[j]));
-  int k = find(xcode + 20, i);
+  int k = find(group::z(xcode), i);
   if (k >= 0) p[2] = toReal(pool_->view(tags[k]));
   return p;
 }
@@ -260,7 +261,7 @@ void Entity::set(int code, std::string_view value) {
     return;
   }
   auto end = std::find_if(tags.begin() + (tags.empty() ? 0 : 1), tags.end(),
-                          [](const Tag& t) { return t.code == 1001; });
+                          [](const Tag& t) { return t.code == group::kXDataApp; });
   tags.insert(end, pool_->make(code, value));
 }
 
@@ -269,19 +270,19 @@ void Entity::setPoint(int xcode, const P3& p, bool withZ) {
   if (i >= 0) {
     // Keep the coordinates together, in place.
     tags[i] = pool_->make(xcode, realText(p[0]));
-    int j = find(xcode + 10, i);
-    if (j >= 0) tags[j] = pool_->make(xcode + 10, realText(p[1]));
-    else tags.insert(tags.begin() + i + 1, pool_->make(xcode + 10, realText(p[1])));
+    int j = find(group::y(xcode), i);
+    if (j >= 0) tags[j] = pool_->make(group::y(xcode), realText(p[1]));
+    else tags.insert(tags.begin() + i + 1, pool_->make(group::y(xcode), realText(p[1])));
     if (withZ) {
-      int k = find(xcode + 20, i);
-      if (k >= 0) tags[k] = pool_->make(xcode + 20, realText(p[2]));
-      else tags.insert(tags.begin() + i + 2, pool_->make(xcode + 20, realText(p[2])));
+      int k = find(group::z(xcode), i);
+      if (k >= 0) tags[k] = pool_->make(group::z(xcode), realText(p[2]));
+      else tags.insert(tags.begin() + i + 2, pool_->make(group::z(xcode), realText(p[2])));
     }
     return;
   }
   set(xcode, realText(p[0]));
-  set(xcode + 10, realText(p[1]));
-  if (withZ) set(xcode + 20, realText(p[2]));
+  set(group::y(xcode), realText(p[1]));
+  if (withZ) set(group::z(xcode), realText(p[2]));
 }
 
 void Entity::remove(int code) {
@@ -290,15 +291,15 @@ void Entity::remove(int code) {
 }
 
 uint64_t Entity::handle() const {
-  int i = find(type() == "DIMSTYLE" ? 105 : 5);  // code 5 of a dimension style is a block name
+  int i = find(type() == "DIMSTYLE" ? group::kDimStyleHandle : group::kHandle);
   return i < 0 ? 0 : toHandle(pool_->view(tags[i]));
 }
 
 std::string_view Entity::lastSubclass() const {
   std::string_view last;
   for (size_t i = 1; i < tags.size(); ++i) {
-    if (tags[i].code == 1001) break;
-    if (tags[i].code == 100) last = trim(pool_->view(tags[i]));
+    if (tags[i].code == group::kXDataApp) break;
+    if (tags[i].code == group::kSubclass) last = trim(pool_->view(tags[i]));
   }
   return last;
 }
@@ -361,4 +362,4 @@ void arcExtents(Box& box, double cx, double cy, double r, double startDeg, doubl
     if (q > a0) at(q);
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

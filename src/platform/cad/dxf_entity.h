@@ -12,7 +12,7 @@
 
 #include "platform/cad/dxf_tags.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 using P3 = std::array<double, 3>;
 
@@ -61,8 +61,8 @@ class Entity {
   void remove(int code);
 
   uint64_t handle() const;
-  std::string_view layer() const { return str(8, "0"); }
-  bool inPaperSpace() const { return integer(67, 0) == 1; }
+  std::string_view layer() const { return str(group::kLayer, "0"); }
+  bool inPaperSpace() const { return integer(group::kPaperSpace, 0) == 1; }
   // The last subclass marker ("AcDbLine"), the name the object model shows.
   std::string_view lastSubclass() const;
 
@@ -87,4 +87,4 @@ Kind kindOf(std::string_view type);
 // Points of an arc (or circle when full) from `start` to `end` degrees, for extents.
 void arcExtents(Box& box, double cx, double cy, double r, double startDeg, double endDeg);
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <map>
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 namespace {
 
@@ -181,15 +181,15 @@ std::vector<std::string> satLines(const Mesh& mesh) {
 bool satVersion(const std::string& acadver) { return acadver >= "AC1015" && acadver <= "AC1024"; }
 
 Body solidBody(const Mesh& mesh, const std::string& acadver) {
-  Body b = {{100, "AcDbModelerGeometry"}, {70, "1"}};
+  Body b = {{group::kSubclass, "AcDbModelerGeometry"}, {group::kFlags, "1"}};
   for (const std::string& line : satLines(mesh)) {
     std::string enc = encode(line);
-    // Values hold at most 255 characters: longer lines go on in 3 tags.
-    b.push_back({1, enc.substr(0, 255)});
-    for (size_t pos = 255; pos < enc.size(); pos += 255) b.push_back({3, enc.substr(pos, 255)});
+    // Values hold at most 255 characters: longer lines go on in further pieces.
+    b.push_back({group::kText, enc.substr(0, 255)});
+    for (size_t pos = 255; pos < enc.size(); pos += 255) b.push_back({group::kTextPiece, enc.substr(pos, 255)});
   }
-  if (acadver >= "AC1021") b.push_back({100, "AcDb3dSolid"}), b.push_back({350, "0"});
+  if (acadver >= "AC1021") b.push_back({group::kSubclass, "AcDb3dSolid"}), b.push_back({group::kHistory, "0"});
   return b;
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

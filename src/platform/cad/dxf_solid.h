@@ -7,7 +7,7 @@
 
 #include "platform/cad/dxf_document.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 // Vertices and planar faces; each face lists vertex indexes counter-clockwise seen from outside.
 struct Mesh {
@@ -28,4 +28,4 @@ bool satVersion(const std::string& acadver);
 // The 3DSOLID body after the common entity part: modeler geometry with the encoded ACIS lines.
 Body solidBody(const Mesh& mesh, const std::string& acadver);
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 void Pool::adopt(std::string text) {
   base_ = std::move(text);
@@ -81,17 +81,6 @@ std::string_view trim(std::string_view s) {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 double toReal(std::string_view s, double fallback) {
@@ -171,4 +160,4 @@ bool TagWriter::flush() {
   return !failed_;
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

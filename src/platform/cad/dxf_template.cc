@@ -5,7 +5,7 @@
 
 #include "platform/cad/dxf_document.h"
 
-namespace tlx::dxf {
+namespace tlx::platform::cad {
 
 namespace {
 
@@ -112,4 +112,4 @@ std::unique_ptr<Document> Document::create() {
   return parse(std::move(text));
 }
 
-}  // namespace tlx::dxf
+}  // namespace tlx::platform::cad

@@ -43,19 +43,8 @@ bool Desktop::activate(const BStr& title) {
   return false;
 }
 
-BStr Desktop::foregroundTitle() const {
-  for (auto& w : windows_)
-    if (w.id == foreground_) return w.title;
-  return {};
-}
-
 bool Desktop::isOpen(WindowId id) const {
   return std::any_of(windows_.begin(), windows_.end(), [id](const Window& w) { return w.id == id; });
-}
-
-bool Desktop::isVisible(WindowId id) const {
-  return std::any_of(windows_.begin(), windows_.end(),
-                     [id](const Window& w) { return w.id == id && w.visible; });
 }
 
 std::optional<Point3> Desktop::pick(const BStr& prompt) {

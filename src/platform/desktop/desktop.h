@@ -23,10 +23,8 @@ class Desktop {
   void setVisible(WindowId id, bool visible);
   // A visible window whose title equals `title` comes to the front; false when none matches.
   bool activate(const BStr& title);
-  BStr foregroundTitle() const;
-  // Whether a window is open and shown (false for a closed one).
+  // Whether a window is open (false for a closed one).
   bool isOpen(WindowId id) const;
-  bool isVisible(WindowId id) const;
 
   // Interactive point picks for the in-process applications. The command-line host (or a test)
   // installs the source; without one every pick is cancelled.

@@ -11,7 +11,7 @@
 #include "platform/forms/form_errors.h"
 #include "platform/forms/forms_internal.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -264,4 +264,4 @@ void registerDataGrid() {
   registerClass("MSDataGridLib.DataGrid", [] { return ObjRef(new DataGrid()); });
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -10,7 +10,7 @@
 
 namespace fs = std::filesystem;
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -198,4 +198,4 @@ void registerFileLists() {
   registerClass("VB.FileListBox", [] { return ObjRef(new FileListBox()); });
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -15,7 +15,7 @@
 
 namespace fs = std::filesystem;
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -138,18 +138,12 @@ bool wildcardMatch(std::u16string_view name, std::u16string_view pattern) {
   return p == pattern.size();
 }
 
-std::u16string_view trimmed(std::u16string_view s) {
-  while (!s.empty() && s.front() == u' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == u' ') s.remove_suffix(1);
-  return s;
-}
-
 }  // namespace
 
 bool matchesPattern(std::u16string_view name, std::u16string_view patterns) {
   while (true) {
     const size_t cut = patterns.find(u';');
-    const std::u16string_view one = trimmed(patterns.substr(0, cut));
+    const std::u16string_view one = trimSpaces(patterns.substr(0, cut));
     // "*.*" takes names without a dot too, as it always has.
     if (one == u"*.*" || (!one.empty() && wildcardMatch(name, one))) return true;
     if (cut == std::u16string_view::npos) return false;
@@ -176,4 +170,4 @@ std::vector<BStr> filesIn(const fs::path& dir, const FileFilter& filter) {
   return names;
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -8,7 +8,7 @@
 
 #include "automation/bstr.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 // An existing directory named by `text` (relative names from the current directory), absolute
 // and without a trailing separator; "Path not found" otherwise.
@@ -38,4 +38,4 @@ struct FileFilter {
 std::vector<BStr> filesIn(const std::filesystem::path& dir, const FileFilter& filter);
 bool matchesPattern(std::u16string_view name, std::u16string_view patterns);
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -8,7 +8,7 @@
 #include "platform/forms/form_errors.h"
 #include "platform/forms/forms_internal.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -130,4 +130,4 @@ void registerFlexGrids() {
   registerClass("MSHierarchicalFlexGridLib.MSHFlexGrid", [] { return ObjRef(new FlexGrid(true)); });
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -6,13 +6,13 @@ namespace tlx {
 
 void registerFormControls() {
   static const bool done = [] {
-    forms::registerListBoxes();
-    forms::registerFileLists();
-    forms::registerTextBoxes();
-    forms::registerListView();
-    forms::registerTreeView();
-    forms::registerFlexGrids();
-    forms::registerDataGrid();
+    platform::forms::registerListBoxes();
+    platform::forms::registerFileLists();
+    platform::forms::registerTextBoxes();
+    platform::forms::registerListView();
+    platform::forms::registerTreeView();
+    platform::forms::registerFlexGrids();
+    platform::forms::registerDataGrid();
     return true;
   }();
   (void)done;

@@ -3,7 +3,7 @@
 
 #include "automation/com_error.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 [[noreturn]] inline void invalidPropertyValue() { throw ComError(hr::basicError(380), "Invalid property value"); }
 [[noreturn]] inline void invalidArrayIndex() { throw ComError(hr::basicError(381), "Invalid property array index"); }
@@ -18,4 +18,4 @@ namespace tlx::forms {
 [[noreturn]] inline void keyNotUnique() { throw ComError(hr::basicError(35602), "Key is not unique in collection"); }
 [[noreturn]] inline void controlDeleted() { throw ComError(hr::basicError(35605), "Control has been deleted"); }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

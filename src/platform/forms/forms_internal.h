@@ -1,7 +1,7 @@
 // Registration of each control family under its identifiers.
 #pragma once
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 void registerListBoxes();
 void registerFileLists();
@@ -11,4 +11,4 @@ void registerTreeView();
 void registerFlexGrids();
 void registerDataGrid();
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -10,7 +10,7 @@
 #include "automation/dispatch.h"
 #include "platform/forms/form_errors.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 // What every listed item carries: its key ("" for none) and its 1-based place in the list.
 struct KeyedItem {
@@ -106,4 +106,4 @@ class KeyedItems {
 // A key argument: missing or empty means none.
 inline BStr keyArgument(const Args& a, size_t i) { return a.has(i) ? toBStr(a.value(i)) : BStr(); }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

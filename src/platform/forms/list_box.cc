@@ -4,7 +4,7 @@
 #include "platform/forms/forms_internal.h"
 #include "platform/forms/list_members.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -81,4 +81,4 @@ void registerListBoxes() {
   registerClass("VB.ComboBox", [] { return ObjRef(new ListBox(true)); });
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -5,7 +5,7 @@
 #include "automation/dispatch.h"
 #include "platform/forms/list_model.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 template <class Self>
 void addListReading(Members<Self>& m) {
@@ -22,4 +22,4 @@ void addListReading(Members<Self>& m) {
       [](Self& s, Args&, const Variant& v) { s.list().setMultiSelect(toI4(v)); });
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

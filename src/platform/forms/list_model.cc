@@ -5,7 +5,7 @@
 #include "automation/strings.h"
 #include "platform/forms/form_errors.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 bool textBefore(std::u16string_view a, std::u16string_view b) {
   const size_t n = std::min(a.size(), b.size());
@@ -111,4 +111,4 @@ void ListModel::setSorted(bool on) {
 int32_t ListModel::itemData(int32_t index) const { return entry(index).itemData; }
 void ListModel::setItemData(int32_t index, int32_t value) { entry(index).itemData = value; }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -8,7 +8,7 @@
 
 #include "automation/bstr.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 // Text order of the list controls: without regard to case, then by code unit.
 bool textBefore(std::u16string_view a, std::u16string_view b);
@@ -58,4 +58,4 @@ class ListModel {
   bool sorted_ = false;
 };
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

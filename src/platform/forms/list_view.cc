@@ -3,7 +3,7 @@
 #include "platform/forms/forms_internal.h"
 #include "platform/forms/keyed_items.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -215,4 +215,4 @@ void registerListView() {
   registerClass("MSComctlLib.ListViewCtrl", [] { return ObjRef(new ListView()); });
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

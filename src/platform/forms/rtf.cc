@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -207,4 +207,4 @@ std::u16string textOfRtf(std::u16string_view rtf) {
   return RtfReader(rtf).text();
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

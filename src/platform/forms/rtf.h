@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 // One paragraph per line (CR LF, LF or a lone CR ends one), the document's last paragraph mark
 // after the text.
@@ -14,4 +14,4 @@ std::u16string rtfOfText(std::u16string_view text);
 // as it is.
 std::u16string textOfRtf(std::u16string_view rtf);
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

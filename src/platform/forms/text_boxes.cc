@@ -8,7 +8,7 @@
 #include "platform/forms/forms_internal.h"
 #include "platform/forms/rtf.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -106,4 +106,4 @@ void registerTextBoxes() {
   registerClass("RichText.RichTextCtrl", [] { return ObjRef(new TextBox(true)); });
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

@@ -6,7 +6,7 @@
 #include "platform/forms/forms_internal.h"
 #include "platform/forms/keyed_items.h"
 
-namespace tlx::forms {
+namespace tlx::platform::forms {
 
 namespace {
 
@@ -275,4 +275,4 @@ void registerTreeView() {
   registerClass("MSComctlLib.TreeCtrl", [] { return ObjRef(new TreeView()); });
 }
 
-}  // namespace tlx::forms
+}  // namespace tlx::platform::forms

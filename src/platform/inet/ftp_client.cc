@@ -15,7 +15,7 @@
 #include "automation/write_target.h"
 #include "platform/inet/ftp_listing.h"
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 namespace {
 
@@ -395,4 +395,4 @@ void FtpClient::finish(Job& job, CURLcode result, FtpOutcome& outcome) {
     outcome.info += " (" + reply + ")";
 }
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

@@ -12,7 +12,7 @@
 
 #include "platform/inet/ftp_command.h"
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 struct FtpEndpoint {
   std::string host;  // UTF-8, without brackets
@@ -66,4 +66,4 @@ class FtpClient {
   std::string sessionKey_;
 };
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

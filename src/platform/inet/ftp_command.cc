@@ -5,7 +5,7 @@
 #include "automation/com_error.h"
 #include "automation/strings.h"
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 namespace {
 
@@ -84,4 +84,4 @@ FtpCommand parseFtpCommand(std::u16string_view text) {
   invalid("unknown command " + u8(words[0]));
 }
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 enum class FtpVerb { Cd, Cdup, Pwd, Dir, Ls, Get, Put, Mkdir, Rmdir, Delete, Rename, Size, Quit, Close };
 
@@ -19,4 +19,4 @@ struct FtpCommand {
 // or a name holding CR, LF or NUL (which would let a name carry further commands).
 FtpCommand parseFtpCommand(std::u16string_view text);
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 namespace {
 
@@ -143,4 +143,4 @@ std::string formatDirResult(const std::vector<FtpListEntry>& entries) {
   return out;
 }
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

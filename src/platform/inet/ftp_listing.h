@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 struct FtpListEntry {
   std::string name;  // as the server sent it (UTF-8 expected); a symbolic link without " -> target"
@@ -26,4 +26,4 @@ std::vector<std::string_view> splitLines(std::string_view text);
 // The control's DIR result: one name per line, directories ending in "/", each line ending CR LF.
 std::string formatDirResult(const std::vector<FtpListEntry>& entries);
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

@@ -16,7 +16,7 @@ namespace tlx {
 
 namespace {
 
-using namespace inet;
+using namespace platform::inet;
 
 constexpr HRESULT kStillExecuting = hr::basicError(35764);
 // How long one read of StillExecuting may wait for the command to end: short enough for the

@@ -3,7 +3,7 @@
 #include "automation/com_error.h"
 #include "automation/strings.h"
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 namespace {
 
@@ -66,8 +66,7 @@ int32_t defaultPort(Protocol protocol) {
 
 InetUrl parseInetUrl(std::u16string_view text) {
   InetUrl url;
-  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+  text = trimSpaces(text);
   size_t sep = text.find(u"://");
   if (sep != std::u16string_view::npos) {
     std::u16string_view name = text.substr(0, sep);
@@ -97,4 +96,4 @@ InetUrl parseInetUrl(std::u16string_view text) {
   return url;
 }
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

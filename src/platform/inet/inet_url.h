@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace tlx::inet {
+namespace tlx::platform::inet {
 
 enum Protocol : int16_t { icUnknown = 0, icDefault = 1, icFTP = 2, icHTTP = 4, icHTTPS = 5 };
 
@@ -28,4 +28,4 @@ InetUrl parseInetUrl(std::u16string_view text);
 // The port a protocol uses when none is given.
 int32_t defaultPort(Protocol protocol);
 
-}  // namespace tlx::inet
+}  // namespace tlx::platform::inet

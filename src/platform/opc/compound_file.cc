@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "automation/strings.h"
 #include "platform/opc/package.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 namespace {
 
@@ -28,14 +29,6 @@ std::vector<uint32_t> words(std::string_view bytes) {
   std::vector<uint32_t> out(bytes.size() / 4);
   for (size_t i = 0; i < out.size(); ++i) out[i] = u32at(bytes, i * 4);
   return out;
-}
-
-char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
-
-bool sameName(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-           return upper(x) == upper(y);
-         });
 }
 
 }  // namespace
@@ -155,7 +148,7 @@ std::optional<std::string> CompoundFile::stream(std::u16string_view name) const 
     if (i >= entries_.size() || seen[i]) damaged("the directory is not a tree");
     seen[i] = true;
     const Entry& e = entries_[i];
-    if (e.type == 2 && sameName(e.name, name))
+    if (e.type == 2 && equalsNoCaseAscii(e.name, name))
       return e.size < miniCutoff_ ? readMini(e.start, e.size) : readRegular(e.start, e.size);
     todo.push_back(e.left);
     todo.push_back(e.right);
@@ -163,4 +156,4 @@ std::optional<std::string> CompoundFile::stream(std::u16string_view name) const 
   return std::nullopt;
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

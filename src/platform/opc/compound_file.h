@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 class CompoundFile {
  public:
@@ -44,4 +44,4 @@ class CompoundFile {
   std::string miniStream_;
 };
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -4,12 +4,14 @@
 #include <cctype>
 #include <memory>
 
-namespace tlx::opc {
+#include "automation/strings.h"
+
+namespace tlx::platform::opc {
 
 const EVP_MD* digestNamed(std::string_view name) {
   std::string plain;
   for (char c : name)
-    if (c != '-') plain += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (c != '-') plain += asciiUpper(c);
   if (plain == "SHA512") return EVP_sha512();
   if (plain == "SHA384") return EVP_sha384();
   if (plain == "SHA256") return EVP_sha256();
@@ -60,4 +62,4 @@ std::string toBase64(ByteView data) {
   return out;
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

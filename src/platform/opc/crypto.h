@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 using Bytes = std::vector<unsigned char>;
 using ByteView = std::basic_string_view<unsigned char>;
@@ -34,4 +34,4 @@ Bytes utf16le(std::u16string_view text);
 Bytes fromBase64(std::string_view text);  // empty when it is not base64
 std::string toBase64(ByteView data);
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

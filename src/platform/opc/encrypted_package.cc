@@ -10,7 +10,7 @@
 #include "platform/opc/crypto.h"
 #include "platform/opc/xml_parts.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 namespace {
 
@@ -179,12 +179,4 @@ std::string decryptPackage(std::string_view file, std::u16string_view password, 
   return decryptSegments(*package, data, key);
 }
 
-Package openPackage(const std::string& path, std::u16string_view password) {
-  std::string bytes = readFile(path);
-  if (!CompoundFile::looksLike(bytes)) return Package::fromBytes(std::move(bytes));
-  Package p = Package::fromBytes(decryptPackage(bytes, password));
-  p.markEncrypted();
-  return p;
-}
-
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

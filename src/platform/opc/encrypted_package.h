@@ -11,7 +11,7 @@
 
 #include "platform/opc/package.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 // Spin counts beyond this would let one file keep the reader busy for minutes.
 constexpr uint32_t kMaxSpinCount = 10'000'000;
@@ -22,8 +22,4 @@ constexpr uint32_t kMaxSpinCount = 10'000'000;
 std::string decryptPackage(std::string_view compoundFile, std::u16string_view password,
                            uint32_t maxSpinCount = kMaxSpinCount);
 
-// The package in the file at `path`, decrypted with `password` when the file is encrypted. The
-// package of an encrypted file refuses a plain save (see Package::UnencryptedSave).
-Package openPackage(const std::string& path, std::u16string_view password);
-
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -12,7 +12,7 @@
 
 #include "platform/opc/zip_checks.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 namespace {
 
@@ -337,4 +337,4 @@ std::string relationshipsPartOf(std::string_view part) {
   return folder + "_rels/" + name + ".rels";
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 // A package that cannot be read or written; the message says why.
 class PackageError : public std::runtime_error {
@@ -93,4 +93,4 @@ std::string resolvePartName(std::string_view base, std::string_view target);
 // The relationships part of `part`: "xl/_rels/workbook.xml.rels"; "_rels/.rels" for "".
 std::string relationshipsPartOf(std::string_view part);
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cctype>
 #include <cstring>
 #include <sstream>
 
-namespace tlx::opc {
+#include "automation/strings.h"
+
+namespace tlx::platform::opc {
 
 pugi::xml_document parseXml(std::string_view text, std::string_view partName) {
   pugi::xml_document doc;
@@ -49,24 +50,13 @@ std::string extensionOf(std::string_view part) {
   return std::string(part.substr(dot + 1));
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-// Part names compare without regard to ASCII case.
-std::string folded(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 ContentTypes::ContentTypes(const Package& p) {
   doc_ = parseXml(p.read(kContentTypesPart), kContentTypesPart);
   if (!doc_.child("Types")) throw PackageError("The package has no content types");
   for (pugi::xml_node o : doc_.child("Types").children("Override"))
-    overrides_.emplace(folded(o.attribute("PartName").value()), o);
+    overrides_.emplace(asciiLower(o.attribute("PartName").value()), o);
 }
 
 ContentTypes::ContentTypes() {
@@ -81,17 +71,17 @@ ContentTypes::ContentTypes() {
 }
 
 std::string ContentTypes::typeOf(std::string_view part) const {
-  if (auto it = overrides_.find(folded("/" + std::string(part))); it != overrides_.end())
+  if (auto it = overrides_.find(asciiLower("/" + std::string(part))); it != overrides_.end())
     return it->second.attribute("ContentType").value();
   std::string ext = extensionOf(part);
   for (pugi::xml_node d : doc_.child("Types").children("Default"))
-    if (equalsNoCase(d.attribute("Extension").value(), ext)) return d.attribute("ContentType").value();
+    if (equalsNoCaseAscii(d.attribute("Extension").value(), ext)) return d.attribute("ContentType").value();
   return "";
 }
 
 void ContentTypes::setOverride(std::string_view part, std::string_view type) {
   std::string name = "/" + std::string(part);
-  pugi::xml_node& o = overrides_[folded(name)];
+  pugi::xml_node& o = overrides_[asciiLower(name)];
   if (!o) {
     o = doc_.child("Types").append_child("Override");
     o.append_attribute("PartName") = name.c_str();
@@ -101,7 +91,7 @@ void ContentTypes::setOverride(std::string_view part, std::string_view type) {
 }
 
 void ContentTypes::removeOverride(std::string_view part) {
-  if (auto it = overrides_.find(folded("/" + std::string(part))); it != overrides_.end()) {
+  if (auto it = overrides_.find(asciiLower("/" + std::string(part))); it != overrides_.end()) {
     doc_.child("Types").remove_child(it->second);
     overrides_.erase(it);
   }
@@ -156,4 +146,4 @@ void Relationships::remove(std::string_view type) {
 
 void Relationships::store(Package& p) const { p.write(relationshipsPartOf(source_), toText(doc_)); }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -10,7 +10,7 @@
 
 #include "platform/opc/package.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 namespace ns {
 constexpr const char* ContentTypes = "http://schemas.openxmlformats.org/package/2006/content-types";
@@ -65,4 +65,4 @@ class Relationships {
   int nextId_ = 1;
 };
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

@@ -7,7 +7,7 @@
 
 #include "platform/opc/package.h"
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 namespace {
 
@@ -128,4 +128,4 @@ uint64_t checkZipDirectory(std::string_view zip) {
   return d.count;
 }
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

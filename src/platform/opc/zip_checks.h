@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace tlx::opc {
+namespace tlx::platform::opc {
 
 // Throws PackageError when an entry's name climbs out of the package ("..", a leading "/"),
 // when entries overlap or run into the central directory, or when a local header gives another
@@ -16,4 +16,4 @@ namespace tlx::opc {
 // number of entries.
 uint64_t checkZipDirectory(std::string_view zip);
 
-}  // namespace tlx::opc
+}  // namespace tlx::platform::opc

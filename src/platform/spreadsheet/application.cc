@@ -8,17 +8,13 @@
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/spreadsheet_model.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
 constexpr const char* kProgId = "Excel.Application";
 constexpr int kNewBookSheets = 3;
 constexpr HRESULT APP_ERROR = hr::basicError(1004);  // the application's "method failed"
-
-std::string text8(const Variant& v) { return u8(toBStr(v)); }
-
-[[noreturn]] void disconnected(const char* what) { throw ComError(hr::RPC_E_DISCONNECTED, what); }
 
 using app::absolutePath;
 
@@ -47,9 +43,7 @@ void BookCore::saveAs(const std::string& path) {
 std::shared_ptr<BookCore> AppCore::add() {
   auto b = std::make_shared<BookCore>();
   b->book = Workbook::create(kNewBookSheets);
-  b->name = b->fullName = "Book" + std::to_string(nextBook++);
-  books.push_back(b);
-  active = b;
+  b->name = b->fullName = "Book" + std::to_string(nextNumber++);
   keep(b);
   return b;
 }
@@ -58,7 +52,7 @@ std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, 
                                         const Variant& writeResPassword) {
   if (path.empty()) throw ComError(APP_ERROR, "No file name given");
   std::string full = absolutePath(path);
-  for (auto& b : books)
+  for (auto& b : docs)
     if (b->onDisk && b->fullName == full) {
       active = b;
       return b;
@@ -87,58 +81,41 @@ std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, 
   b->fullName = full;
   b->onDisk = true;
   b->readOnly = readOnly;
-  books.push_back(b);
-  active = b;
   keep(b);
   return b;
 }
 
-void AppCore::close(const std::shared_ptr<BookCore>& listed) {
-  BookPtr b = app::dropDocument(books, active, listed);
-  b->open = false;
-  if (b->recoveryTicket) app::unlistUnsaved(b->recoveryTicket);
-  b->recoveryTicket = 0;
-}
-
 void AppCore::keep(const std::shared_ptr<BookCore>& b) {
-  b->recoveryTicket =
-      app::listForRecovery(b, b->name, ".xlsx", [](BookCore& c, const std::string& path) { c.book->save(path); });
+  adopt(b, ".xlsx", [](BookCore& c, const std::string& path) { c.book->save(path); });
 }
 
 namespace {
 
-void checkApp(const AppPtr& app) {
-  if (!app || !app->alive) disconnected("The spreadsheet application has ended");
-}
-
-using app::Live;
-
-class WorkbooksObj : public Live<WorkbooksObj> {
+class WorkbooksObj : public AppObject<WorkbooksObj> {
  public:
-  explicit WorkbooksObj(AppPtr a) : app(std::move(a)) {}
-  void check() { checkApp(app); }
+  using AppObject::AppObject;
   std::string typeName() const override { return "Workbooks"; }
   std::vector<Variant> enumerate() override {
-    return app::objectsOf(app->books, [&](const BookPtr& b) { return workbookObject(app, b); });
+    return app::objectsOf(app->docs, [&](const BookPtr& b) { return workbookObject(app, b); });
   }
   static const Members<WorkbooksObj>& members() {
     static const Members<WorkbooksObj> m = [] {
       Members<WorkbooksObj> t;
-      t.property("Count", [](WorkbooksObj& s, Args&) { return Variant(int32_t(s.app->books.size())); });
+      t.property("Count", [](WorkbooksObj& s, Args&) { return Variant(int32_t(s.app->docs.size())); });
       t.method("Item", {"Index"}, [](WorkbooksObj& s, Args& a) {
         auto missing = [](const Variant&) { return ComError(hr::DISP_E_BADINDEX, "Subscript out of range"); };
-        auto& b = app::itemByKey(s.app->books, a[0], 1, [](const BookCore& c) { return c.name; }, missing);
+        auto& b = app::itemByKey(s.app->docs, a[0], 1, [](const BookCore& c) { return c.name; }, missing);
         return Variant(workbookObject(s.app, b));
       });
       t.method("Add", {"Template"}, [](WorkbooksObj& s, Args&) { return Variant(workbookObject(s.app, s.app->add())); });
       t.method("Open", {"Filename", "UpdateLinks", "ReadOnly", "Format", "Password", "WriteResPassword"},
                [](WorkbooksObj& s, Args& a) {
                  bool ro = a.has(2) && toBool(a.value(2));
-                 auto b = s.app->open(text8(a[0]), ro, a.value(4, Variant::missing()), a.value(5, Variant::missing()));
+                 auto b = s.app->open(toUtf8(a[0]), ro, a.value(4, Variant::missing()), a.value(5, Variant::missing()));
                  return Variant(workbookObject(s.app, b));
                });
       t.method("Close", {}, [](WorkbooksObj& s, Args&) {
-        while (!s.app->books.empty()) s.app->close(s.app->books.back());
+        while (!s.app->docs.empty()) s.app->close(s.app->docs.back());
         return Variant();
       });
       t.byDefault("Item");
@@ -146,21 +123,14 @@ class WorkbooksObj : public Live<WorkbooksObj> {
     }();
     return m;
   }
-  AppPtr app;
 };
 
-class ApplicationObj : public Live<ApplicationObj> {
+class ApplicationObj : public app::ApplicationObject<ApplicationObj, AppCore> {
  public:
-  ApplicationObj() : app(std::make_shared<AppCore>()) { app->wrapper = this; }
-  ~ApplicationObj() override {
-    app->alive = false;
-    app->wrapper = nullptr;
-  }
-  void check() { checkApp(app); }
   std::string typeName() const override { return "Application"; }
 
   void quit() {
-    app::endApplication(kProgId, this, *app, app->books, [&](const BookPtr& b) { app->close(b); });
+    app::endApplication(kProgId, this, *app, [&](const BookPtr& b) { app->close(b); });
   }
 
   static const Members<ApplicationObj>& members() {
@@ -189,17 +159,16 @@ class ApplicationObj : public Live<ApplicationObj> {
     }();
     return m;
   }
-  AppPtr app;
 };
 
 }  // namespace
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet
 
 namespace tlx {
 
 void registerSpreadsheetApplication() {
-  app::registerApplication(xlsx::kProgId, [] { return ObjRef(makeRef<xlsx::ApplicationObj>()); });
+  platform::app::registerApplication(platform::spreadsheet::kProgId, [] { return ObjRef(makeRef<platform::spreadsheet::ApplicationObj>()); });
 }
 
 }  // namespace tlx

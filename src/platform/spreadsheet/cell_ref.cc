@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "automation/strings.h"
 #include "platform/spreadsheet/workbook.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
 bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
-char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
 std::optional<int32_t> parseRow(std::string_view digits) {
   if (digits.empty() || digits.size() > 7) return std::nullopt;
@@ -34,7 +34,7 @@ std::optional<int32_t> parseColumn(std::string_view letters) {
   if (letters.empty() || letters.size() > 3) return std::nullopt;
   int32_t c = 0;
   for (char ch : letters) {
-    ch = upper(ch);
+    ch = asciiUpper(ch);
     if (!isUpper(ch)) return std::nullopt;
     c = c * 26 + (ch - 'A' + 1);
   }
@@ -45,7 +45,7 @@ std::optional<int32_t> parseColumn(std::string_view letters) {
 std::optional<CellRef> parseCell(std::string_view ref) {
   ref = unanchored(ref);
   size_t split = 0;
-  while (split < ref.size() && isUpper(upper(ref[split]))) ++split;
+  while (split < ref.size() && isUpper(asciiUpper(ref[split]))) ++split;
   auto col = parseColumn(ref.substr(0, split));
   auto row = parseRow(unanchored(ref.substr(split)));
   if (!col || !row) return std::nullopt;
@@ -77,4 +77,4 @@ std::string columnName(int32_t col) {
 
 std::string cellName(int32_t row, int32_t col) { return columnName(col) + std::to_string(row); }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

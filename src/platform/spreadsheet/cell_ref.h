@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 struct CellRef {
   int32_t row = 0, col = 0;  // 1-based
@@ -24,4 +24,4 @@ std::string columnName(int32_t col);
 std::optional<int32_t> parseColumn(std::string_view letters);
 std::string cellName(int32_t row, int32_t col);
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

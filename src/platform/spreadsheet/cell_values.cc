@@ -5,7 +5,7 @@
 
 #include "automation/strings.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -148,4 +148,4 @@ void appendXmlText(std::string& out, std::string_view utf8) {
   }
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -8,7 +8,7 @@
 
 #include "automation/variant.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 // "#N/A" <-> the Error Variant CVErr(2042), and the other error values.
 std::optional<HRESULT> errorCode(std::string_view text);
@@ -24,4 +24,4 @@ BStr decodeCellText(std::string_view utf8);
 void appendXmlText(std::string& out, std::u16string_view s);
 void appendXmlText(std::string& out, std::string_view utf8);  // attribute values we kept
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

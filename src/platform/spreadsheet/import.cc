@@ -14,7 +14,7 @@
 #include "platform/opc/compound_file.h"
 #include "platform/opc/encrypted_package.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -166,4 +166,4 @@ void readAnyWorkbookBytes(std::string_view bytes) {
       for (const Cell& c : row.cells) (void)s->text(r, c.col);
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -12,7 +12,7 @@
 #include "platform/opc/package.h"
 #include "platform/spreadsheet/workbook.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 // What the file held, and so how the workbook may be saved: only an XLSX source is saved back
 // in place; the others go to XLSX through SaveAs.
@@ -58,4 +58,4 @@ class WorkbookFiller {
 // nullopt for anything else.
 std::optional<double> isoDateTime(std::string_view s);
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -10,7 +10,7 @@
 #include "platform/spreadsheet/cell_values.h"
 #include "platform/spreadsheet/import.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -62,9 +62,7 @@ std::optional<double> number(std::string_view s) {
 
 // A field as the application types it into a cell.
 Variant fieldValue(std::string_view field) {
-  std::string_view s = field;
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  std::string_view s = trimSpaces(field);
   if (s.empty()) return field.empty() ? Variant() : Variant(u16(field));
   if (auto d = number(s)) return Variant(*d);
   BStr text = u16(s);
@@ -127,4 +125,4 @@ std::unique_ptr<Workbook> readCsv(std::string_view bytes, std::string_view sheet
   return filler.finish();
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

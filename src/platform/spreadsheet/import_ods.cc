@@ -10,7 +10,7 @@
 #include "platform/spreadsheet/cell_values.h"
 #include "platform/spreadsheet/import.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -193,4 +193,4 @@ std::unique_ptr<Workbook> readOds(const opc::Package& package) {
   return filler.finish();
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -4,7 +4,7 @@
 #include "platform/opc/xml_parts.h"
 #include "platform/spreadsheet/import.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -73,4 +73,4 @@ bool strictToTransitional(opc::Package& package) {
   return true;
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -21,7 +21,7 @@
 #include "platform/spreadsheet/cell_values.h"
 #include "platform/spreadsheet/import.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -363,4 +363,4 @@ std::unique_ptr<Workbook> readXlsBytes(std::string_view bytes) {
   return readXls(path);
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

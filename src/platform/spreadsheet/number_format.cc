@@ -7,15 +7,13 @@
 #include "automation/convert.h"
 #include "automation/strings.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
 constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
                                    "July",    "August",   "September", "October", "November", "December"};
 constexpr const char* kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // The format's sections, split at ';' outside quotes, escapes and brackets.
 std::vector<std::string_view> sections(std::string_view code) {
@@ -60,7 +58,7 @@ std::vector<Token> tokenize(std::string_view s) {
   auto startsNoCase = [&](size_t i, std::string_view word) {
     if (s.size() - i < word.size()) return false;
     for (size_t k = 0; k < word.size(); ++k)
-      if (lower(s[i + k]) != word[k]) return false;
+      if (asciiLower(s[i + k]) != word[k]) return false;
     return true;
   };
   for (size_t i = 0; i < s.size(); ++i) {
@@ -88,7 +86,7 @@ std::vector<Token> tokenize(std::string_view s) {
       if (!inner.empty() && inner[0] == '$') {
         size_t dash = inner.find('-');
         literal(inner.substr(1, dash == std::string_view::npos ? std::string_view::npos : dash - 1));
-      } else if (!inner.empty() && (lower(inner[0]) == 'h' || lower(inner[0]) == 'm' || lower(inner[0]) == 's')) {
+      } else if (!inner.empty() && (asciiLower(inner[0]) == 'h' || asciiLower(inner[0]) == 'm' || asciiLower(inner[0]) == 's')) {
         code("[" + std::string(inner) + "]");
       }
       i = end;
@@ -110,7 +108,7 @@ bool hasDateCode(const std::vector<Token>& tokens) {
   for (auto& t : tokens) {
     if (t.kind != Token::Code) continue;
     for (char c : t.text)
-      if (std::string_view("ymdhs").find(lower(c)) != std::string_view::npos) return true;
+      if (std::string_view("ymdhs").find(asciiLower(c)) != std::string_view::npos) return true;
   }
   return false;
 }
@@ -228,7 +226,7 @@ std::string dateSection(double serial, const std::vector<Token>& tokens) {
   for (auto& t : tokens) code += t.kind == Token::Code ? t.text : std::string();
   bool ampm = false;
   for (size_t i = 0; i + 1 < code.size(); ++i)
-    if (lower(code[i]) == 'a' && (lower(code[i + 1]) == 'm' || code[i + 1] == '/')) ampm = true;
+    if (asciiLower(code[i]) == 'a' && (asciiLower(code[i + 1]) == 'm' || code[i + 1] == '/')) ampm = true;
   int subDigits = 0;
   for (size_t p = code.find(".0"); p != std::string::npos && p + 1 + subDigits < code.size() && code[p + 1 + subDigits] == '0';)
     ++subDigits;
@@ -246,12 +244,12 @@ std::string dateSection(double serial, const std::vector<Token>& tokens) {
     }
     const std::string& s = tok.text;
     for (size_t i = 0; i < s.size();) {
-      char c = lower(s[i]);
+      char c = asciiLower(s[i]);
       size_t n = 1;
-      while (i + n < s.size() && lower(s[i + n]) == c) ++n;
+      while (i + n < s.size() && asciiLower(s[i + n]) == c) ++n;
       if (c == '[') {
         size_t end = s.find(']', i);
-        char unit = lower(s[i + 1]);
+        char unit = asciiLower(s[i + 1]);
         size_t width = end - i - 1;
         double whole = unit == 'h' ? totalHours : unit == 'm' ? std::floor((serial + rounding) * 1440.0) : std::floor((serial + rounding) * 86400.0);
         std::string digits = fixed(whole, 0);
@@ -267,7 +265,7 @@ std::string dateSection(double serial, const std::vector<Token>& tokens) {
         // Minutes right after an hour or right before seconds, months otherwise.
         size_t next = i + n;
         while (next < s.size() && std::string_view(":. ").find(s[next]) != std::string_view::npos) ++next;
-        bool minutes = lastWasHour || (next < s.size() && lower(s[next]) == 's');
+        bool minutes = lastWasHour || (next < s.size() && asciiLower(s[next]) == 's');
         if (minutes) out += n >= 2 ? two(t.minute) : std::to_string(t.minute);
         else if (n == 1) out += std::to_string(t.month);
         else if (n == 2) out += two(t.month);
@@ -291,7 +289,7 @@ std::string dateSection(double serial, const std::vector<Token>& tokens) {
       } else if (c == 'a' || c == 'p') {
         std::string_view rest = std::string_view(s).substr(i);
         bool pm = t.hour >= 12;
-        if (rest.size() >= 5 && lower(rest[1]) == 'm' && rest[2] == '/') {
+        if (rest.size() >= 5 && asciiLower(rest[1]) == 'm' && rest[2] == '/') {
           out += pm ? "PM" : "AM";
           n = 5;
         } else if (rest.size() >= 3 && rest[1] == '/') {
@@ -311,9 +309,7 @@ std::string dateSection(double serial, const std::vector<Token>& tokens) {
 }
 
 bool isGeneral(std::string_view section) {
-  std::string s;
-  for (char c : section) s += lower(c);
-  return s.find("general") != std::string::npos;
+  return asciiLower(section).find("general") != std::string::npos;
 }
 
 // The section for a number and whether its sign is shown by the section itself.
@@ -405,8 +401,7 @@ std::u16string formatNumber(double v, std::string_view code) {
   std::string_view sec = pick(secs, v, absolute);
   if (isGeneral(sec) || sec.empty()) {
     // "General" stands for the number; the literals around it stay.
-    std::string lowered;
-    for (char c : sec) lowered += lower(c);
+    std::string lowered = asciiLower(sec);
     size_t at = sec.empty() ? 0 : lowered.find("general");
     auto literals = [](std::string_view part) {
       std::u16string out;
@@ -449,4 +444,4 @@ std::u16string formatText(std::u16string_view text, std::string_view code) {
   return out;
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 // The code of a built-in format id ("0.00" for 2), "" for an id without one.
 std::string_view builtinFormat(int id);
@@ -21,4 +21,4 @@ std::u16string formatText(std::u16string_view text, std::string_view code);
 // General alone: at most 11 characters, exponent form for large and small magnitudes.
 std::u16string formatGeneral(double value);
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -13,7 +13,7 @@
 #include "platform/spreadsheet/number_format.h"
 #include "platform/spreadsheet/workbook.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -25,8 +25,7 @@ using opc::localName;
 
 double parseDouble(std::string_view s, const std::string& part) {
   double d = 0;
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  s = trimSpaces(s);
   auto r = std::from_chars(s.data(), s.data() + s.size(), d);
   if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(d)) damaged(part, "bad number \"" + std::string(s) + "\"");
   return d;
@@ -626,4 +625,4 @@ std::string Sheet::outerHead() const {
   return head;
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

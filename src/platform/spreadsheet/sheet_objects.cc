@@ -6,31 +6,12 @@
 #include "automation/strings.h"
 #include "platform/spreadsheet/spreadsheet_model.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
 constexpr HRESULT APP_ERROR = hr::basicError(1004);
 constexpr int32_t kXlsxFormat = 51;
-
-std::string text8(const Variant& v) { return u8(toBStr(v)); }
-
-void checkBook(const AppPtr& app, const BookPtr& book) {
-  if (!app || !app->alive) throw ComError(hr::RPC_E_DISCONNECTED, "The spreadsheet application has ended");
-  if (!book || !book->open) throw ComError(hr::RPC_E_DISCONNECTED, "The workbook has been closed");
-}
-
-template <class Self>
-class Live : public Object<Self> {
- public:
-  Live(AppPtr a, BookPtr b) : app(std::move(a)), book(std::move(b)) {}
-  Variant invoke(std::string_view member, InvokeKind kind, DispParams& params) override {
-    checkBook(app, book);
-    return Object<Self>::invoke(member, kind, params);
-  }
-  AppPtr app;
-  BookPtr book;
-};
 
 int32_t coordinate(const Variant& v, int32_t limit, const char* what) {
   double d = toDouble(v);
@@ -62,17 +43,17 @@ std::string pathWithExtension(std::string path) {
 
 class RangeObj;
 
-class WorksheetObj : public Live<WorksheetObj> {
+class WorksheetObj : public DocObject<WorksheetObj> {
  public:
-  WorksheetObj(AppPtr a, BookPtr b, Sheet* s) : Live(std::move(a), std::move(b)), sheet(s) {}
+  WorksheetObj(AppPtr a, BookPtr b, Sheet* s) : DocObject(std::move(a), std::move(b)), sheet(s) {}
   std::string typeName() const override { return "Worksheet"; }
   size_t index() const {
-    auto& all = book->book->sheets();
+    auto& all = doc->book->sheets();
     for (size_t i = 0; i < all.size(); ++i)
       if (all[i].get() == sheet) return i;
     return 0;
   }
-  Variant range(Area a) { return Variant(rangeObject(app, book, sheet, a)); }
+  Variant range(Area a) { return Variant(rangeObject(app, doc, sheet, a)); }
 
   static const Members<WorksheetObj>& members() {
     static const Members<WorksheetObj> m = [] {
@@ -80,13 +61,13 @@ class WorksheetObj : public Live<WorksheetObj> {
       t.property(
           "Name", [](WorksheetObj& s, Args&) { return Variant(u16(s.sheet->name)); },
           [](WorksheetObj& s, Args&, const Variant& v) {
-            if (s.book->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
-            s.book->book->rename(*s.sheet, std::u16string(toBStr(v).view()));
+            if (s.doc->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
+            s.doc->book->rename(*s.sheet, std::u16string(toBStr(v).view()));
           });
       t.property("Index", [](WorksheetObj& s, Args&) { return Variant(int32_t(s.index() + 1)); });
       auto activate = [](WorksheetObj& s, Args&) {
-        s.book->activeSheet = s.index();
-        s.app->active = s.book;
+        s.doc->activeSheet = s.index();
+        s.app->active = s.doc;
         return Variant();
       };
       t.method("Activate", {}, activate);
@@ -119,7 +100,7 @@ class WorksheetObj : public Live<WorksheetObj> {
         if (rows.empty()) return s.range(Area{{1, 1}, {1, 1}});
         return s.range(Area{{rows.begin()->first, minC}, {rows.rbegin()->first, maxC}});
       });
-      t.property("Parent", [](WorksheetObj& s, Args&) { return Variant(workbookObject(s.app, s.book)); });
+      t.property("Parent", [](WorksheetObj& s, Args&) { return Variant(workbookObject(s.app, s.doc)); });
       t.byDefault("Name");
       return t;
     }();
@@ -128,14 +109,14 @@ class WorksheetObj : public Live<WorksheetObj> {
   Sheet* sheet;
 };
 
-class RangeObj : public Live<RangeObj> {
+class RangeObj : public DocObject<RangeObj> {
  public:
-  RangeObj(AppPtr a, BookPtr b, Sheet* s, Area ar) : Live(std::move(a), std::move(b)), sheet(s), area(ar) {}
+  RangeObj(AppPtr a, BookPtr b, Sheet* s, Area ar) : DocObject(std::move(a), std::move(b)), sheet(s), area(ar) {}
   std::string typeName() const override { return "Range"; }
   int32_t rows() const { return area.last.row - area.first.row + 1; }
   int32_t cols() const { return area.last.col - area.first.col + 1; }
   void writable() const {
-    if (book->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
+    if (doc->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
   }
 
   Variant value() const {
@@ -175,7 +156,7 @@ class RangeObj : public Live<RangeObj> {
     }
   }
 
-  Variant sub(Area a) { return Variant(rangeObject(app, book, sheet, a)); }
+  Variant sub(Area a) { return Variant(rangeObject(app, doc, sheet, a)); }
 
   static const Members<RangeObj>& members() {
     static const Members<RangeObj> m = [] {
@@ -236,9 +217,9 @@ class RangeObj : public Live<RangeObj> {
         return Variant(true);
       });
       auto activate = [](RangeObj& s, Args&) {
-        auto& all = s.book->book->sheets();
+        auto& all = s.doc->book->sheets();
         for (size_t i = 0; i < all.size(); ++i)
-          if (all[i].get() == s.sheet) s.book->activeSheet = i;
+          if (all[i].get() == s.sheet) s.doc->activeSheet = i;
         return Variant(true);
       };
       t.method("Activate", {}, activate);
@@ -251,7 +232,7 @@ class RangeObj : public Live<RangeObj> {
             if (c.col >= s.area.first.col && c.col <= s.area.last.col) s.sheet->setValue(it->first, c.col, Variant());
         return Variant(true);
       });
-      t.property("Worksheet", [](RangeObj& s, Args&) { return Variant(worksheetObject(s.app, s.book, s.sheet)); });
+      t.property("Worksheet", [](RangeObj& s, Args&) { return Variant(worksheetObject(s.app, s.doc, s.sheet)); });
       t.byDefault("Value");
       return t;
     }();
@@ -267,19 +248,19 @@ Area areaOf(const Variant& v) {
     if (!r) throw ComError(hr::DISP_E_TYPEMISMATCH, "Type mismatch");
     return r->area;
   }
-  std::string s = text8(v);
+  std::string s = toUtf8(v);
   auto a = parseArea(s);
   if (!a) throw ComError(APP_ERROR, "Method 'Range' of object '_Worksheet' failed");
   return *a;
 }
 
-class WorksheetsObj : public Live<WorksheetsObj> {
+class WorksheetsObj : public DocObject<WorksheetsObj> {
  public:
-  using Live::Live;
+  using DocObject::DocObject;
   std::string typeName() const override { return "Sheets"; }
   std::vector<Variant> enumerate() override {
     std::vector<Variant> out;
-    for (auto& s : book->book->sheets()) out.emplace_back(worksheetObject(app, book, s.get()));
+    for (auto& s : doc->book->sheets()) out.emplace_back(worksheetObject(app, doc, s.get()));
     return out;
   }
   // A sheet is read when it is picked, so that a damaged one fails here, not cell by cell.
@@ -293,9 +274,9 @@ class WorksheetsObj : public Live<WorksheetsObj> {
     return s;
   }
   Sheet* find(const Variant& key) {
-    auto& all = book->book->sheets();
+    auto& all = doc->book->sheets();
     if (key.isString()) {
-      if (Sheet* s = book->book->sheetNamed(key.str())) return s;
+      if (Sheet* s = doc->book->sheetNamed(key.str())) return s;
       throw ComError(hr::DISP_E_BADINDEX, "Subscript out of range");
     }
     if (key.isObject() || key.isArray() || key.isEmpty() || key.isNull()) throw ComError(hr::DISP_E_TYPEMISMATCH, "Type mismatch");
@@ -305,23 +286,23 @@ class WorksheetsObj : public Live<WorksheetsObj> {
   }
   size_t positionOf(const Variant& v) {
     auto w = refCast<WorksheetObj>(objectOf(v));
-    if (!w || w->book != book) throw ComError(APP_ERROR, "Method 'Add' of object 'Sheets' failed");
+    if (!w || w->doc != doc) throw ComError(APP_ERROR, "Method 'Add' of object 'Sheets' failed");
     return w->index();
   }
   static const Members<WorksheetsObj>& members() {
     static const Members<WorksheetsObj> m = [] {
       Members<WorksheetsObj> t;
-      t.property("Count", [](WorksheetsObj& s, Args&) { return Variant(int32_t(s.book->book->sheets().size())); });
-      t.method("Item", {"Index"}, [](WorksheetsObj& s, Args& a) { return Variant(worksheetObject(s.app, s.book, s.item(a[0]))); });
+      t.property("Count", [](WorksheetsObj& s, Args&) { return Variant(int32_t(s.doc->book->sheets().size())); });
+      t.method("Item", {"Index"}, [](WorksheetsObj& s, Args& a) { return Variant(worksheetObject(s.app, s.doc, s.item(a[0]))); });
       t.method("Add", {"Before", "After", "Count", "Type"}, [](WorksheetsObj& s, Args& a) {
-        if (s.book->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
-        size_t pos = a.has(0) ? s.positionOf(a[0]) : a.has(1) ? s.positionOf(a[1]) + 1 : s.book->activeSheet;
+        if (s.doc->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
+        size_t pos = a.has(0) ? s.positionOf(a[0]) : a.has(1) ? s.positionOf(a[1]) + 1 : s.doc->activeSheet;
         int32_t count = a.has(2) ? toI4(a[2]) : 1;
         if (count < 1 || count > 255) throw ComError(APP_ERROR, "Method 'Add' of object 'Sheets' failed");
         Sheet* made = nullptr;
-        for (int32_t i = 0; i < count; ++i) made = &s.book->book->addSheet(pos);
-        s.book->activeSheet = pos;
-        return Variant(worksheetObject(s.app, s.book, made));
+        for (int32_t i = 0; i < count; ++i) made = &s.doc->book->addSheet(pos);
+        s.doc->activeSheet = pos;
+        return Variant(worksheetObject(s.app, s.doc, made));
       });
       t.byDefault("Item");
       return t;
@@ -330,52 +311,52 @@ class WorksheetsObj : public Live<WorksheetsObj> {
   }
 };
 
-class WorkbookObj : public Live<WorkbookObj> {
+class WorkbookObj : public DocObject<WorkbookObj> {
  public:
-  using Live::Live;
+  using DocObject::DocObject;
   std::string typeName() const override { return "Workbook"; }
 
   void saveAs(const Variant& name, const Variant& format) {
     if (format.isMissing() == false && !format.isEmpty() && toI4(format) != kXlsxFormat)
       throw ComError(APP_ERROR, "Only XLSX workbooks can be saved");
-    std::string path = text8(name);
+    std::string path = toUtf8(name);
     if (path.empty()) throw ComError(APP_ERROR, "No file name given");
     path = pathWithExtension(path);
-    for (auto& b : app->books)
-      if (b != book && b->onDisk && b->fullName == path)
+    for (auto& b : app->docs)
+      if (b != doc && b->onDisk && b->fullName == path)
         throw ComError(APP_ERROR, "A workbook of that name is open: \"" + path + "\"");
     refuseOverSource(path);
     // Saving under a name given here is the one way a decrypted workbook goes to disk unencrypted.
-    opc::Package::UnencryptedSave plainCopy(book->book->package());
-    book->saveAs(path);
+    opc::Package::UnencryptedSave plainCopy(doc->book->package());
+    doc->saveAs(path);
   }
   // A workbook read from another kind of file is written only as XLSX, never over its source.
   void refuseOverSource(const std::string& path) {
     static constexpr const char* kinds[] = {"an XLSX", "a legacy .xls", "an OpenDocument", "a text"};
-    if (book->source != SourceFormat::Xlsx && path == book->fullName)
-      throw ComError(APP_ERROR, "\"" + book->name + "\" was opened from " + kinds[int(book->source)] +
+    if (doc->source != SourceFormat::Xlsx && path == doc->fullName)
+      throw ComError(APP_ERROR, "\"" + doc->name + "\" was opened from " + kinds[int(doc->source)] +
                                     " file and is not written back in that format: save it as an XLSX workbook "
                                     "with SaveAs under a new name");
   }
   void save() {
-    if (book->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
-    if (book->onDisk) refuseOverSource(book->fullName);
-    if (!book->onDisk) saveAs(Variant(u16(book->name)), Variant::missing());
-    else book->saveAs(book->fullName);
+    if (doc->readOnly) throw ComError(APP_ERROR, "The workbook is read-only");
+    if (doc->onDisk) refuseOverSource(doc->fullName);
+    if (!doc->onDisk) saveAs(Variant(u16(doc->name)), Variant::missing());
+    else doc->saveAs(doc->fullName);
   }
 
   static const Members<WorkbookObj>& members() {
     static const Members<WorkbookObj> m = [] {
       Members<WorkbookObj> t;
-      t.property("Name", [](WorkbookObj& s, Args&) { return Variant(u16(s.book->name)); });
-      t.property("FullName", [](WorkbookObj& s, Args&) { return Variant(u16(s.book->fullName)); });
+      t.property("Name", [](WorkbookObj& s, Args&) { return Variant(u16(s.doc->name)); });
+      t.property("FullName", [](WorkbookObj& s, Args&) { return Variant(u16(s.doc->fullName)); });
       t.property("Path", [](WorkbookObj& s, Args&) {
-        return Variant(u16(s.book->onDisk ? std::filesystem::path(s.book->fullName).parent_path().string() : ""));
+        return Variant(u16(s.doc->onDisk ? std::filesystem::path(s.doc->fullName).parent_path().string() : ""));
       });
-      t.property("ReadOnly", [](WorkbookObj& s, Args&) { return Variant(s.book->readOnly); });
+      t.property("ReadOnly", [](WorkbookObj& s, Args&) { return Variant(s.doc->readOnly); });
       t.property(
-          "Saved", [](WorkbookObj& s, Args&) { return Variant(s.book->saved()); },
-          [](WorkbookObj& s, Args&, const Variant& v) { s.book->markedSaved = toBool(v); });
+          "Saved", [](WorkbookObj& s, Args&) { return Variant(s.doc->saved()); },
+          [](WorkbookObj& s, Args&, const Variant& v) { s.doc->markedSaved = toBool(v); });
       t.method("Save", {}, [](WorkbookObj& s, Args&) {
         s.save();
         return Variant();
@@ -387,26 +368,26 @@ class WorkbookObj : public Live<WorkbookObj> {
       t.method("Close", {"SaveChanges", "Filename"}, [](WorkbookObj& s, Args& a) {
         // Without SaveChanges nobody can be asked here: unsaved changes are dropped.
         if (a.has(0) && toBool(a.value(0))) {
-          if (a.has(1) && !text8(a.value(1)).empty()) s.saveAs(a.value(1), Variant::missing());
+          if (a.has(1) && !toUtf8(a.value(1)).empty()) s.saveAs(a.value(1), Variant::missing());
           else s.save();
         }
         AppPtr app = s.app;
-        app->close(s.book);
+        app->close(s.doc);
         return Variant();
       });
       t.method("Activate", {}, [](WorkbookObj& s, Args&) {
-        s.app->active = s.book;
+        s.app->active = s.doc;
         return Variant();
       });
       auto sheets = [](WorkbookObj& s, Args& a) {
-        ObjRef all(makeRef<WorksheetsObj>(s.app, s.book));
+        ObjRef all(makeRef<WorksheetsObj>(s.app, s.doc));
         if (!a.has(0)) return Variant(all);
-        return Variant(worksheetObject(s.app, s.book, refCast<WorksheetsObj>(all)->item(a[0])));
+        return Variant(worksheetObject(s.app, s.doc, refCast<WorksheetsObj>(all)->item(a[0])));
       };
       t.property("Worksheets", sheets, {}, {"Index"});
       t.property("Sheets", sheets, {}, {"Index"});
       t.property("ActiveSheet", [](WorkbookObj& s, Args&) {
-        return Variant(worksheetObject(s.app, s.book, s.book->book->sheets().at(s.book->activeSheet).get()));
+        return Variant(worksheetObject(s.app, s.doc, s.doc->book->sheets().at(s.doc->activeSheet).get()));
       });
       t.property("Application", [](WorkbookObj& s, Args&) { return Variant(ObjRef(s.app->wrapper)); });
       t.byDefault("Name");
@@ -418,12 +399,12 @@ class WorkbookObj : public Live<WorkbookObj> {
 
 }  // namespace
 
-ObjRef workbookObject(const AppPtr& app, const BookPtr& book) { return ObjRef(makeRef<WorkbookObj>(app, book)); }
-ObjRef worksheetObject(const AppPtr& app, const BookPtr& book, Sheet* sheet) {
-  return ObjRef(makeRef<WorksheetObj>(app, book, sheet));
+ObjRef workbookObject(const AppPtr& app, const BookPtr& doc) { return ObjRef(makeRef<WorkbookObj>(app, doc)); }
+ObjRef worksheetObject(const AppPtr& app, const BookPtr& doc, Sheet* sheet) {
+  return ObjRef(makeRef<WorksheetObj>(app, doc, sheet));
 }
-ObjRef rangeObject(const AppPtr& app, const BookPtr& book, Sheet* sheet, Area area) {
-  return ObjRef(makeRef<RangeObj>(app, book, sheet, area));
+ObjRef rangeObject(const AppPtr& app, const BookPtr& doc, Sheet* sheet, Area area) {
+  return ObjRef(makeRef<RangeObj>(app, doc, sheet, area));
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -6,21 +6,20 @@
 #include <vector>
 
 #include "automation/dispatch.h"
+#include "platform/app/documents.h"
 #include "platform/spreadsheet/cell_ref.h"
 #include "platform/spreadsheet/import.h"
 #include "platform/spreadsheet/workbook.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
-struct BookCore {
+// Named "Book1" until saved, then by its file name.
+struct BookCore : app::DocumentState {
   std::unique_ptr<Workbook> book;
-  std::string name;      // "Book1", or the file name
   std::string fullName;  // the path, or the name while never saved
   bool onDisk = false;
-  bool open = true;
   bool readOnly = false;
   bool markedSaved = false;  // Saved set to True by the caller
-  int recoveryTicket = 0;
   SourceFormat source = SourceFormat::Xlsx;  // until saved as XLSX
   size_t activeSheet = 0;
 
@@ -28,26 +27,28 @@ struct BookCore {
   void saveAs(const std::string& path);
 };
 
-struct AppCore {
-  bool alive = true;
+struct AppCore : app::Instance<BookCore> {
+  static constexpr const char* kEnded = "The spreadsheet application has ended";
+  static constexpr const char* kClosed = "The workbook has been closed";
   bool visible = false;
-  int nextBook = 1;
-  std::vector<std::shared_ptr<BookCore>> books;
-  std::shared_ptr<BookCore> active;
-  Dispatch* wrapper = nullptr;
 
   std::shared_ptr<BookCore> add();
   std::shared_ptr<BookCore> open(const std::string& path, bool readOnly, const Variant& password,
                                  const Variant& writeResPassword);
-  void close(const std::shared_ptr<BookCore>& book);
-  void keep(const std::shared_ptr<BookCore>& book);  // listed for recovery at host exit
+  void close(const std::shared_ptr<BookCore>& book) { closeDocument(book); }
+  void keep(const std::shared_ptr<BookCore>& book);  // open, active, listed for recovery at host exit
 };
 
 using AppPtr = std::shared_ptr<AppCore>;
 using BookPtr = std::shared_ptr<BookCore>;
+// The objects of the application as a whole, and those inside one workbook (`doc`).
+template <class Self>
+using AppObject = app::AppObject<Self, AppCore>;
+template <class Self>
+using DocObject = app::DocObject<Self, AppCore>;
 
 ObjRef workbookObject(const AppPtr& app, const BookPtr& book);
 ObjRef worksheetObject(const AppPtr& app, const BookPtr& book, Sheet* sheet);
 ObjRef rangeObject(const AppPtr& app, const BookPtr& book, Sheet* sheet, Area area);
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

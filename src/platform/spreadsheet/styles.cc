@@ -6,7 +6,7 @@
 #include "platform/opc/xml_parts.h"
 #include "platform/spreadsheet/number_format.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -115,4 +115,4 @@ void Styles::addDefaults() {
 
 std::string Styles::xml() const { return opc::toText(doc_); }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -10,7 +10,7 @@
 
 #include "platform/opc/package.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 class Styles {
  public:
@@ -39,4 +39,4 @@ class Styles {
   bool dirty_ = false;
 };
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -6,7 +6,7 @@
 #include "platform/spreadsheet/cell_values.h"
 #include "platform/spreadsheet/write_reservation.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 namespace {
 
@@ -267,11 +267,4 @@ void Workbook::save(const std::string& path) {
   styles_.saved();
 }
 
-void readWorkbookBytes(std::string_view bytes) {
-  auto wb = Workbook::load(opc::Package::fromBytes(std::string(bytes)));
-  for (auto& s : wb->sheets())
-    for (auto& [r, row] : s->rows())
-      for (const Cell& c : row.cells) (void)s->text(r, c.col);
-}
-
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

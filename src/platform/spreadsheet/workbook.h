@@ -18,7 +18,7 @@
 #include "platform/opc/xml_parts.h"
 #include "platform/spreadsheet/styles.h"
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 constexpr int32_t kMaxRows = 1048576;
 constexpr int32_t kMaxCols = 16384;
@@ -155,8 +155,4 @@ class Workbook {
 // Returns the reason, or "" when the name is acceptable.
 std::string badSheetName(std::u16string_view name);
 
-// Reads a whole package's workbook and every sheet: the entry point for fuzzing the reader
-// with outside bytes. Throws opc::PackageError or ComError on bad input, nothing else.
-void readWorkbookBytes(std::string_view bytes);
-
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

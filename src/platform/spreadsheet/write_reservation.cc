@@ -3,21 +3,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "automation/strings.h"
 #include "platform/opc/crypto.h"
 #include "platform/opc/encrypted_package.h"
 
-namespace tlx::xlsx {
-
-namespace {
-
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
-}  // namespace
+namespace tlx::platform::spreadsheet {
 
 bool hasWriteReservation(const pugi::xml_node& fs) {
   return fs && (fs.attribute("reservationPassword") || fs.attribute("hashValue"));
@@ -60,4 +50,4 @@ bool matchesWriteReservation(const pugi::xml_node& fs, std::u16string_view passw
   return !got.empty() && got == expected;
 }
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace tlx::xlsx {
+namespace tlx::platform::spreadsheet {
 
 bool hasWriteReservation(const pugi::xml_node& fileSharing);
 bool matchesWriteReservation(const pugi::xml_node& fileSharing, std::u16string_view password);
@@ -19,4 +19,4 @@ std::string legacyPasswordHash(std::u16string_view password);
 std::string iteratedPasswordHash(std::string_view algorithm, std::string_view saltBase64,
                                  uint32_t spinCount, std::u16string_view password);
 
-}  // namespace tlx::xlsx
+}  // namespace tlx::platform::spreadsheet

@@ -10,7 +10,7 @@
 #include "automation/strings.h"
 #include "platform/wordproc/table_styles.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 namespace {
 
@@ -874,4 +874,4 @@ void readDocumentBytes(std::string_view bytes) {
   d->tableCount();
 }
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

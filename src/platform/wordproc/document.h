@@ -20,7 +20,7 @@
 #include "platform/opc/package.h"
 #include "platform/opc/xml_parts.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 // A held paragraph; `node` is empty once the paragraph left the body.
 struct ParaHandle {
@@ -142,4 +142,4 @@ std::u16string xmlSafe(std::u16string_view text);
 // point for fuzzing the reader with outside bytes. Throws opc::PackageError on bad input.
 void readDocumentBytes(std::string_view bytes);
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

@@ -4,7 +4,7 @@
 
 #include "platform/opc/xml_parts.h"
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 namespace {
 
@@ -188,4 +188,4 @@ void addTableStyle(pugi::xml_node styles, const std::string& w, const std::strin
   conditional(x, style, "band1Vert", false, "", nullptr, k.line, 0, k.colBand, parts);
 }
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

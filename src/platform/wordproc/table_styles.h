@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace tlx::docx {
+namespace tlx::platform::wordproc {
 
 constexpr int kTableFormats = 43;
 
@@ -23,4 +23,4 @@ std::string tableStyleId(int format, StyleParts parts);
 // for elements and attributes ("w:" both, unless the part's elements use the default namespace).
 void addTableStyle(pugi::xml_node styles, const std::string& w, const std::string& a, int format, StyleParts parts);
 
-}  // namespace tlx::docx
+}  // namespace tlx::platform::wordproc

@@ -14,7 +14,7 @@
 #include "automation/strings.h"
 #include "platform/xmldom/xml_parser.h"
 
-namespace tlx::xmldom {
+namespace tlx::platform::xmldom {
 
 namespace {
 
@@ -25,16 +25,15 @@ constexpr uint32_t kParseErrorBase = 0xC00CE000;
 [[noreturn]] void fail(const std::string& what) { throw ComError(hr::E_FAIL, what); }
 
 BStr textOf(const xmlChar* s) { return s ? u16(reinterpret_cast<const char*>(s)) : BStr(); }
-std::string utf8(const Variant& v) { return u8(toBStr(v).view()); }
 const xmlChar* xc(const std::string& s) { return reinterpret_cast<const xmlChar*>(s.c_str()); }
 
 // Owns a libxml2 document and every node made for it or taken out of it: node objects only
 // point into it, and nothing is freed while one of them could still reach it.
 struct Holder {
-  xml::DocPtr doc;
+  DocPtr doc;
   std::unordered_set<xmlNode*> loose;  // created or unlinked; freed here if still unlinked
 
-  explicit Holder(xml::DocPtr d) : doc(std::move(d)) {}
+  explicit Holder(DocPtr d) : doc(std::move(d)) {}
   ~Holder() {
     std::vector<xmlNode*> roots;
     for (xmlNode* n : loose)
@@ -44,7 +43,7 @@ struct Holder {
 };
 using HolderRef = std::shared_ptr<Holder>;
 
-HolderRef emptyHolder() { return std::make_shared<Holder>(xml::DocPtr(xmlNewDoc(BAD_CAST "1.0"))); }
+HolderRef emptyHolder() { return std::make_shared<Holder>(DocPtr(xmlNewDoc(BAD_CAST "1.0"))); }
 
 Variant wrap(const HolderRef& h, xmlNode* n);
 
@@ -160,7 +159,7 @@ const Members<NodeList>& NodeList::members() {
     Members<NodeList> m;
     m.property("length", [](NodeList& s, Args&) { return Variant(static_cast<int32_t>(s.nodes_.size())); });
     m.property("Item", [](NodeList& s, Args& a) { return s.item(toI4(a[0])); }, {}, {"index"});
-    m.method("getNamedItem", {"name"}, [](NodeList& s, Args& a) { return s.named(utf8(a[0])); });
+    m.method("getNamedItem", {"name"}, [](NodeList& s, Args& a) { return s.named(toUtf8(a[0])); });
     m.byDefault("Item");
     return m;
   }();
@@ -266,12 +265,12 @@ void addNodeMembers(Members<T>& m) {
       "nodeValue", [t](T& s, Args&) { return holdsValue(t(s).node) ? Variant(contentOf(t(s).node)) : Variant::null(); },
       [t](T& s, Args&, const Variant& v) {
         if (!holdsValue(t(s).node)) fail("This operation can not be performed with a node of this type.");
-        t(s).setText(utf8(v));
+        t(s).setText(toUtf8(v));
       });
   m.property("nodeTypedValue", [t](T& s, Args&) { return Variant(contentOf(t(s).node)); });
   m.property(
       "text", [t](T& s, Args&) { return Variant(contentOf(t(s).node)); },
-      [t](T& s, Args&, const Variant& v) { t(s).setText(utf8(v)); });
+      [t](T& s, Args&, const Variant& v) { t(s).setText(toUtf8(v)); });
   m.property("xml", [t](T& s, Args&) { return Variant(markupOf(t(s).node)); });
   m.property("childNodes", [t](T& s, Args&) {
     return Variant(ObjRef(makeRef<NodeList>(t(s).holder, childrenOf(t(s).node))));
@@ -282,16 +281,16 @@ void addNodeMembers(Members<T>& m) {
   });
   m.method("getAttribute", {"name"}, [t](T& s, Args& a) {
     if (t(s).node->type != XML_ELEMENT_NODE) fail("Only an element has attributes.");
-    xmlChar* v = xmlGetProp(t(s).node, xc(utf8(a[0])));
+    xmlChar* v = xmlGetProp(t(s).node, xc(toUtf8(a[0])));
     Variant out = v ? Variant(textOf(v)) : Variant::null();
     xmlFree(v);
     return out;
   });
   m.method("setAttribute", {"name", "value"}, [t](T& s, Args& a) {
     if (t(s).node->type != XML_ELEMENT_NODE) fail("Only an element has attributes.");
-    const std::string name = utf8(a[0]);
+    const std::string name = toUtf8(a[0]);
     requireName(name);
-    xmlSetProp(t(s).node, xc(name), xc(utf8(a[1])));
+    xmlSetProp(t(s).node, xc(name), xc(toUtf8(a[1])));
     return Variant();
   });
   auto link = [&m, t](const char* name, xmlNode* (*step)(xmlNode*)) {
@@ -308,10 +307,10 @@ void addNodeMembers(Members<T>& m) {
     return s.appendChild(child);
   });
   m.method("selectNodes", {"queryString"}, [t](T& s, Args& a) {
-    return Variant(ObjRef(makeRef<NodeList>(t(s).holder, select(t(s).node, utf8(a[0])))));
+    return Variant(ObjRef(makeRef<NodeList>(t(s).holder, select(t(s).node, toUtf8(a[0])))));
   });
   m.method("selectSingleNode", {"queryString"}, [t](T& s, Args& a) {
-    std::vector<xmlNode*> found = select(t(s).node, utf8(a[0]));
+    std::vector<xmlNode*> found = select(t(s).node, toUtf8(a[0]));
     return wrap(t(s).holder, found.empty() ? nullptr : found.front());
   });
 }
@@ -350,7 +349,7 @@ Variant wrap(const HolderRef& h, xmlNode* n) { return n ? Variant(ObjRef(makeRef
 
 class ParseErrorObject : public Object<ParseErrorObject> {
  public:
-  ParseErrorObject(xml::ParseError e, std::string url) : e_(std::move(e)), url_(std::move(url)) {}
+  ParseErrorObject(ParseError e, std::string url) : e_(std::move(e)), url_(std::move(url)) {}
   static const Members<ParseErrorObject>& members() {
     static const Members<ParseErrorObject> table = [] {
       using P = ParseErrorObject;
@@ -370,12 +369,12 @@ class ParseErrorObject : public Object<ParseErrorObject> {
   // A missing file as the platform reports it; parse errors as parser error numbers.
   int32_t code() const {
     if (!e_.code) return 0;
-    if (e_.code == xml::kErrorNotFound) return kNotFound;
+    if (e_.code == kErrorNotFound) return kNotFound;
     return static_cast<int32_t>(kParseErrorBase + static_cast<uint32_t>(e_.code));
   }
 
  private:
-  xml::ParseError e_;
+  ParseError e_;
   std::string url_;
 };
 
@@ -393,7 +392,7 @@ class Document : public Object<Document> {
     return Variant(ObjRef(child));
   }
 
-  bool load(xml::DocPtr doc, xml::ParseError error, std::string url) {
+  bool load(DocPtr doc, ParseError error, std::string url) {
     parseError_ = ObjRef(makeRef<ParseErrorObject>(error, std::move(url)));
     if (!doc) {
       holder_ = emptyHolder();
@@ -430,7 +429,7 @@ class Document : public Object<Document> {
   bool async = true;
   bool preserveWhiteSpace = false;
   HolderRef holder_ = emptyHolder();
-  ObjRef parseError_ = ObjRef(makeRef<ParseErrorObject>(xml::ParseError{}, ""));
+  ObjRef parseError_ = ObjRef(makeRef<ParseErrorObject>(ParseError{}, ""));
 
  private:
   NodeTarget current_;
@@ -449,14 +448,14 @@ const Members<Document>& Document::members() {
     flag("async", &D::async);
     flag("preserveWhiteSpace", &D::preserveWhiteSpace);
     m.method("Load", {"xmlSource"}, [](D& d, Args& a) {
-      const std::string path = utf8(a[0]);
-      xml::ParseError error;
-      xml::DocPtr doc = xml::readFile(path, error);
+      const std::string path = toUtf8(a[0]);
+      ParseError error;
+      DocPtr doc = readFile(path, error);
       return Variant(d.load(std::move(doc), std::move(error), path));
     });
     m.method("LoadXML", {"bstrXML"}, [](D& d, Args& a) {
-      xml::ParseError error;
-      xml::DocPtr doc = xml::readMemory(utf8(a[0]), error);
+      ParseError error;
+      DocPtr doc = readMemory(toUtf8(a[0]), error);
       return Variant(d.load(std::move(doc), std::move(error), ""));
     });
     m.property("parseError", [](D& d, Args&) { return Variant(d.parseError_); });
@@ -465,10 +464,10 @@ const Members<Document>& Document::members() {
       return wrap(d.holder_, xmlDocGetRootElement(d.holder_->doc.get()));
     });
     m.method("save", {"destination"}, [](D& d, Args& a) {
-      d.save(utf8(a[0]));
+      d.save(toUtf8(a[0]));
       return Variant();
     });
-    m.method("createElement", {"tagName"}, [](D& d, Args& a) { return d.createElement(utf8(a[0])); });
+    m.method("createElement", {"tagName"}, [](D& d, Args& a) { return d.createElement(toUtf8(a[0])); });
     m.byDefault("xml");
     return m;
   }();
@@ -477,13 +476,13 @@ const Members<Document>& Document::members() {
 
 }  // namespace
 
-}  // namespace tlx::xmldom
+}  // namespace tlx::platform::xmldom
 
 namespace tlx {
 
 void registerDomDocuments() {
   for (const char* progId : {"Msxml2.DOMDocument.4.0", "Msxml2.DOMDocument.3.0", "Msxml2.DOMDocument.2.6", "Msxml.DOMDocument"})
-    registerClass(progId, [] { return ObjRef(makeRef<xmldom::Document>()); });
+    registerClass(progId, [] { return ObjRef(makeRef<platform::xmldom::Document>()); });
 }
 
 }  // namespace tlx

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <unordered_map>
 
-namespace tlx::xml {
+namespace tlx::platform::xmldom {
 
 namespace {
 
@@ -379,4 +379,4 @@ bool saxFile(const std::string& path, const xmlSAXHandler& handler, void* user, 
   return false;
 }
 
-}  // namespace tlx::xml
+}  // namespace tlx::platform::xmldom

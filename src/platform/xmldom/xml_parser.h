@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace tlx::xml {
+namespace tlx::platform::xmldom {
 
 // What failed and where; code 0 means the input parsed.
 struct ParseError {
@@ -46,4 +46,4 @@ void abortParse(void* context, int code, std::string reason);
 // The `user` that saxFile was given, from a callback's context.
 void* userOf(void* context);
 
-}  // namespace tlx::xml
+}  // namespace tlx::platform::xmldom
