@@ -73,15 +73,17 @@ double parseIsoDate(const std::string& text) {
 }
 
 // Only the years that the decoder reads back, so that every answer can be sent back unchanged.
-CivilTime answerableDate(double serial) {
-  CivilTime t{};
+std::optional<CivilTime> answerableDate(double serial) {
   try {
-    t = splitDate(serial);
+    const CivilTime t = splitDate(serial);
+    if (t.year >= 100 && t.year <= 9999) return t;
   } catch (const ComError&) {
   }
-  if (t.year < 100 || t.year > 9999)
-    throw ComError(hr::DISP_E_OVERFLOW, "Overflow: a date outside the years 100 to 9999 cannot be answered");
-  return t;
+  return std::nullopt;
+}
+
+[[noreturn]] void unanswerableDate() {
+  throw ComError(hr::DISP_E_OVERFLOW, "Overflow: a date outside the years 100 to 9999 cannot be answered");
 }
 
 // The start of a value, for a message about it.
@@ -466,7 +468,7 @@ void Session::check(const Variant& v, const std::string& preferredName) {
       for (const Variant& e : a->elements())
         if (e.type() == vtDate || e.type() == vtDispatch || e.isArray()) check(e, {});
   } else if (v.type() == vtDate) {
-    answerableDate(v.date());
+    if (!answerableDate(v.date())) unanswerableDate();
   } else if (v.type() == vtDispatch && v.obj()) {
     objectName(v.obj(), preferredName);
   }
@@ -614,7 +616,7 @@ void Session::writeScalar(const Variant& v, JsonWriter& out, const std::string& 
       return;
     }
     case vtDate: {
-      const CivilTime t = answerableDate(v.date());
+      const CivilTime t = answerableDate(v.date()).value();  // checked before the answer began
       char text[32];
       const char* end = fmt::format_to(text, "{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", t.year, t.month, t.day, t.hour,
                                         t.minute, t.second);
