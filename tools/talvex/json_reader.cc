@@ -203,21 +203,9 @@ class Checker {
   }
 
   void utf8() {
-    const auto c = static_cast<unsigned char>(t_[p_]);
-    unsigned char lo = 0x80, hi = 0xBF;
-    int more = 0;
-    if (c >= 0xC2 && c <= 0xDF) more = 1;
-    else if (c == 0xE0) more = 2, lo = 0xA0;
-    else if (c == 0xED) more = 2, hi = 0x9F;  // no encoded surrogates
-    else if (c >= 0xE1 && c <= 0xEF) more = 2;
-    else if (c == 0xF0) more = 3, lo = 0x90;
-    else if (c >= 0xF1 && c <= 0xF3) more = 3;
-    else if (c == 0xF4) more = 3, hi = 0x8F;
-    else fail("invalid UTF-8");
-    for (++p_; more > 0; --more, ++p_, lo = 0x80, hi = 0xBF) {
-      const auto next = static_cast<unsigned char>(peek());
-      if (next < lo || next > hi) fail("invalid UTF-8");
-    }
+    const size_t n = utf8Length(t_.substr(p_));
+    if (n == 0) fail("invalid UTF-8");
+    p_ += n;
   }
 
   void number() {
@@ -249,6 +237,24 @@ class Checker {
 };
 
 }  // namespace
+
+size_t utf8Length(std::string_view s) {
+  const auto c = static_cast<unsigned char>(s[0]);
+  unsigned char lo = 0x80, hi = 0xBF;  // the second byte's range
+  size_t n;
+  if (c >= 0xC2 && c <= 0xDF) n = 2;
+  else if (c == 0xE0) n = 3, lo = 0xA0;
+  else if (c == 0xED) n = 3, hi = 0x9F;  // no encoded surrogates
+  else if (c >= 0xE1 && c <= 0xEF) n = 3;
+  else if (c == 0xF0) n = 4, lo = 0x90;
+  else if (c >= 0xF1 && c <= 0xF3) n = 4;
+  else if (c == 0xF4) n = 4, hi = 0x8F;
+  else return 0;
+  if (s.size() < n) return 0;
+  for (size_t i = 1; i < n; ++i, lo = 0x80, hi = 0xBF)
+    if (static_cast<unsigned char>(s[i]) < lo || static_cast<unsigned char>(s[i]) > hi) return 0;
+  return n;
+}
 
 void checkJson(std::string_view text) { Checker(text).document(); }
 

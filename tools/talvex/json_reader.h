@@ -25,6 +25,10 @@ class JsonSyntaxError : public std::runtime_error {
 // brackets: the caller bounds their depth first.
 void checkJson(std::string_view text);
 
+// The length of the UTF-8 sequence of one character at the start of `s` (not empty), or 0 when
+// the bytes there are not one.
+size_t utf8Length(std::string_view s);
+
 // A value inside text that checkJson accepted. Cheap to copy: the text and an offset.
 class JsonView {
  public:

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "json_reader.h"
+
 namespace tlx::host {
 
 namespace {
@@ -57,25 +59,6 @@ size_t encodeUtf8(char32_t cp, char* out) {
   out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
   out[3] = static_cast<char>(0x80 | (cp & 0x3F));
   return 4;
-}
-
-// The length of the UTF-8 sequence at the start of `s`, or 0 when it is not one.
-size_t utf8Length(std::string_view s) {
-  const auto c = static_cast<unsigned char>(s[0]);
-  unsigned char lo = 0x80, hi = 0xBF;
-  size_t n;
-  if (c >= 0xC2 && c <= 0xDF) n = 2;
-  else if (c == 0xE0) n = 3, lo = 0xA0;
-  else if (c == 0xED) n = 3, hi = 0x9F;
-  else if (c >= 0xE1 && c <= 0xEF) n = 3;
-  else if (c == 0xF0) n = 4, lo = 0x90;
-  else if (c >= 0xF1 && c <= 0xF3) n = 4;
-  else if (c == 0xF4) n = 4, hi = 0x8F;
-  else return 0;
-  if (s.size() < n) return 0;
-  for (size_t i = 1; i < n; ++i, lo = 0x80, hi = 0xBF)
-    if (static_cast<unsigned char>(s[i]) < lo || static_cast<unsigned char>(s[i]) > hi) return 0;
-  return n;
 }
 
 }  // namespace
