@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 
@@ -14,6 +15,13 @@ namespace tlx::host {
 namespace {
 
 constexpr size_t kBufferBytes = size_t(64) << 10;
+
+// ASCII characters that a JSON string holds as they are.
+constexpr auto kPlain = [] {
+  std::array<bool, 128> plain{};
+  for (int c = 0x20; c < 128; ++c) plain[c] = c != '"' && c != '\\';
+  return plain;
+}();
 
 // An ASCII character as it stands in a JSON string.
 size_t escapeAscii(char c, char* out) {
@@ -111,12 +119,13 @@ JsonWriter& JsonWriter::string(std::string_view s) {
 JsonWriter& JsonWriter::string(std::u16string_view s) {
   char chunk[1024];
   size_t n = 0;
-  put("\"", 1);
+  chunk[n++] = '"';
   for (size_t i = 0; i < s.size(); ++i) {
     if (n > sizeof chunk - 8) put(chunk, std::exchange(n, 0));
     char32_t c = s[i];
     if (c < 0x80) {
-      n += escapeAscii(static_cast<char>(c), chunk + n);
+      if (kPlain[c]) chunk[n++] = static_cast<char>(c);
+      else n += escapeAscii(static_cast<char>(c), chunk + n);
       continue;
     }
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF)
@@ -125,8 +134,8 @@ JsonWriter& JsonWriter::string(std::u16string_view s) {
       c = 0xFFFD;
     n += encodeUtf8(c, chunk + n);
   }
+  chunk[n++] = '"';
   put(chunk, n);
-  put("\"", 1);
   return *this;
 }
 
