@@ -188,6 +188,7 @@ int runSession(const Limits& limits, const std::string& traceFile) {
         // it touched).
         out.raw(kOutOfMemoryAnswer);
       }
+      std::string().swap(line);  // a long line's memory goes back now, not at the next long one
     }
     if (!out.raw("\n").flush()) {
       std::cerr << "talvex session: standard output is closed; session ended\n";
