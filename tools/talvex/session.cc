@@ -304,7 +304,7 @@ std::string Session::objectName(const ObjRef& obj, const std::string& preferredN
   }
   for (auto& [name, value] : vars_)
     if (value.isObject() && value.obj() == obj) return name;
-  std::string name = "$" + std::to_string(nextAuto_++);
+  std::string name = fmt::format("${}", nextAuto_++);
   vars_[name] = Variant(obj);
   return name;
 }
@@ -694,7 +694,13 @@ Outcome Session::handleLine(std::string_view line, JsonWriter& out) {
   }
   if (const Variant* r = shown.result; r && (r->type() == vtI2 || r->type() == vtI4))
     outcome.integerResult = r->type() == vtI2 ? r->i2() : r->i4();
-  writeAnswer(outcome, shown, out);
+  try {
+    writeAnswer(outcome, shown, out);
+  } catch (...) {
+    // Only an answer written into memory can run out of it: the request then changes nothing.
+    restore(before);
+    throw;
+  }
   return outcome;
 }
 

@@ -53,8 +53,9 @@ class Session {
   explicit Session(Limits limits = {});
   ~Session();
 
-  // One request line to its answer, written whole to `out` (no line end). Throws only when
-  // memory runs out before anything is written.
+  // One request line to its answer, written whole to `out` (no line end). Throws std::bad_alloc
+  // only when memory runs out before the answer begins, or while an answer written into a string
+  // grows: the request has then changed nothing, and kOutOfMemoryAnswer stands for its answer.
   Outcome handleLine(std::string_view line, JsonWriter& out);
   // The answer to a request that cannot be read at all.
   static Outcome malformedLine(const std::string& why, JsonWriter& out);
