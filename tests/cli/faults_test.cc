@@ -87,25 +87,28 @@ TEST(Faults, RunningOutOfMemoryFailsTheRequestAndTheSessionGoesOn) {
   SessionOptions options;
   options.limits[RLIMIT_AS] = rlim_t(1) << 30;
   const std::string kept = R"({"let":"a","value":["kept"]})";
+  // 5 million numbers (80 MB as values), kept without being echoed back.
+  const std::string big = R"({"let":"big","echo":false,"value":[)" + repeat("0,", 5000000) + "0]}";
   const std::vector<std::string> hungry = {
-      // 5 million empty strings: the line fits, its values do not.
-      R"({"let":"a","value":[)" + repeat(R"("",)", 5000000) + R"(""]})",
-      // The call fits; the answer that shows its 20 million fields does not.
-      R"({"call":"MultiLineTextToOneDArray","args":[")" + std::string(20000000, ',') + R"(",{"var":"a"}]})",
+      // 10 million empty arrays, each an array of its own: the line fits, its values do not.
+      R"({"let":"a","value":[)" + repeat("[],", 10000000) + "[]]}",
+      // A short line whose values are 40 copies of the big variable.
+      R"({"let":"a","value":[)" + repeat(R"({"var":"big"},)", 39) + R"({"var":"big"}]})",
   };
-  std::string input = kept + "\n";
+  std::string input = kept + "\n" + big + "\n";
   for (size_t i = 0; i < hungry.size(); ++i)
     input += hungry[i] + "\n" + json{{"let", "b" + std::to_string(i)}, {"value", {{"var", "a"}}}}.dump() + "\n";
   ProcessResult r = tlxtest::runHost({"session"}, input, options);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   auto a = tlxtest::parseAnswers(r.out);
-  ASSERT_EQ(a.size(), 1 + 2 * hungry.size()) << r.err;
+  ASSERT_EQ(a.size(), 2 + 2 * hungry.size()) << r.err;
+  EXPECT_EQ(a[1]["changed"], json::array({"big"}));
   for (size_t i = 0; i < hungry.size(); ++i) {
     SCOPED_TRACE(i);
-    const json& failed = a[1 + 2 * i];
+    const json& failed = a[2 + 2 * i];
     EXPECT_EQ(failed["ok"], false);
     EXPECT_EQ(failed["error"]["description"], "Out of memory") << failed.dump().substr(0, 300);
-    EXPECT_EQ(a[2 + 2 * i]["vars"]["b" + std::to_string(i)], json::array({"kept"})) << "the variable is as it was";
+    EXPECT_EQ(a[3 + 2 * i]["vars"]["b" + std::to_string(i)], json::array({"kept"})) << "the variable is as it was";
   }
 }
 

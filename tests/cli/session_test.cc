@@ -65,6 +65,41 @@ TEST(Session, ValuesRoundTripInTheirTaggedForms) {
   }
 }
 
+// Answers byte for byte: tricky values, "echo": false (the changed variables named only, a kept
+// result left out), {"get": name}, and refusals.
+TEST(Session, AnswersAreExactText) {
+  const std::string v =
+      R"([[1,[{"date":"2024-01-31T13:05:00"}]],{"cy":"-0.0001"},"😀é\u0001\"\\",null,{"empty":true},{"r8":2.0},)"
+      R"(-0.5,1e+300,{"array2d":[[true,{"i4":7}]],"lbound":[1,-1]}])";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"({"let":"v","value":[[1,[{"date":"2024-01-31T13:05:00"}]],{"cy":"-0.0001"},"\ud83d\ude00\u00e9\u0001\"\\",)"
+       R"(null,{"empty":true},{"r8":2},-0.5,1e300,{"array2d":[[true,{"i4":7}]],"lbound":[1,-1]}]})",
+       R"({"ok":true,"vars":{"v":)" + v + R"(},"messages":[]})"},
+      {R"({"let":"u","value":{"array":null}})", R"({"ok":true,"vars":{"u":{"array":null}},"messages":[]})"},
+      {R"({"call":"MultiLineTextToOneDArray","args":["a;b",{"var":"u"}],"named":{"strDelimiter":";"},"echo":false})",
+       R"({"ok":true,"result":1,"vars":{},"changed":["u"],"messages":[]})"},
+      {R"({"get":"v"})", R"({"ok":true,"result":)" + v + R"(,"vars":{},"messages":[]})"},
+      {R"({"get":"u","as":"w","echo":false})", R"({"ok":true,"vars":{},"changed":["w"],"messages":[]})"},
+      {R"({"get":"w"})", R"({"ok":true,"result":["a","b"],"vars":{},"messages":[]})"},
+      {R"({"get":"nope"})", R"({"ok":false,"error":{"number":-2147024809,"description":"Malformed request: )"
+                            R"(no session variable \"nope\""},"vars":{},"messages":[]})"},
+      {R"({"let":"x","value":1,"echo":"no"})", R"({"ok":false,"error":{"number":-2147024809,"description":)"
+                                               R"("Malformed request: \"echo\" must be true or false"},"vars":{},"messages":[]})"},
+      {R"({"let":"s","value":"\udc00"})", R"({"ok":false,"error":{"number":-2147024809,"description":"Malformed )"
+                                          R"x(request: not a JSON line (an unpaired surrogate at byte 27)"},"vars":{},"messages":[]})x"},
+      {R"({"call":"NoSuchMethod","args":[{"var":"v"}]})",
+       R"({"ok":false,"error":{"number":-2147352570,"description":"Unknown name: NoSuchMethod"},"vars":{},"messages":[]})"},
+  };
+  std::string input, expected;
+  for (auto& [request, answer] : cases) {
+    input += request + "\n";
+    expected += answer + "\n";
+  }
+  auto r = tlxtest::runHost({"session"}, input);
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, expected);
+}
+
 TEST(Session, ByReferenceOutputsLandInSessionVariables) {
   auto a = runSession(std::vector<std::string>{
       R"({"let":"t","value":"old"})",

@@ -84,13 +84,16 @@ environment:
 requests:
   {"call": "Method", "args": [...], "named": {"param": value}}   call the control
   {"let": "name", "value": value}                                 set a session variable
+  {"get": "name"}                                                 a session variable's value
   {"create": "ProgId"}  {"getobject": "ProgId"}                   outside objects
   {"on": "obj", "call" | "get": "Member", "args": [...]}          call a member of an object
   {"on": "obj", "put": "Member", "value": value}                  set a property
   {"on": "obj", "member": "Member"}          "property", "method" or "unknown" (call it)
   {"picks": [[x, y, z], ...]}                                     points for interactive picks
   {"clipboard": true}                                             the session clipboard's text
-  Any request may carry "as": "name" to keep its result in a session variable.
+  Any request may carry "as": "name" to keep its result in a session variable, and
+  "echo": false to have its answer name the variables it changed ("changed": [names])
+  without their values, and leave out a result that "as" keeps.
 
 values:
   strings, true/false, null (Null), numbers (16-bit, else 32-bit integers, else Double),

@@ -22,6 +22,7 @@
 #include <string>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "automation/convert.h"
 #include "automation/strings.h"
@@ -29,6 +30,7 @@
 #include "control/talvex.h"
 #include "control/type_library.h"
 #include "help.h"
+#include "json_writer.h"
 #include "line_reader.h"
 #include "platform/app/recovery.h"
 #include "progress.h"
@@ -40,19 +42,12 @@ using namespace tlx::host;
 
 namespace {
 
-// The answer to a request that ran out of memory, written without taking any.
-constexpr const char* kOutOfMemory =
-    R"({"ok":false,"error":{"number":-2146828281,"description":"Out of memory"},"vars":{},"messages":[]})";
+using Answer = nlohmann::ordered_json;
 
-// False when standard output no longer takes answers.
-bool printLine(const Answer& answer) {
-  try {
-    std::cout << answer.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
-  } catch (const std::bad_alloc&) {
-    std::cout.clear();
-    std::cout << kOutOfMemory << '\n';
-  }
-  return static_cast<bool>(std::cout << std::flush);
+// One answer and its line end; false when standard output no longer takes answers.
+bool printLine(std::string_view answer) {
+  JsonWriter out(STDOUT_FILENO);
+  return out.raw(answer).raw("\n").flush();
 }
 
 // Exit statuses (the manual page and the README list them).
@@ -140,6 +135,23 @@ CommandLine readCommandLine(int argc, char** argv) {
   return line;
 }
 
+// One request's answer to `out`; with a trace, through a copy that the trace shows too.
+void answerLine(Session& session, std::optional<Trace>& trace, const std::string& line, JsonWriter& out) {
+  if (!trace) {
+    session.handleLine(line, out);
+    return;
+  }
+  JsonWriter copy;
+  try {
+    session.handleLine(line, copy);
+  } catch (const std::bad_alloc&) {
+    copy.clear();
+    copy.raw(kOutOfMemoryAnswer);
+  }
+  trace->answer(copy.text());
+  out.raw(copy.text());
+}
+
 int runSession(const Limits& limits, const std::string& traceFile) {
   // A reader that went away shows as a failed write (and a message), not as a silent signal.
   std::signal(SIGPIPE, SIG_IGN);
@@ -149,35 +161,36 @@ int runSession(const Limits& limits, const std::string& traceFile) {
     trace.emplace(traceFile, limits.maxDepth,
                   [&](const std::string& var, const std::string& member) { return session.parameterNames(var, member); });
   LineReader reader(stdin, limits.maxLineBytes);
+  JsonWriter out(STDOUT_FILENO);
   std::string line;
   for (;;) {
     const LineReader::Result got = reader.next(line);
     if (got == LineReader::End) break;
-    Answer answer;
-    Released<Answer> guard(answer);
-    try {
-      if (got == LineReader::TooLong) {
-        answer = Session::malformedLine(fmt::format("line longer than {} bytes (see --max-line)", limits.maxLineBytes));
-        if (trace) trace->request(fmt::format("(a line longer than {} bytes)", limits.maxLineBytes));
-      } else if (got == LineReader::NoMemory) {
-        answer = Answer::parse(kOutOfMemory);
-        if (trace) trace->request("(a line with no memory to hold it)");
-      } else {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") == std::string::npos) continue;
-        if (trace) trace->request(line);
-        answer = session.handleLine(line);
+    if (got == LineReader::TooLong) {
+      JsonWriter answer;
+      Session::malformedLine(fmt::format("line longer than {} bytes (see --max-line)", limits.maxLineBytes), answer);
+      if (trace) trace->request(fmt::format("(a line longer than {} bytes)", limits.maxLineBytes));
+      if (trace) trace->answer(answer.text());
+      out.raw(answer.text());
+    } else if (got == LineReader::NoMemory) {
+      if (trace) trace->request("(a line with no memory to hold it)");
+      if (trace) trace->answer(kOutOfMemoryAnswer);
+      out.raw(kOutOfMemoryAnswer);
+    } else {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.find_first_not_of(" \t") == std::string::npos) continue;
+      if (trace) trace->request(line);
+      try {
+        answerLine(session, trace, line, out);
+      } catch (const std::bad_alloc&) {
+        // Nothing was written: a request fails before it writes a byte of its answer, and
+        // the session changed nothing (a request whose answer cannot be made restores what
+        // it touched).
+        out.raw(kOutOfMemoryAnswer);
       }
-      std::string().swap(line);  // the request's memory is free for the answer
-      if (trace) trace->answer(answer);
-    } catch (const std::bad_alloc&) {
-      // The session changed nothing: a request that runs out of memory fails before it touches
-      // a variable, and one whose answer cannot be encoded restores what it touched.
-      release(answer);
-      std::string().swap(line);
-      answer = Answer::parse(kOutOfMemory);
+      std::string().swap(line);  // a long line's memory goes back now, not at the next long one
     }
-    if (!printLine(answer)) {
+    if (!out.raw("\n").flush()) {
       std::cerr << "talvex session: standard output is closed; session ended\n";
       return kFailed;
     }
@@ -189,28 +202,15 @@ int runSession(const Limits& limits, const std::string& traceFile) {
   return 0;
 }
 
-// A numeric result as a number; nothing for any other answer.
-std::optional<int64_t> numericResult(const Answer& answer) {
-  const auto result = answer.find("result");
-  if (result == answer.end()) return std::nullopt;
-  if (result->is_number_integer()) return result->get<int64_t>();
-  for (const char* tag : {"i2", "i4"})
-    if (result->is_object() && result->size() == 1 && result->contains(tag) && (*result)[tag].is_number_integer())
-      return (*result)[tag].get<int64_t>();
-  return std::nullopt;
-}
-
 // The exit status of a call, saying on stderr what failed: a raised error, or a negative status
 // code of a method that reports by status code.
-int callStatus(const std::string& method, const Answer& answer) {
-  if (!answer["ok"].get<bool>()) {
-    const Answer& error = answer["error"];
-    std::cerr << fmt::format("talvex: {} failed: {} (error {})\n", method,
-                             error.value("description", std::string()), error.value("number", int64_t(0)));
+int callStatus(const std::string& method, const Outcome& outcome) {
+  if (!outcome.ok) {
+    std::cerr << fmt::format("talvex: {} failed: {} (error {})\n", method, outcome.description, outcome.errorNumber);
     return kFailed;
   }
   const MethodInfo* m = findMethod(method);
-  const std::optional<int64_t> code = numericResult(answer);
+  const std::optional<int64_t> code = outcome.integerResult;
   if (!m || m->statusCodes.empty() || !code || *code >= 0) return 0;
   const StatusCode* known = findStatusCode(*m, static_cast<int32_t>(*code));
   std::cerr << fmt::format("talvex: {} returned {}{}{}\n", m->name, *code, known ? ": " : "",
@@ -224,30 +224,39 @@ int callStatus(const std::string& method, const Answer& answer) {
 int runCall(int argc, char** argv, int methodAt, bool quiet) {
   const std::string method = argv[methodAt];
   Session session;
-  json request{{"call", method}, {"args", json::array()}};
+  JsonWriter request;
+  request.raw(R"({"call":)").string(method).raw(R"(,"args":[)");
   for (int i = methodAt + 1; i < argc; ++i) {
     const std::string name = fmt::format("arg{}", i - methodAt);
+    JsonWriter answer;
     if (nestsDeeperThan(argv[i], session.limits().maxDepth)) {
-      printLine(Session::malformedLine(fmt::format("{} nests deeper than {} levels", name, session.limits().maxDepth)));
+      Session::malformedLine(fmt::format("{} nests deeper than {} levels", name, session.limits().maxDepth), answer);
+      printLine(answer.text());
       return kFailed;
     }
-    json value = json::parse(argv[i], nullptr, false);
-    if (value.is_discarded()) value = std::string(argv[i]);
-    Answer let = session.handle(json{{"let", name}, {"value", value}});
-    if (!let["ok"].get<bool>()) {
-      printLine(let);
+    JsonWriter let;
+    let.raw(R"({"let":")").raw(name).raw(R"(","value":)");
+    try {
+      checkJson(argv[i]);
+      let.raw(argv[i]);
+    } catch (const JsonSyntaxError&) {
+      let.string(argv[i]);
+    }
+    if (!session.handleLine(let.raw("}").text(), answer).ok) {
+      printLine(answer.text());
       return kFailed;
     }
-    request["args"].push_back(json{{"var", name}});
+    request.raw(i > methodAt + 1 ? "," : "").raw(R"({"var":")").raw(name).raw(R"("})");
   }
-  Answer answer;
+  JsonWriter answer;
+  Outcome outcome;
   {
     std::optional<Progress> progress;
     if (!quiet) progress.emplace(STDERR_FILENO);
-    answer = session.handle(request);
+    outcome = session.handleLine(request.raw("]}").text(), answer);
   }
-  printLine(answer);
-  return callStatus(method, answer);
+  printLine(answer.text());
+  return callStatus(method, outcome);
 }
 
 // One method's declaration, identifier and parameters; 1 when the type library has no such name.
@@ -284,7 +293,7 @@ int runMethods(bool asJson) {
       method["status_codes"] = std::move(codes);
       list.push_back(std::move(method));
     }
-    std::cout << list.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+    std::cout << list.dump(-1, ' ', false, Answer::error_handler_t::replace) << '\n';
     return 0;
   }
   for (const MethodInfo& m : typeLibrary())

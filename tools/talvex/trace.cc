@@ -6,12 +6,45 @@
 
 #include "automation/strings.h"
 #include "control/type_library.h"
+#include "session.h"
 
 namespace tlx::host {
 
 namespace {
 
 const char* const kMask = "***";
+
+// Empties a JSON value from its leaves up without taking memory. The library's own destructor
+// first gathers a container's elements into a list as long as the container: out of memory, that
+// fails inside a destructor and ends the process.
+void release(Answer& value) noexcept {
+  if (value.is_array()) {
+    auto& items = value.get_ref<Answer::array_t&>();
+    for (; !items.empty(); items.pop_back()) release(items.back());
+  } else if (value.is_object()) {
+    auto& members = value.get_ref<Answer::object_t&>();
+    for (; !members.empty(); members.pop_back()) release(members.back().second);
+  }
+}
+
+// Releases a value at the end of its scope, however it ends.
+class Released {
+ public:
+  explicit Released(Answer& value) : value_(value) {}
+  ~Released() { release(value_); }
+  Released(const Released&) = delete;
+  Released& operator=(const Released&) = delete;
+
+ private:
+  Answer& value_;
+};
+
+// Parses `text` into `into`, built in place: when memory runs out, what was read is left in
+// `into` for its owner to release. Throws for text that is not JSON.
+void parseInto(std::string_view text, Answer& into) {
+  nlohmann::detail::json_sax_dom_parser<Answer> builder(into);
+  Answer::sax_parse(text, &builder);
+}
 
 bool saysPassword(std::string_view name) {
   const std::string n = asciiLower(name);
@@ -149,7 +182,7 @@ void Trace::request(const std::string& line) {
     // A line the session refuses for its depth is not parsed here either.
     // Parsed in order, so that the trace shows the request's members as they were sent.
     Answer parsed;
-    Released<Answer> guard(parsed);
+    Released guard(parsed);
     bool isJson = !nestsDeeperThan(line, maxDepth_);
     try {
       if (isJson) parseInto(line, parsed);
@@ -165,12 +198,13 @@ void Trace::request(const std::string& line) {
   }
 }
 
-void Trace::answer(const Answer& answer) {
+void Trace::answer(std::string_view answer) {
   try {
-    Answer masked = answer;
-    Released<Answer> guard(masked);
+    Answer masked;
+    Released guard(masked);
+    parseInto(answer, masked);
     maskAnswer(masked);
-    out_ << "< " << masked.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
+    out_ << "< " << masked.dump(-1, ' ', false, Answer::error_handler_t::replace) << '\n' << std::flush;
   } catch (const std::bad_alloc&) {
     out_ << "< (an answer the trace has no memory to show)\n" << std::flush;
   }
