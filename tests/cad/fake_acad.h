@@ -52,7 +52,6 @@ class Fake : public Dispatch {
   void on(std::string member, Handler h) { handlers_[lower(member)] = std::move(h); }
   void onPut(std::string member, PutHandler h) { puts_[lower(member)] = std::move(h); }
   void fail(std::string member) { failing_.insert(lower(member)); }
-  void heal(std::string member) { failing_.erase(lower(member)); }
   // Every member fails (a reference to an application that has ended).
   void disconnect() { dead_ = true; }
   std::function<std::vector<Variant>()> enumerator;
