@@ -84,7 +84,7 @@ void report(const char* what, const Timing& ours, double curl) {
 
 int main() {
   FtpServer server;
-  fs::path work = freshDir("talvex-bench-ftp");
+  fs::path work = makeTempDir("talvex-bench-ftp");
   fs::path source = work / "source.bin";
   std::system(("head -c " + std::to_string(static_cast<long>(kMegabytes) << 20) + " /dev/urandom > " +
                source.string())

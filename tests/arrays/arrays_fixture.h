@@ -1,45 +1,27 @@
-// Shared helpers of the array tests: a scratch directory, raw file contents, array builders.
+// Shared helpers of the array tests: a scratch folder, raw file contents, array builders.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "automation/strings.h"
 #include "automation/variant.h"
+#include "support/scratch.h"
 
 namespace tlxtest {
 
-class ScratchDir : public ::testing::Test {
+// A test with a scratch folder of its own.
+class ScratchTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/talvex-arrays-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string path(const std::string& name) const { return dir_.file(name); }
   tlx::BStr wpath(const std::string& name) const { return tlx::u16(path(name)); }
+  std::string write(const std::string& name, const std::string& bytes) const { return dir_.write(name, bytes); }
+  std::string read(const std::string& name) const { return readFile(path(name)); }
 
-  std::string write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path(name), std::ios::binary) << bytes;
-    return path(name);
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream f(path(name), std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-
-  std::filesystem::path dir_;
+  ScratchDir dir_{"talvex-arrays"};
 };
 
 // A 1-D array of Variants with the given lower bound.

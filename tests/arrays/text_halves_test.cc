@@ -15,7 +15,7 @@ using tlxtest::vec;
 
 namespace {
 
-class TextFileHalves : public tlxtest::ScratchDir {
+class TextFileHalves : public tlxtest::ScratchTest {
  protected:
   // The array one reader makes of the file: TextReader's lines split at the delimiter.
   SafeArray expected(const std::string& name, std::u16string_view d, char lineEnd) {

@@ -21,7 +21,7 @@ using tlxtest::vec;
 
 namespace {
 
-class TextFiles : public tlxtest::ScratchDir {
+class TextFiles : public tlxtest::ScratchTest {
  protected:
   Variant readArray(const std::string& bytes, BStr delimiter = u",", bool removeQuotes = false,
                     int16_t expect = 1) {
@@ -213,7 +213,7 @@ TEST_F(TextFiles, ReaderFailuresInTheirOrder) {
   Variant notArray = Variant(int16_t(5));
   // The file is checked before the array.
   EXPECT_EQ(TextFileToArray(wpath("missing.txt"), notArray), -1);
-  EXPECT_EQ(TextFileToArray(u16(dir_.string()), notArray), -1);
+  EXPECT_EQ(TextFileToArray(u16(dir_.path().string()), notArray), -1);
   write("f.txt", "a");
   EXPECT_EQ(TextFileToArray(wpath("f.txt"), notArray), -2);
   EXPECT_EQ(notArray, Variant(int16_t(5)));

@@ -10,6 +10,7 @@
 #include "attributes/attribute_methods.h"
 #include "attributes/extraction_template.h"
 #include "automation/strings.h"
+#include "support/scratch.h"
 
 namespace tlxtest {
 namespace {
@@ -153,16 +154,9 @@ TEST(ExtractionTemplate, AFailureKeepsWhatTheStepsBeforeItChanged) {
 
 class TemplateFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/talvex-template-XXXXXX";
-    dir = mkdtemp(tmpl);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  BStr write(const std::string& name, std::string_view text) {
-    std::ofstream(dir / name, std::ios::binary) << text;
-    return u16((dir / name).string());
-  }
-  fs::path dir;
+  BStr write(const std::string& name, std::string_view text) { return u16(scratch.write(name, std::string(text))); }
+  tlxtest::ScratchDir scratch{"talvex-template"};
+  const fs::path dir = scratch.path();
 };
 
 TEST_F(TemplateFile, PrepTemplateReadsFilesAndRefusesWhatIsNoTemplateFile) {

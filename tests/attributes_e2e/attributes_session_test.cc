@@ -2,7 +2,6 @@
 // query of the same drawings: extraction to a file, an array and the clipboard, and
 // replacement saved and read back.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -20,27 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-const std::string kScript = std::string(TALVEX_SOURCE_DIR) + "/tests/attributes_e2e/attribute_drawings.py";
-
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
-
-std::string python(const std::string& args) {
-  std::string cmd = "/usr/bin/python3 " + kScript + " " + args;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  if (!pipe) throw std::runtime_error("cannot run " + cmd);
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  return out;
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+std::string drawings(const std::string& args) { return python("tests/attributes_e2e/attribute_drawings.py", args); }
 
 json call(const std::string& method, json args = json::array()) { return {{"call", method}, {"args", std::move(args)}}; }
 
@@ -83,20 +62,16 @@ struct Query {
 class AttributeSession : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/talvex-attributes-test-XXXXXX";
-    dir = mkdtemp(tmpl);
     drawing = dir / ("Plan-" + GetParam() + ".dxf");
-    python("make " + quoted(drawing.string()) + " " + GetParam());
+    drawings("make " + shellQuote(drawing.string()) + " " + GetParam());
     ASSERT_TRUE(fs::exists(drawing));
   }
-  void TearDown() override { fs::remove_all(dir); }
-
   fs::path writeTemplate(const Query& q, const std::string& name = "template.txt") {
     std::ofstream(dir / name, std::ios::binary) << q.templateText();
     return dir / name;
   }
   json records(const Query& q) {
-    return json::parse(python("records " + quoted(drawing.string()) + " " + quoted(q.toJson().dump())));
+    return json::parse(drawings("records " + shellQuote(drawing.string()) + " " + shellQuote(q.toJson().dump())));
   }
   // The lines a text sink should give for these records.
   static std::string lines(const json& recs, bool includeTags, const std::string& delimiter, const std::string& quote,
@@ -122,7 +97,8 @@ class AttributeSession : public ::testing::TestWithParam<std::string> {
     return n;
   }
 
-  fs::path dir, drawing;
+  ScratchDir scratch{"talvex-attributes-test"};
+  fs::path dir = scratch.path(), drawing;
 };
 
 TEST_P(AttributeSession, EveryColumnToAFileAndAnArrayAsEzdxfFindsThem) {
@@ -142,7 +118,7 @@ TEST_P(AttributeSession, EveryColumnToAFileAndAnArrayAsEzdxfFindsThem) {
   ASSERT_GE(recs.size(), 8u);
   EXPECT_EQ(answers[1]["result"], 1);
   EXPECT_EQ(answers[2]["result"], found(recs)) << answers[2].dump();
-  EXPECT_EQ(slurp(out), lines(recs, true, ",", "", false));
+  EXPECT_EQ(readFile(out), lines(recs, true, ",", "", false));
 
   // The array: the header row, then one row per record; the "|" inside a value stays in it.
   EXPECT_EQ(answers[4]["result"], found(recs));
@@ -176,11 +152,11 @@ TEST_P(AttributeSession, FiltersQuotesDelimitersSuppressAndEveryTag) {
   });
   json paperRecs = records(paper), blankRecs = records(blank);
   EXPECT_EQ(answers[2]["result"], found(paperRecs));
-  EXPECT_EQ(slurp(first), lines(paperRecs, true, ";;", "'", false));
+  EXPECT_EQ(readFile(first), lines(paperRecs, true, ";;", "'", false));
   ASSERT_FALSE(paperRecs.empty());
   for (auto& r : paperRecs) EXPECT_EQ(r["fields"][1], "PAPER");  // the active layout only
   EXPECT_EQ(answers[4]["result"], found(blankRecs));
-  EXPECT_EQ(slurp(second), lines(blankRecs, false, ",", "", true));
+  EXPECT_EQ(readFile(second), lines(blankRecs, false, ",", "", true));
   // Suppressed: the "OFFICE DOOR" reference has no FIRE tag, so the file has fewer records.
   EXPECT_LT(found(blankRecs), static_cast<int>(blankRecs.size()));
 }
@@ -205,7 +181,7 @@ TEST_P(AttributeSession, ReplacedValuesAreSavedAndNothingElseChanges) {
   EXPECT_EQ(answers[5]["result"], 0);
   EXPECT_EQ(answers[6]["result"], 1) << answers[6].dump();
 
-  json diff = json::parse(python("changes " + quoted(drawing.string()) + " " + quoted(copy.string())));
+  json diff = json::parse(drawings("changes " + shellQuote(drawing.string()) + " " + shellQuote(copy.string())));
   EXPECT_TRUE(diff["audit_errors"].empty()) << diff["audit_errors"];
   std::multiset<std::string> changed;
   for (auto& c : diff["changes"]) {

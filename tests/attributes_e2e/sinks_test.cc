@@ -2,7 +2,6 @@
 // the private scratch file, and the clipboard of a desktop (under Xvfb) and of a session
 // without one.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -19,22 +18,14 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-const std::string kScript = std::string(TALVEX_SOURCE_DIR) + "/tests/attributes_e2e/attribute_drawings.py";
-
 json call(const std::string& method, json args = json::array()) { return {{"call", method}, {"args", std::move(args)}}; }
 
 class Sinks : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/talvex-sinks-XXXXXX";
-    dir = mkdtemp(tmpl);
-    scratch = dir / "tmp";
     fs::create_directory(scratch);
-    drawing = dir / "Plan.dxf";
-    std::string cmd = "/usr/bin/python3 " + kScript + " make '" + drawing.string() + "' R2000";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    python("tests/attributes_e2e/attribute_drawings.py", "make " + shellQuote(drawing.string()) + " R2000");
   }
-  void TearDown() override { fs::remove_all(dir); }
   fs::path writeTemplate(const std::string& name, const std::string& space, const std::string& tags) {
     std::ofstream(dir / name, std::ios::binary)
         << "*INPUT\nBLOCK: *\nLAYER: *\nSPACE: " << space << "\n*OUTPUT\nBLOCK_NAME\n*ATTRIBUTE_TAGS\n" << tags;
@@ -46,7 +37,8 @@ class Sinks : public ::testing::Test {
     o.env = {{"TMPDIR", scratch.string()}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
     return o;
   }
-  fs::path dir, scratch, drawing;
+  ScratchDir folder{"talvex-sinks"};
+  fs::path dir = folder.path(), scratch = dir / "tmp", drawing = dir / "Plan.dxf";
 };
 
 TEST_F(Sinks, TheArrayNeedsAnArrayAndKeepsItWhenNothingIsWritten) {

@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-const std::string kScript = std::string(TALVEX_SOURCE_DIR) + "/tests/attributes_e2e/attribute_drawings.py";
+std::string drawings(const std::string& args) { return python("tests/attributes_e2e/attribute_drawings.py", args); }
 
 json call(const std::string& method, json args = json::array()) { return {{"call", method}, {"args", std::move(args)}}; }
 
@@ -35,13 +35,10 @@ class TableSinks : public DatabaseTest {
  protected:
   void SetUp() override {
     DatabaseTest::SetUp();
-    dir = makeTempDir("talvex-table-sinks");
-    drawing = dir / "Plan.dxf";
-    shell("/usr/bin/python3 " + kScript + " make " + shellQuote(drawing.string()) + " R2000");
+    drawings("make " + shellQuote(drawing.string()) + " R2000");
     db.sql("CREATE TABLE blocks (size integer, name varchar(40), space varchar(8), color integer, x varchar(30),"
            " tag varchar(40)); INSERT INTO blocks VALUES (0, 'old', 'MODEL', 1, '0', 'old');");
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   std::string prepTemplate(const std::vector<std::string>& columns, const std::string& tags) {
     std::string name = (dir / ("t" + std::to_string(templates++) + ".tpl")).string();
@@ -76,8 +73,7 @@ class TableSinks : public DatabaseTest {
   // What the extraction should store: the ezdxf records as "|"-joined lines.
   std::vector<std::string> expectedRows(const std::string& tag, bool suppress) {
     json query = {{"blocks", "*"}, {"layers", "*"}, {"space", "*"}, {"columns", kColumns}, {"tags", {tag}}};
-    json recs = json::parse(shell("/usr/bin/python3 " + kScript + " records " + shellQuote(drawing.string()) + " " +
-                                  shellQuote(query.dump())));
+    json recs = json::parse(drawings("records " + shellQuote(drawing.string()) + " " + shellQuote(query.dump())));
     std::string text;
     for (auto& r : recs) {
       if (suppress && !r["found"].get<bool>()) continue;
@@ -93,7 +89,8 @@ class TableSinks : public DatabaseTest {
 
   const std::vector<std::string> kColumns = {"FILE_SIZE", "BLOCK_NAME", "BLOCK_SPACE", "BLOCK_COLOR", "BLOCK_X"};
   const std::string user = "postgres";  // an empty UID would replace the PostgreSQL DSN's own
-  fs::path dir, drawing;
+  ScratchDir scratch{"talvex-table-sinks"};
+  fs::path dir = scratch.path(), drawing = dir / "Plan.dxf";
   int templates = 0;
 };
 

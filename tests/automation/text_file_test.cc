@@ -12,6 +12,7 @@
 
 #include "automation/strings.h"
 #include "automation/test_objects.h"
+#include "support/scratch.h"
 
 namespace tlx {
 namespace {
@@ -20,14 +21,7 @@ namespace fs = std::filesystem;
 
 class TextFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("talvex-text-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
   void TearDown() override {
-    fs::remove_all(dir_);
     ::unsetenv("TALVEX_CODEPAGE");
     reloadCodePage();
   }
@@ -36,10 +30,7 @@ class TextFiles : public ::testing::Test {
   void put(const std::string& leaf, const std::string& bytes) const {
     std::ofstream(dir_ / leaf, std::ios::binary) << bytes;
   }
-  std::string get(const std::string& leaf) const {
-    std::ifstream in(dir_ / leaf, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string get(const std::string& leaf) const { return tlxtest::readFile(dir_ / leaf); }
   std::vector<BStr> lines(const std::string& leaf) const {
     TextReader r(name(leaf));
     std::vector<BStr> out;
@@ -51,7 +42,8 @@ class TextFiles : public ::testing::Test {
     ::setenv("TALVEX_CODEPAGE", cp, 1);
     reloadCodePage();
   }
-  fs::path dir_;
+  tlxtest::ScratchDir scratch_{"talvex-text"};
+  const fs::path dir_ = scratch_.path();
 };
 
 using Lines = std::vector<BStr>;

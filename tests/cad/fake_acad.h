@@ -45,7 +45,6 @@ class Fake : public Dispatch {
   void on(std::string member, Handler h) { handlers_[asciiLower(member)] = std::move(h); }
   void onPut(std::string member, PutHandler h) { puts_[asciiLower(member)] = std::move(h); }
   void fail(std::string member) { failing_.insert(asciiLower(member)); }
-  void heal(std::string member) { failing_.erase(asciiLower(member)); }
   // Every member fails (a reference to an application that has ended).
   void disconnect() { dead_ = true; }
   std::function<std::vector<Variant>()> enumerator;

@@ -34,23 +34,24 @@ std::vector<std::pair<std::string, std::function<void(const AcadContext&)>>> rai
   };
 }
 
-TEST_F(CadTest, WithoutARunningApplicationGuardedMethodsReportNotAttached) {
-  for (auto& [name, call] : statusMethods()) EXPECT_EQ(call(ctx), -1) << name;
+// Every guarded method stops with this code or raises this description.
+void expectEveryMethodStopped(const AcadContext& ctx, int code, const std::string& description) {
+  for (auto& [name, call] : statusMethods()) EXPECT_EQ(call(ctx), code) << name;
   for (auto& [name, call] : raisingMethods()) {
     SCOPED_TRACE(name);
-    expectRaises([&] { call(ctx); }, "AutoCAD is not active.");
+    expectRaises([&] { call(ctx); }, description);
   }
+}
+
+TEST_F(CadTest, WithoutARunningApplicationGuardedMethodsReportNotAttached) {
+  expectEveryMethodStopped(ctx, -1, "AutoCAD is not active.");
   EXPECT_FALSE(objAcadApp);
 }
 
 TEST_F(CadTest, AttachedWithoutAHeldDocumentGuardedMethodsReportNotActive) {
   acad->run();
   acad->addDoc(u"Plan.dwg", u"/work");
-  for (auto& [name, call] : statusMethods()) EXPECT_EQ(call(ctx), -2) << name;
-  for (auto& [name, call] : raisingMethods()) {
-    SCOPED_TRACE(name);
-    expectRaises([&] { call(ctx); }, "Document is not active.");
-  }
+  expectEveryMethodStopped(ctx, -2, "Document is not active.");
   EXPECT_EQ(objAcadApp, ObjRef(acad->app));
   EXPECT_TRUE(acad->zooms.empty());
 }
@@ -58,11 +59,7 @@ TEST_F(CadTest, AttachedWithoutAHeldDocumentGuardedMethodsReportNotActive) {
 TEST_F(CadTest, HeldDocumentThatRefusesActivationStopsBeforeTheOperation) {
   FakeDoc& doc = runningWithHeldDoc();
   doc.obj->fail("Activate");
-  for (auto& [name, call] : statusMethods()) EXPECT_EQ(call(ctx), -2) << name;
-  for (auto& [name, call] : raisingMethods()) {
-    SCOPED_TRACE(name);
-    expectRaises([&] { call(ctx); }, "Document is not active.");
-  }
+  expectEveryMethodStopped(ctx, -2, "Document is not active.");
   EXPECT_TRUE(acad->zooms.empty());
   EXPECT_TRUE(doc.regens.empty());
   EXPECT_FALSE(acad->log->has("Views:Plan.dwg.Add"));

@@ -3,9 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -17,6 +15,7 @@
 #include "automation/strings.h"
 #include "control/talvex.h"
 #include "platform/desktop/desktop.h"
+#include "support/scratch.h"
 
 namespace tlxtest {
 
@@ -24,18 +23,7 @@ using namespace tlx;
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-inline const std::string kDrawings = std::string(TALVEX_SOURCE_DIR) + "/tests/cad_e2e/drawings.py";
-
-inline std::string runPython(const std::string& args) {
-  std::string cmd = "/usr/bin/python3 " + kDrawings + " " + args;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  if (!pipe) throw std::runtime_error("cannot run " + cmd);
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  return out;
-}
+inline std::string runPython(const std::string& args) { return python("tests/cad_e2e/drawings.py", args); }
 inline void makeDrawing(const fs::path& path) {
   runPython("make '" + path.string() + "'");
   if (!fs::exists(path)) throw std::runtime_error("ezdxf did not write " + path.string());
@@ -44,19 +32,6 @@ inline void makeDrawing(const fs::path& path) {
 inline json facts(const fs::path& path) { return json::parse(runPython("facts '" + path.string() + "'")); }
 // The model and paper space entities with their geometry, as that reader sees them.
 inline json entities(const fs::path& path) { return json::parse(runPython("entities '" + path.string() + "'")); }
-
-// A fresh folder, removed afterwards.
-struct ScratchDir {
-  ScratchDir() {
-    char tmpl[] = "/tmp/talvex-cad-XXXXXX";
-    path = mkdtemp(tmpl);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  fs::path path;
-};
 
 // The form that hosts the control: a window on the desktop; message boxes are recorded.
 class FormSite : public HostSite {

@@ -39,8 +39,8 @@ struct Created {
 class EntitySession : public ::testing::Test {
  protected:
   void SetUp() override {
-    original = dir.path / "Plan.dxf";
-    copy = dir.path / "Plan-entities.dxf";
+    original = dir.path() / "Plan.dxf";
+    copy = dir.path() / "Plan-entities.dxf";
     makeDrawing(original);
   }
   // Runs `requests` between opening the drawing and saving it as the copy; the answers of the

@@ -15,7 +15,7 @@ json call(const std::string& method, json args = json::array(), std::string as =
 
 TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
   ScratchDir dir;
-  fs::path original = dir.path / "Office.dxf", copy = dir.path / "Office-views.dxf";
+  fs::path original = dir.path() / "Office.dxf", copy = dir.path() / "Office-views.dxf";
   makeDrawing(original);
   json before = facts(original);
 
@@ -54,7 +54,7 @@ TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
   ASSERT_TRUE(answers[10]["result"].contains("obj"));
   EXPECT_EQ(answers[11]["result"], 1);
   EXPECT_EQ(answers[12]["result"], "Office-views.dxf");
-  EXPECT_EQ(answers[13]["result"], dir.path.string());
+  EXPECT_EQ(answers[13]["result"], dir.path().string());
   EXPECT_EQ(answers[15]["result"], -1);  // nothing runs any more
   for (auto& a : answers) EXPECT_TRUE(a["messages"].empty());
 
@@ -87,7 +87,7 @@ TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
 
 TEST(DrawingSession, ZoomPickTakesItsCornersFromThePickRequest) {
   ScratchDir dir;
-  fs::path drawing = dir.path / "Pick.dxf";
+  fs::path drawing = dir.path() / "Pick.dxf";
   makeDrawing(drawing);
   auto answers = runSession(std::vector<json>{
       call("OpenDocument", {drawing.string()}),
@@ -132,7 +132,7 @@ TEST(DrawingSession, GuardFailuresReachTheHostAsCodesAndRaisedErrors) {
 
 TEST(DrawingSession, DrawingsLeftUnsavedAtExitAreRecoveredAndSaid) {
   ScratchDir dir;
-  fs::path original = dir.path / "Office.dxf", saved = dir.path / "Kept.dxf", recovered = dir.path / "recovered";
+  fs::path original = dir.path() / "Office.dxf", saved = dir.path() / "Kept.dxf", recovered = dir.path() / "recovered";
   makeDrawing(original);
   SessionOptions options;
   options.env["TALVEX_RECOVERY_DIR"] = recovered.string();

@@ -56,15 +56,12 @@ TEST(ListControls, TypeTestFirstThenTheArrayAndEmptyListsCannotBeDimensioned) {
   EXPECT_EQ(texts(unallocated), (Texts{"a"}));
 }
 
+// What each list holds is the controls' own business (tests/platform_forms); here the methods copy it.
 TEST(ListControls, DirectoryDriveAndFileListsOverARealTree) {
   ScratchTree t;
   t.dir("src");
   t.dir("Docs");
-  t.dir(".git");
-  t.file("notes.txt");
-  t.file("data.csv");
-  t.file("image.png");
-  t.file(".hidden.txt");
+  for (const char* name : {"a.txt", "data.csv", "notes.txt"}) t.file(name);
   const std::string root = t.root.string();
   Variant a = emptyArray();
 
@@ -81,24 +78,18 @@ TEST(ListControls, DirectoryDriveAndFileListsOverARealTree) {
 
   ObjRef flb = control("VB.FileListBox");
   put(flb, "Path", {Variant(u16(root))});
-  put(flb, "Pattern", {Variant("*.txt;*.csv")});
   EXPECT_EQ(FileListBoxToOneDArray(flb, a), 1);
-  EXPECT_EQ(texts(a), (Texts{"data.csv", "notes.txt"}));
-  put(flb, "Hidden", {true});
-  t.file("later.csv");
-  callMethod(flb, "Refresh");
-  EXPECT_EQ(FileListBoxToOneDArray(flb, a), 1);
-  EXPECT_EQ(texts(a), (Texts{".hidden.txt", "data.csv", "later.csv", "notes.txt"}));
+  EXPECT_EQ(texts(a), (Texts{"a.txt", "data.csv", "notes.txt"}));
 
   // Selected only: grown one name at a time; nothing selected leaves the caller's array alone.
   Variant mine = strings({"one", "two", "three", "four", "five"});
   EXPECT_EQ(FileListBoxToOneDArray(flb, mine, true), 1);
   EXPECT_EQ(texts(mine), (Texts{"one", "two", "three", "four", "five"}));
   put(flb, "MultiSelect", {int32_t{1}});
-  put(flb, "Selected", {int32_t{1}, true});
-  put(flb, "Selected", {int32_t{3}, true});
+  put(flb, "Selected", {int32_t{0}, true});
+  put(flb, "Selected", {int32_t{2}, true});
   EXPECT_EQ(FileListBoxToOneDArray(flb, mine, true), 1);
-  EXPECT_EQ(texts(mine), (Texts{"data.csv", "notes.txt"}));
+  EXPECT_EQ(texts(mine), (Texts{"a.txt", "notes.txt"}));
 }
 
 TEST(TextControls, LinesEndAtLineFeedsAndCarriageReturnsAreDropped) {

@@ -110,12 +110,10 @@ class Fakes : public ::testing::Test {
   void SetUp() override {
     registerClass("ADODB.Connection", [this] { return ObjRef(makeRef<FakeConnection>(script)); });
     registerClass("ADODB.Recordset", [this] { return ObjRef(makeRef<FakeRecordset>(script)); });
-    dir = tlxtest::makeTempDir("talvex-fakes");
   }
   void TearDown() override {
     unregisterClass("ADODB.Connection");
     unregisterClass("ADODB.Recordset");
-    std::filesystem::remove_all(dir);
   }
   int16_t toArray() { return DatabaseTableToArray(u"dsn", u"SELECT 1", array, u"me", u"pw", true); }
   int16_t toFile() { return DatabaseTableToTextFile(u"dsn", u"SELECT 1", file(), u"me", u"pw", true, u",", false); }
@@ -127,7 +125,8 @@ class Fakes : public ::testing::Test {
 
   Script script;
   Variant array = Variant(SafeArray::vector(0));
-  std::filesystem::path dir;
+  tlxtest::ScratchDir scratch{"talvex-fakes"};
+  const std::filesystem::path dir = scratch.path();
 };
 
 TEST_F(Fakes, CallsGoOutInTheirOrder) {

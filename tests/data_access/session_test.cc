@@ -22,15 +22,9 @@ class DataMethods : public DatabaseTest {
  protected:
   void SetUp() override {
     DatabaseTest::SetUp();
-    dir_ = tlxtest::makeTempDir("talvex-data");
     db.sql("CREATE TABLE parts (id integer, name varchar(20)); INSERT INTO parts VALUES (1, 'abc');"
            "INSERT INTO parts VALUES (2, 'de\"f'); INSERT INTO parts VALUES (3, 'x y');");
   }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-
   std::vector<json> session(const std::vector<json>& requests) {
     tlxtest::SessionOptions options;
     options.env = config().env();
@@ -43,12 +37,7 @@ class DataMethods : public DatabaseTest {
     return session({json{{"let", "a"}, {"value", json::array()}}, json{{"call", method}, {"args", args}}})[1];
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string read(const std::string& name) const {
-    std::ifstream f(path(name), std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
+  std::string read(const std::string& name) const { return tlxtest::readFile(path(name)); }
   // The rows as Python's csv module reads them, one line per row, fields joined by "|".
   std::string csvRows(const std::string& name) const {
     return tlxtest::shell("/usr/bin/python3 -c \"import csv,sys; [print('|'.join(r)) for r in "
@@ -59,7 +48,8 @@ class DataMethods : public DatabaseTest {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir_), {}));
   }
 
-  std::filesystem::path dir_;
+  tlxtest::ScratchDir scratch_{"talvex-data"};
+  const std::filesystem::path dir_ = scratch_.path();
   const std::string sql_ = "SELECT id, name FROM parts ORDER BY id";
   // An empty UID in the connection string replaces the DSN's own user for psqlODBC.
   const std::string user_ = "postgres";

@@ -13,6 +13,7 @@
 #include "automation/collection.h"
 #include "automation/strings.h"
 #include "control/type_library.h"
+#include "support/scratch.h"
 
 namespace {
 
@@ -35,17 +36,13 @@ static_assert(!std::is_invocable_v<decltype(&Control::Regenerate), Control&, int
 
 class Facade : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/talvex-facade-XXXXXX";
-    dir_ = mkdtemp(pattern);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  tlxtest::ScratchDir scratch_{"talvex-facade"};
+  const fs::path dir_ = scratch_.path();
   BStr file(const std::string& name, const std::string& content) {
     std::ofstream(dir_ / name, std::ios::binary) << content;
     return u16((dir_ / name).string());
   }
 
-  fs::path dir_;
   RecordingSite site_;
   Control c_{site_};
 };

@@ -50,7 +50,6 @@ class Transfer : public ::testing::Test {
     server.addSampleFiles();
     writeFile(server.root() / "victim.txt", "keep me\n");
   }
-  void TearDown() override { fs::remove_all(local); }
 
   // Calls the method late-bound, as a host does, with the control wrapped in a recorder.
   int16_t call(const char* method, std::vector<Variant> args) {
@@ -69,7 +68,8 @@ class Transfer : public ::testing::Test {
   const std::vector<std::string>& calls() const { return recorder->calls; }
 
   FtpServer server;
-  fs::path local = freshDir("talvex-ftp-local");
+  ScratchDir localDir{"talvex-ftp-local"};
+  fs::path local = localDir.path();
   CountingSite site;
   TALVEX control{site};
   ObjRef inet = createObject("InetCtls.Inet");

@@ -1,16 +1,13 @@
 // HTML tables and pages, character for character, and a page loaded in a real browser.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "automation/strings.h"
 #include "html/html_export.h"
+#include "support/scratch.h"
 
 using namespace tlx;
 
@@ -120,18 +117,9 @@ TEST(HtmlTable, Failures) {
 
 class HtmlPage : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/talvex-html-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string read(const std::string& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream o;
-    o << f.rdbuf();
-    return o.str();
-  }
-  std::filesystem::path dir_;
+  std::string read(const std::string& p) { return tlxtest::readFile(p); }
+  tlxtest::ScratchDir scratch_{"talvex-html"};
+  const std::filesystem::path& dir_ = scratch_.path();
 };
 
 TEST_F(HtmlPage, MinimalPage) {
@@ -189,13 +177,7 @@ TEST_F(HtmlPage, BrowserSeesTheTable) {
   std::string cmd = "timeout 120 chromium --headless --no-sandbox --disable-gpu --no-first-run "
                     "--disable-background-networking --disable-component-update --disable-sync "
                     "--user-data-dir=" + profile + " --dump-dom file://" + file + " 2>/dev/null";
-  std::string dom;
-  if (FILE* pipe = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) dom.append(buf, n);
-    pclose(pipe);
-  }
+  std::string dom = tlxtest::shell(cmd, false);
   ASSERT_FALSE(dom.empty());
   auto count = [&](const std::string& pattern) {
     std::regex re(pattern, std::regex::icase);

@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 
 #include <nlohmann/json.hpp>
 
@@ -19,29 +16,16 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-const std::string kSupport = std::string(TALVEX_SOURCE_DIR) + "/tests/support/";
-
-struct Scratch {
-  Scratch() {
-    char t[] = "/tmp/talvex-faults-XXXXXX";
-    dir = mkdtemp(t);
-  }
-  ~Scratch() { fs::remove_all(dir); }
-  std::string at(const std::string& name) const { return (dir / name).string(); }
+struct Scratch : ScratchDir {
+  Scratch() : ScratchDir("talvex-faults") {}
+  std::string at(const std::string& name) const { return file(name); }
   SessionOptions host() const { return SessionOptions{{{"TALVEX_RECOVERY_DIR", at("recovered")}}}; }
-  fs::path dir;
 };
-
-std::string slurp(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
 
 // A workbook whose one sheet holds `rows` (see tests/support/workbook_variants.py).
 void sheetWorkbook(const std::string& path, const std::string& rows) {
-  std::unique_ptr<FILE, int (*)(FILE*)> py(popen(("/usr/bin/python3 " + kSupport + "workbook_variants.py sheet " + path).c_str(), "w"),
-                                           pclose);
-  fputs(rows.c_str(), py.get());
+  writeFile(path + ".rows", rows);
+  python("tests/support/workbook_variants.py", "sheet " + shellQuote(path) + " < " + shellQuote(path + ".rows"));
 }
 
 json call(const std::string& method, json args) { return json{{"call", method}, {"args", std::move(args)}}; }
@@ -61,7 +45,7 @@ TEST(ExcelFaults, DamagedSheetsFailAtTheWorksheetAndEmptyValuesReadAsEmpty) {
     std::string file = s.at(name + ".xlsx");
     sheetWorkbook(file, rows);
     if (name == "sizes-lie")
-      ASSERT_EQ(std::system(("/usr/bin/python3 " + kSupport + "zip_shapes.py " + file + " " + file + " size-too-large sheet1.xml").c_str()), 0);
+      python("tests/support/zip_shapes.py", file + " " + file + " size-too-large sheet1.xml");
     input.push_back(json{{"let", "r"}, {"value", {{"array", json::array()}}}});
     input.push_back(call("ExcelToTwoDArray", {file, 1, 1, 1, 1, 2, {{"var", "r"}}}));
     input.push_back(call("ExcelToOneDArray", {file, 1, 1, 1, 1, 2, {{"var", "r"}}}));
@@ -69,24 +53,24 @@ TEST(ExcelFaults, DamagedSheetsFailAtTheWorksheetAndEmptyValuesReadAsEmpty) {
   }
   std::string empty = s.at("empty-values.xlsx");
   sheetWorkbook(empty, R"(<row r="1"><c r="A1" t="s"><v/></c><c r="B1"><v/></c><c r="C1"><v>3</v></c></row>)");
-  std::string before = slurp(empty);
+  std::string before = readFile(empty);
   input.push_back(call("ExcelToTwoDArray", {empty, 1, 1, 1, 1, 3, {{"var", "r"}}, true}));
   input.push_back(call("TwoDArrayToExcel", {{{"var", "a"}}, empty, 1, 1, 4}));
   auto answers = runSession(input, s.host());
   ASSERT_EQ(answers.size(), input.size());
   size_t i = 1;
   for (auto& [name, rows] : damaged) {
-    std::string bytes = slurp(s.at(name + ".xlsx"));
+    std::string bytes = readFile(s.at(name + ".xlsx"));
     EXPECT_EQ(answers[i + 1]["result"], -4) << name << " by ExcelToTwoDArray";
     EXPECT_EQ(answers[i + 2]["result"], -4) << name << " by ExcelToOneDArray";
     EXPECT_EQ(answers[i + 3]["result"], -4) << name << " by TwoDArrayToExcel";
-    EXPECT_EQ(slurp(s.at(name + ".xlsx")), bytes) << name;
+    EXPECT_EQ(readFile(s.at(name + ".xlsx")), bytes) << name;
     i += 4;
   }
   EXPECT_EQ(answers[i]["result"], 1);
   EXPECT_EQ(answers[i]["vars"]["r"], json::parse(R"({"array2d": [[{"empty": true}, {"empty": true}, {"r8": 3.0}]]})"));
   EXPECT_EQ(answers[i + 1]["result"], 1);
-  EXPECT_EQ(slurp(empty), before);  // TwoDArrayToExcel leaves the workbook open, unsaved
+  EXPECT_EQ(readFile(empty), before);  // TwoDArrayToExcel leaves the workbook open, unsaved
 }
 
 TEST(ExcelFaults, DxfFromAPipeFailsAtOnceAndThousandsOfSectionsLayOut) {
@@ -108,10 +92,7 @@ TEST(ExcelFaults, DxfFromAPipeFailsAtOnceAndThousandsOfSectionsLayOut) {
   EXPECT_EQ(answers[0]["result"], -1);
   EXPECT_EQ(answers[1]["result"], 1);
   std::string check = "import openpyxl; n = openpyxl.load_workbook(\"" + out + "\", read_only=True).sheetnames; print(len(n), n[0], n[2999])";
-  std::unique_ptr<FILE, int (*)(FILE*)> py(popen(("/usr/bin/python3 -c '" + check + "'").c_str(), "r"), pclose);
-  char line[256] = {};
-  ASSERT_TRUE(fgets(line, sizeof line, py.get()));
-  EXPECT_EQ(std::string(line), "3003 S1 S3000\n");
+  EXPECT_EQ(shell("/usr/bin/python3 -c '" + check + "'"), "3003 S1 S3000\n");
 }
 
 }  // namespace

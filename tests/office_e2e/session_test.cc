@@ -18,28 +18,13 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-const std::string kHelper = std::string(TALVEX_SOURCE_DIR) + "/tests/office_e2e/workbooks.py";
+std::string helper(const std::string& args) { return python("tests/office_e2e/workbooks.py", args); }
 
-std::string helper(const std::string& args) {
-  std::string cmd = "/usr/bin/python3 " + kHelper + " " + args;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  return out;
-}
-
-struct Scratch {
-  Scratch() {
-    char t[] = "/tmp/talvex-office-XXXXXX";
-    dir = mkdtemp(t);
-  }
-  ~Scratch() { fs::remove_all(dir); }
-  std::string at(const char* name) const { return (dir / name).string(); }
+struct Scratch : ScratchDir {
+  Scratch() : ScratchDir("talvex-office") {}
+  std::string at(const std::string& name) const { return file(name); }
   // Unsaved workbooks left at host exit go to the scratch folder, not the working one.
   SessionOptions host() const { return SessionOptions{{{"TALVEX_RECOVERY_DIR", at("recovered")}}}; }
-  fs::path dir;
 };
 
 json call(const std::string& method, json args) { return json{{"call", method}, {"args", std::move(args)}}; }

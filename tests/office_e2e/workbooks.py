@@ -203,6 +203,3 @@ if __name__ == "__main__":
         make_existing(*args)
     elif cmd == "soffice-csv":
         print(json.dumps(soffice_csv(*args)))
-    elif cmd == "hash":
-        from openpyxl.utils.protection import hash_password
-        print(hash_password(args[0]))

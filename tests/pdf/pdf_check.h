@@ -3,9 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,71 +11,29 @@
 #include <vector>
 
 #include "pdf/pdf_structure.h"
+#include "support/scratch.h"
 
 namespace pdftest {
 
 namespace fs = std::filesystem;
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/talvex-pdf-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (!made) throw std::runtime_error("mkdtemp failed");
-    path_ = made;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
+using namespace tlxtest;
+
+// A scratch folder that also lists what is in it.
+struct TempDir : ScratchDir {
+  TempDir() : ScratchDir("talvex-pdf") {}
   std::vector<std::string> entries() const {
     std::vector<std::string> names;
-    for (auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    for (auto& e : fs::directory_iterator(path())) names.push_back(e.path().filename().string());
     return names;
   }
-
- private:
-  fs::path path_;
 };
 
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-inline std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline std::string shellQuoted(const std::string& path) { return "'" + path + "'"; }
-
-struct Outcome {
-  int exitCode;
-  std::string out;
-};
-
-inline Outcome run(const std::string& command) {
-  Outcome r{-1, {}};
-  std::FILE* p = popen(command.c_str(), "r");
-  if (!p) return r;
-  char chunk[4096];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, p)) > 0) r.out.append(chunk, n);
-  int status = pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-inline Outcome qpdfCheck(const std::string& pdf) { return run("qpdf --check " + shellQuoted(pdf) + " 2>&1"); }
+inline CommandResult qpdfCheck(const std::string& pdf) { return runCommand("qpdf --check " + shellQuote(pdf) + " 2>&1"); }
 
 // Pages of `pdftotext -layout`, split at the form feed that ends every page.
 inline std::vector<std::string> pdfText(const std::string& pdf) {
-  std::string text = run("pdftotext -layout " + shellQuoted(pdf) + " - 2>/dev/null").out;
+  std::string text = runCommand("pdftotext -layout " + shellQuote(pdf) + " - 2>/dev/null").out;
   std::vector<std::string> pages;
   size_t start = 0, ff;
   while ((ff = text.find('\f', start)) != std::string::npos) {

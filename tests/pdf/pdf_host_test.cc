@@ -21,7 +21,7 @@ TEST(PdfHost, ConvertsThroughTheHostWithDefaultsAndWithEveryArgument) {
                     full = dir.file("full.pdf");
   std::string text;
   for (int i = 1; i <= 61; ++i) text += "row " + std::to_string(i) + "\r\n";
-  writeBytes(txt, text);
+  writeFile(txt, text);
 
   auto answers = tlxtest::runSession(std::vector<json>{
       call({txt, plain}),
@@ -39,7 +39,7 @@ TEST(PdfHost, ConvertsThroughTheHostWithDefaultsAndWithEveryArgument) {
   EXPECT_FALSE(fs::exists(dir.file("never.pdf")));
 
   EXPECT_EQ(qpdfCheck(plain).exitCode, 0);
-  std::string bytes = readBytes(plain);
+  std::string bytes = readFile(plain);
   EXPECT_TRUE(wellFormed(bytes));
   EXPECT_NE(bytes.find("\r/BaseFont /Courier\r"), std::string::npos);
   EXPECT_NE(bytes.find("\r/Kids [ 7 0 R 10 0 R ]\r"), std::string::npos);
@@ -48,12 +48,12 @@ TEST(PdfHost, ConvertsThroughTheHostWithDefaultsAndWithEveryArgument) {
   EXPECT_EQ(lines(pages[1]), (std::vector<std::string>{"row 61", "2"}));
 
   EXPECT_EQ(qpdfCheck(full).exitCode, 0);
-  bytes = readBytes(full);
+  bytes = readFile(full);
   EXPECT_NE(bytes.find("\r/BaseFont /ARIAL\r"), std::string::npos);
   EXPECT_NE(bytes.find("\r/MediaBox [ 0 0 595 842 ]\r"), std::string::npos);
   EXPECT_NE(bytes.find("\r/Rotate 90\r"), std::string::npos);
   EXPECT_NE(bytes.find("\r14.4 TL\r"), std::string::npos);
-  std::string info = run("pdfinfo " + shellQuoted(full)).out;
+  std::string info = runCommand("pdfinfo " + shellQuote(full)).out;
   EXPECT_NE(info.find("Title:           Title \\ (1)\n"), std::string::npos) << info;
   EXPECT_NE(info.find("Author:          An (author)\n"), std::string::npos) << info;
   EXPECT_NE(info.find("Keywords:        kw\n"), std::string::npos) << info;
@@ -63,13 +63,13 @@ TEST(PdfHost, TextInAnotherCodePageIsShownInWinAnsi) {
   TempDir dir;
   const std::string txt = dir.file("latin9.txt"), pdf = dir.file("out.pdf");
   // ISO-8859-15: A4 is the euro sign, BD the oe ligature; both sit elsewhere in Windows-1252.
-  writeBytes(txt, "price \xA4" "5 \xBD\r\n");
+  writeFile(txt, "price \xA4" "5 \xBD\r\n");
   tlxtest::SessionOptions options;
   options.env["TALVEX_CODEPAGE"] = "ISO-8859-15";
   auto answers = tlxtest::runSession(std::vector<json>{call({txt, pdf})}, options);
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(answers[0]["result"], 1) << answers[0].dump();
-  EXPECT_EQ(textItems(readBytes(pdf))[0][0], "price \x80" "5 \x9C");
+  EXPECT_EQ(textItems(readFile(pdf))[0][0], "price \x80" "5 \x9C");
   EXPECT_EQ(lines(pdfText(pdf)[0])[0], "price \xE2\x82\xAC" "5 \xC5\x93");
 }
 

@@ -138,7 +138,7 @@ TEST(PdfProperty, GeneratedTextsAllGiveSoundPdfs) {
   const auto began = std::chrono::steady_clock::now();
   for (int n = 0; n < count && failures < 5; ++n) {
     Sample s = generate.next();
-    writeBytes(txt, s.input);
+    writeFile(txt, s.input);
     const std::string pdf = dir.file("t" + std::to_string(n) + ".pdf");
     int16_t result = CreatePDFFromFile(state, u16(txt), u16(pdf), s.font, s.size, s.rotation,
                                        s.width, s.height, u"a(uthor", u"c)reator", u"k\\",
@@ -149,7 +149,7 @@ TEST(PdfProperty, GeneratedTextsAllGiveSoundPdfs) {
       ++failures;
       continue;
     }
-    std::string bytes = readBytes(pdf);
+    std::string bytes = readFile(pdf);
     auto sound = wellFormed(bytes);
     std::string joined;
     bool piecesOk = true;
@@ -170,7 +170,7 @@ TEST(PdfProperty, GeneratedTextsAllGiveSoundPdfs) {
   const auto converted = std::chrono::steady_clock::now();
 
   // One qpdf per file, two at a time; the names of the files it finds fault with come back.
-  Outcome checked = run("cd " + shellQuoted(dir.path().string()) +
+  CommandResult checked = runCommand("cd " + shellQuote(dir.path().string()) +
                         " && ls | grep '\\.pdf$' | xargs -P 2 -n 100 sh -c "
                         "'for f; do qpdf --check \"$f\" >/dev/null 2>&1 || echo \"$f\"; done' _");
   const auto done = std::chrono::steady_clock::now();

@@ -33,21 +33,21 @@ class PdfWriterTest : public ::testing::Test {
  protected:
   // Writes `text` as the input file and converts it; returns the result code.
   int16_t convert(const std::string& text, const Options& o = {}) {
-    writeBytes(txt, text);
+    writeFile(txt, text);
     return convertFile(txt, o);
   }
   int16_t convertFile(const std::string& textFile, const Options& o = {}) {
     return CreatePDFFromFile(state, u16(textFile), u16(pdf), o.font, o.size, o.rotation, o.width,
                              o.height, o.author, o.creator, o.keywords, o.subject, o.title);
   }
-  std::string output() const { return readBytes(pdf); }
+  std::string output() const { return readFile(pdf); }
 
   // Converts and checks that the result is a sound PDF; returns its bytes.
   std::string good(const std::string& text, const Options& o = {}) {
     EXPECT_EQ(convert(text, o), 1);
     std::string bytes = output();
     EXPECT_TRUE(wellFormed(bytes));
-    Outcome check = qpdfCheck(pdf);
+    CommandResult check = qpdfCheck(pdf);
     EXPECT_EQ(check.exitCode, 0) << check.out;
     return bytes;
   }
@@ -287,7 +287,7 @@ TEST_F(PdfWriterTest, PageSizeFontSizeAndRotationShapeEveryPage) {
   ASSERT_EQ(items.size(), 2u);  // (842 - 72) / 14.4 = 53.47: 53 lines a page
   EXPECT_EQ(state.linesPerPage, 53);
   EXPECT_EQ(state.charsPerLine, 74);  // 595 * 1.5 / 12 = 74.375
-  EXPECT_EQ(run("pdfinfo " + shellQuoted(pdf) + " | grep -c 'Page rot: *90'").out, "1\n");
+  EXPECT_EQ(runCommand("pdfinfo " + shellQuote(pdf) + " | grep -c 'Page rot: *90'").out, "1\n");
 }
 
 TEST_F(PdfWriterTest, HalfwayLineCountsAndWidthsRoundToEven) {
@@ -322,7 +322,7 @@ TEST_F(PdfWriterTest, InformationStringsAreEscapedAndReadBack) {
   EXPECT_NE(bytes.find("\r/Subject (\\)\\()\r"), std::string::npos);
   EXPECT_NE(bytes.find("\r/Keywords (a\\\\)\r"), std::string::npos);
   EXPECT_NE(bytes.find("\r/Creator (?)\r"), std::string::npos);
-  std::string info = run("pdfinfo -enc UTF-8 " + shellQuoted(pdf)).out;
+  std::string info = runCommand("pdfinfo -enc UTF-8 " + shellQuote(pdf)).out;
   EXPECT_NE(info.find("Title:           Report (draft) \\ v2\n"), std::string::npos) << info;
   EXPECT_NE(info.find("Author:          M\xC3\xBCller \xE2\x82\xAC\n"), std::string::npos) << info;
   EXPECT_NE(info.find("Subject:         )(\n"), std::string::npos) << info;
@@ -345,7 +345,7 @@ TEST_F(PdfWriterTest, LongTextsGoPastFiveThousandObjects) {
   EXPECT_NE(bytes.find("\r/Count 1701\r"), std::string::npos);
   EXPECT_EQ(state.objectCounter, 6 + 3 * 1701);
   EXPECT_NE(bytes.find("\r/Size 5110\r"), std::string::npos);
-  EXPECT_EQ(run("pdfinfo " + shellQuoted(pdf) + " | grep -c '^Pages: *1701$'").out, "1\n");
+  EXPECT_EQ(runCommand("pdfinfo " + shellQuote(pdf) + " | grep -c '^Pages: *1701$'").out, "1\n");
 }
 
 TEST_F(PdfWriterTest, ManyFlushesKeepEveryOffsetRight) {
@@ -364,18 +364,18 @@ TEST_F(PdfWriterTest, EveryCallStartsAfresh) {
 }
 
 TEST_F(PdfWriterTest, AMissingTextFileGivesMinusOneAndTouchesNothing) {
-  writeBytes(pdf, "previous");
+  writeFile(pdf, "previous");
   EXPECT_EQ(convertFile(dir.file("absent.txt")), -1);
   EXPECT_EQ(convertFile(dir.path().string()), -1);  // a folder has no length
   EXPECT_EQ(output(), "previous");
   // A name cut short at a NUL would be another, existing file.
-  writeBytes(txt, "text");
+  writeFile(txt, "text");
   EXPECT_EQ(convertFile(txt + std::string(1, '\0') + "more"), -1);
   EXPECT_EQ(output(), "previous");
 }
 
 TEST_F(PdfWriterTest, SetupFailuresGiveMinusTwoAndLeaveNoFileBehind) {
-  writeBytes(txt, "some text\r\n");
+  writeFile(txt, "some text\r\n");
   std::vector<Options> bad(5);
   bad[0].size = 0;
   bad[1].size = -4;
@@ -387,7 +387,7 @@ TEST_F(PdfWriterTest, SetupFailuresGiveMinusTwoAndLeaveNoFileBehind) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.txt"});
   }
   // An existing PDF stays as it was.
-  writeBytes(pdf, "previous");
+  writeFile(pdf, "previous");
   EXPECT_EQ(convertFile(txt, bad[0]), -2);
   EXPECT_EQ(output(), "previous");
   auto names = dir.entries();
@@ -396,7 +396,7 @@ TEST_F(PdfWriterTest, SetupFailuresGiveMinusTwoAndLeaveNoFileBehind) {
 }
 
 TEST_F(PdfWriterTest, AnUnwritablePdfGivesMinusTwo) {
-  writeBytes(txt, "x\r\n");
+  writeFile(txt, "x\r\n");
   auto call = [&](const std::string& target) {
     return CreatePDFFromFile(state, u16(txt), u16(target), u"Courier", 10, 0, 8.5f, 11.0f, u"",
                              u"", u"", u"", u"");
@@ -406,9 +406,9 @@ TEST_F(PdfWriterTest, AnUnwritablePdfGivesMinusTwo) {
   EXPECT_EQ(call(dir.file("cut.pdf") + std::string(1, '\0') + "x"), -2);
   EXPECT_FALSE(fs::exists(dir.file("cut.pdf")));
   fs::create_directory(dir.file("taken"));
-  writeBytes(dir.file("taken/inside"), "kept");
+  writeFile(dir.file("taken/inside"), "kept");
   EXPECT_EQ(call(dir.file("taken")), -2);
-  EXPECT_EQ(readBytes(dir.file("taken/inside")), "kept");
+  EXPECT_EQ(readFile(dir.file("taken/inside")), "kept");
   auto names = dir.entries();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"in.txt", "taken"}));
@@ -424,7 +424,7 @@ TEST_F(PdfWriterTest, AnUnwritablePdfGivesMinusTwo) {
 TEST_F(PdfWriterTest, AnExistingPdfIsReplaced) {
   std::string old;
   for (int i = 0; i < 10000; ++i) old += "OLDCONTENT";
-  writeBytes(pdf, old);
+  writeFile(pdf, old);
   std::string bytes = good("new");
   EXPECT_EQ(bytes.find("OLDCONTENT"), std::string::npos);
   EXPECT_LT(bytes.size(), 2000u);

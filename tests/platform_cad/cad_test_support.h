@@ -2,14 +2,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+
+#include "support/scratch.h"
 
 namespace cadtest {
 
@@ -17,14 +16,7 @@ namespace cadtest {
 inline std::string runPython(const std::string& dir, const std::string& script, const std::string& args = "") {
   std::string path = dir + "/script.py";
   std::ofstream(path) << script;
-  std::string cmd = "/usr/bin/python3 " + path + " " + args + " 2>&1";
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return "popen failed";
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int rc = pclose(p);
+  auto [rc, out] = tlxtest::runCommand("/usr/bin/python3 " + path + " " + args + " 2>&1");
   if (rc != 0) ADD_FAILURE() << "python failed: " << out;
   return out;
 }
@@ -119,21 +111,6 @@ inline nlohmann::json inspect(const std::string& dir, const std::string& file) {
   return lastJson(runPython(dir, kInspect, "'" + file + "'"));
 }
 
-class ScratchDir {
- public:
-  ScratchDir() {
-    char tmpl[] = "/tmp/talvex-cad-XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using tlxtest::ScratchDir;
 
 }  // namespace cadtest

@@ -1,5 +1,4 @@
 // Text box selection, and the rich text box's rich text read by a real RTF reader.
-#include <cstdio>
 
 #include "support/form_controls.h"
 
@@ -54,13 +53,7 @@ TEST(RichTextBox, AnIndependentReaderFindsTheText) {
   ObjRef rtb = control("RichText.RichTextCtrl");
   put(rtb, "Text", {Variant(u"first line\r\nsecond {braced} line")});
   const fs::path file = t.file("doc.rtf", text(rtb, "TextRTF"));
-  std::string out;
-  if (FILE* p = popen(("unrtf --text --nopict '" + file.string() + "' 2>/dev/null").c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
+  const std::string out = shell("unrtf --text --nopict " + shellQuote(file.string()) + " 2>/dev/null", false);
   EXPECT_NE(out.find("first line"), std::string::npos) << out;
   EXPECT_NE(out.find("second {braced} line"), std::string::npos) << out;
 }

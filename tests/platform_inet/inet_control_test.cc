@@ -71,10 +71,10 @@ class InetControl : public ::testing::Test {
   void SetUp() override {
     server.addSampleFiles();
   }
-  void TearDown() override { fs::remove_all(local); }
 
   FtpServer server;
-  fs::path local = freshDir("talvex-inet-local");
+  ScratchDir localDir{"talvex-inet-local"};
+  fs::path local = localDir.path();
 };
 
 TEST_F(InetControl, SessionKeepsLoginAndDirectoryBetweenCommands) {

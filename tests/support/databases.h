@@ -21,32 +21,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "support/scratch.h"
+
 namespace tlxtest {
-
-// Runs a shell command; its standard output, or throws when it fails.
-inline std::string shell(const std::string& command, bool mustSucceed = true) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) throw std::runtime_error("popen failed: " + command);
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  int rc = pclose(p);
-  if (mustSucceed && rc != 0) throw std::runtime_error("command failed: " + command + "\n" + out);
-  return out;
-}
-
-inline std::string shellQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-inline std::filesystem::path makeTempDir(const char* stem) {
-  std::string tmpl = std::string("/tmp/") + stem + "-XXXXXX";
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  return tmpl;
-}
 
 constexpr const char* kSqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 constexpr const char* kPostgresDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so";

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include "automation/registry.h"
 #include "automation/strings.h"
 #include "platform/forms/form_controls.h"
+#include "support/scratch.h"
 
 namespace tlxtest {
 
@@ -53,16 +53,9 @@ inline std::vector<std::string> entries(const ObjRef& lb) {
   return out;
 }
 
-struct ScratchTree {
-  ScratchTree() {
-    char tmpl[] = "/tmp/talvex-forms-XXXXXX";
-    root = mkdtemp(tmpl);
-  }
-  ~ScratchTree() {
-    std::error_code ec;
-    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(root, ec);
-  }
+// A scratch folder filled by relative names, folders made on the way.
+struct ScratchTree : ScratchDir {
+  ScratchTree() : ScratchDir("talvex-forms"), root(path()) {}
   fs::path file(const std::string& name, const std::string& bytes = "x") const {
     fs::create_directories((root / name).parent_path());
     std::ofstream(root / name) << bytes;

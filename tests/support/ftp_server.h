@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/scratch.h"
+
 #ifndef TALVEX_SOURCE_DIR
 #error "TALVEX_SOURCE_DIR must name the source tree"
 #endif
@@ -26,23 +28,6 @@
 namespace tlxtest {
 
 namespace fs = std::filesystem;
-
-inline fs::path freshDir(const std::string& prefix) {
-  std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
-inline void writeFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
-
-inline std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 struct FtpServerOptions {
   std::string certFile, keyFile;  // both given: TLS required on control and data connections
@@ -63,7 +48,7 @@ struct FtpServerOptions {
 
 class FtpServer {
  public:
-  explicit FtpServer(FtpServerOptions options = {}) : dir_(freshDir("talvex-ftp")) {
+  explicit FtpServer(FtpServerOptions options = {}) : dir_(makeTempDir("talvex-ftp")) {
     fs::create_directory(root());
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe failed");
@@ -166,7 +151,7 @@ inline int closedPort() {
 
 // A self-signed certificate for 127.0.0.1, made with openssl.
 struct SelfSignedCertificate {
-  fs::path dir = freshDir("talvex-cert");
+  fs::path dir = makeTempDir("talvex-cert");
   fs::path cert = dir / "cert.pem", key = dir / "key.pem";
   SelfSignedCertificate() {
     std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "

@@ -24,6 +24,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/scratch.h"
+
 #ifndef TALVEX_BINARY
 #error "TALVEX_BINARY must name the built talvex host"
 #endif
@@ -48,15 +50,9 @@ struct ProcessResult {
 inline ProcessResult runHost(const std::vector<std::string>& args, const std::string& input,
                              const SessionOptions& options = {}) {
   namespace fs = std::filesystem;
-  char dirTemplate[] = "/tmp/talvex-session-XXXXXX";
-  const char* dir = mkdtemp(dirTemplate);
-  if (!dir) throw std::runtime_error("mkdtemp failed");
-  const fs::path tmp(dir);
+  const fs::path tmp = makeTempDir("talvex-session");
   const fs::path inPath = tmp / "in", outPath = tmp / "out", errPath = tmp / "err";
-  {
-    std::ofstream in(inPath, std::ios::binary);
-    in << input;
-  }
+  writeFile(inPath, input);
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -89,14 +85,8 @@ inline ProcessResult runHost(const std::vector<std::string>& args, const std::st
   }
   ProcessResult r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  auto slurp = [](const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-  };
-  r.out = slurp(outPath);
-  r.err = slurp(errPath);
+  r.out = readFile(outPath);
+  r.err = readFile(errPath);
   std::error_code ec;
   fs::remove_all(tmp, ec);
   return r;

@@ -3,9 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <cstdio>
 
 #include <filesystem>
 #include <fstream>
@@ -16,6 +13,7 @@
 #include "automation/registry.h"
 #include "automation/strings.h"
 #include "platform/registry/components.h"
+#include "support/scratch.h"
 
 namespace tlxtest {
 
@@ -27,10 +25,9 @@ class XmlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     registerPlatformComponents();
-    char pattern[] = "/tmp/talvex-xml-XXXXXX";
-    dir = mkdtemp(pattern);
   }
-  void TearDown() override { fs::remove_all(dir); }
+  ScratchDir scratch{"talvex-xml"};
+  const fs::path dir = scratch.path();
 
   std::string file(const std::string& name, const std::string& content) {
     const std::string path = (dir / name).string();
@@ -46,18 +43,11 @@ class XmlTest : public ::testing::Test {
     return rs;
   }
 
-  fs::path dir;
 };
 
 // What a script beside these tests prints, run by Debian's Python with one argument.
 inline std::string pythonOutput(const std::string& script, const std::string& argument) {
-  const std::string command = "/usr/bin/python3 " TALVEX_SOURCE_DIR "/tests/xml_files/" + script + " '" + argument + "'";
-  FILE* p = popen(command.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  EXPECT_EQ(pclose(p), 0) << command;
-  return out;
+  return python("tests/xml_files/" + script, shellQuote(argument));
 }
 
 inline std::string show(const Variant& v) {
