@@ -1,4 +1,4 @@
-#include "control/facade_support.h"
+#include "talvex/facade_support.h"
 
 #include "control/talvex.h"
 

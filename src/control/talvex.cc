@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "control/type_library.h"
 #include "platform/registry/components.h"

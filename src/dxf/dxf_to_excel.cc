@@ -6,9 +6,9 @@
 #include <string>
 
 #include "arrays/arrays.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/frame.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "automation/text_file.h"
 #include "dxf/dxf_methods.h"

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "arrays/arrays.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "office/excel_steps.h"
 #include "office/office_methods.h"

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "arrays/arrays.h"
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

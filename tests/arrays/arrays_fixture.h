@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "automation/strings.h"
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlxtest {
 

@@ -1,6 +1,6 @@
 // The document methods against the real drawing application, late-bound through the control.
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "e2e_support.h"
 
 namespace tlxtest {

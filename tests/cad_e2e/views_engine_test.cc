@@ -1,5 +1,5 @@
 // Zoom, views, viewports and grid against the real drawing application, read back by ezdxf.
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "e2e_support.h"
 
 namespace tlxtest {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "platform/opc/xml_parts.h"
 #include "platform/wordproc/document.h"
 

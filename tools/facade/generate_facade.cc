@@ -88,7 +88,7 @@ std::string header() {
 #include <cstdint>
 #include <optional>
 
-#include "control/facade_support.h"
+#include "talvex/facade_support.h"
 
 namespace tlx {
 

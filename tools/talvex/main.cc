@@ -23,7 +23,7 @@
 
 #include <fmt/format.h>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "automation/text_file.h"
 #include "control/talvex.h"

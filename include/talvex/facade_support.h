@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
-#include "platform/desktop/host_site.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
+#include "talvex/host_site.h"
 
 namespace tlx::facade {
 
