@@ -20,7 +20,7 @@
 #include "../tests/support/databases.h"
 #include "bench_support.h"
 #include "automation/strings.h"
-#include "automation/variant.h"
+#include "talvex/variant.h"
 #include "bench_support.h"
 #include "data/data.h"
 #include "platform/registry/components.h"

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "control/talvex.h"
 

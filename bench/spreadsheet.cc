@@ -13,9 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "dxf/dxf_methods.h"
 #include "office/office_methods.h"

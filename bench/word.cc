@@ -12,8 +12,8 @@
 #include <filesystem>
 #include <string>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "office/word_methods.h"
 #include "platform/registry/components.h"

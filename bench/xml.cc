@@ -18,7 +18,7 @@
 
 #include "automation/strings.h"
 #include "bench_support.h"
-#include "automation/variant.h"
+#include "talvex/variant.h"
 #include "platform/registry/components.h"
 #include "xml/xml_files.h"
 

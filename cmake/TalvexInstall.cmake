@@ -1,11 +1,23 @@
-# Installation: the static libraries, the public headers and the talvex host under a prefix, a
-# CMake package (find_package(talvex CONFIG) gives talvex::control) and a pkg-config file.
+# Installation: the static libraries, the public headers (include/talvex and the generated
+# facade, nothing of src/) and the talvex host under a prefix, a CMake package
+# (find_package(talvex CONFIG) gives talvex::control) and a pkg-config file.
 # Included at the end of the top-level list so that every library is known; a new library or
 # outside dependency needs no edit here.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(TALVEX_INCLUDE_SUBDIR talvex)
+# Each public header compiles on its own, with nothing but the public headers in view.
+file(GLOB TALVEX_PUBLIC_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/include/talvex/*.h)
+list(APPEND TALVEX_PUBLIC_HEADERS ${TALVEX_FACADE_HEADER})
+set(header_checks "")
+foreach(header ${TALVEX_PUBLIC_HEADERS})
+  get_filename_component(name ${header} NAME)
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/header-check/${name}.cc CONTENT "#include <talvex/${name}>\n")
+  list(APPEND header_checks ${CMAKE_BINARY_DIR}/header-check/${name}.cc)
+endforeach()
+add_library(talvex_header_check OBJECT ${header_checks})
+target_include_directories(talvex_header_check PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_BINARY_DIR}/generated)
+add_dependencies(talvex_header_check talvex_facade_header)
 
 # Every library the control links, in an order a static link can use (users before what they use).
 function(talvex_link_closure target out_libs out_outside)
@@ -44,23 +56,17 @@ talvex_link_closure(talvex_control TALVEX_INSTALLED_LIBS TALVEX_OUTSIDE_DEPS)
 foreach(lib ${TALVEX_INSTALLED_LIBS})
   string(REGEX REPLACE "^talvex_" "" short ${lib})
   set_target_properties(${lib} PROPERTIES EXPORT_NAME ${short})
-  target_include_directories(${lib} INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/${TALVEX_INCLUDE_SUBDIR}>)
 endforeach()
-# The facade's header, talvex/control.h, sits directly under the include directory.
-target_include_directories(talvex_control INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-install(FILES ${TALVEX_FACADE_HEADER} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${TALVEX_INCLUDE_SUBDIR})
+target_include_directories(talvex_automation INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+install(FILES ${TALVEX_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/talvex)
 
-install(TARGETS ${TALVEX_INSTALLED_LIBS} EXPORT talvexTargets
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${TALVEX_INCLUDE_SUBDIR})
+install(TARGETS ${TALVEX_INSTALLED_LIBS} EXPORT talvexTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS talvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The host's manual page and its bash completion.
 configure_file(${CMAKE_SOURCE_DIR}/tools/talvex/talvex.1.in ${CMAKE_BINARY_DIR}/talvex.1 @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/talvex.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/tools/talvex/talvex.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME talvex)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/src/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${TALVEX_INCLUDE_SUBDIR}
-        FILES_MATCHING PATTERN "*.h")
 install(EXPORT talvexTargets NAMESPACE talvex:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/talvex)
 
 # How the package finds what the libraries link: PkgConfig::X again through pkg-config with the

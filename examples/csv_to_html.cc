@@ -5,9 +5,8 @@
 #include <iostream>
 #include <string>
 
+#include <talvex/bstr.h>
 #include <talvex/control.h>
-
-#include "automation/strings.h"
 
 namespace {
 

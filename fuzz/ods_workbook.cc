@@ -1,6 +1,6 @@
 // The OpenDocument spreadsheet reader: any bytes as the content part of a package (the zip
 // around it is the package reader's, fuzzed with the XLSX workbooks).
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "fuzz_input.h"
 #include "platform/spreadsheet/import.h"
 

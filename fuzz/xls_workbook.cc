@@ -1,5 +1,5 @@
 // The legacy workbook reader: any bytes as an .xls file; a bad one is refused with an error.
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "fuzz_input.h"
 #include "platform/spreadsheet/import.h"
 

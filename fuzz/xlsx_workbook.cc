@@ -1,6 +1,6 @@
 // The workbook reader: any bytes as a workbook file of any kind (XLSX, Strict, .xls, .ods, text);
 // a bad one is refused with an error.
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "fuzz_input.h"
 #include "platform/opc/package.h"
 #include "platform/spreadsheet/import.h"

@@ -1,7 +1,7 @@
 // XML files: any bytes give a recordset or the parser's error through the XML data source, and
 // a document or a parse error through the DOM, whose nodes can then all be walked.
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "fuzz_input.h"
 #include "platform/ado/ado.h"

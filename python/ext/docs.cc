@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 
 namespace tlx::python {

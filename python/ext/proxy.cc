@@ -4,7 +4,7 @@
 
 #include <fmt/format.h>
 
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "core.h"
 #include "values.h"
 

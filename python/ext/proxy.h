@@ -3,7 +3,7 @@
 
 #include <pybind11/pybind11.h>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx::python {
 

@@ -10,8 +10,8 @@
 
 #include <pybind11/pybind11.h>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 
 namespace py = pybind11;

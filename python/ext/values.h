@@ -4,7 +4,7 @@
 
 #include <Python.h>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx::python {
 

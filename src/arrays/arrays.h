@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "automation/dispatch.h"
-#include "automation/variant.h"
+#include "talvex/dispatch.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

@@ -1,6 +1,6 @@
 // Two-dimensional arrays to and from Dictionary and Collection objects, through their members.
 #include "arrays/arrays.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 
 namespace tlx {
 

@@ -20,7 +20,7 @@
 #include "arrays/arrays.h"
 #include "arrays/line_file.h"
 #include "automation/cls_concat.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/text_file.h"
 
 namespace tlx {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "automation/text_file.h"
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

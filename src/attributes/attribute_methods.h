@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "attributes/extraction_template.h"
-#include "automation/dispatch.h"
-#include "automation/variant.h"
+#include "talvex/dispatch.h"
+#include "talvex/variant.h"
 #include "cad/acad_context.h"
 
 namespace tlx {

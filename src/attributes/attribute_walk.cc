@@ -8,7 +8,7 @@
 #include <limits>
 #include <optional>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "automation/text_file.h"
 #include "cad/acad_steps.h"

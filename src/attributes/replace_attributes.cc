@@ -3,7 +3,7 @@
 
 #include "attributes/attribute_methods.h"
 #include "attributes/attribute_walk.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "cad/acad_steps.h"
 

@@ -3,7 +3,7 @@
 // committed together, and the first failure rolls all of them back.
 #include "attributes/attribute_methods.h"
 #include "attributes/attribute_walk.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "cad/acad_steps.h"
 #include "data/database_query.h"
 

@@ -10,7 +10,7 @@
 #include "arrays/arrays.h"
 #include "attributes/attribute_methods.h"
 #include "attributes/attribute_walk.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "automation/text_file.h"
 #include "cad/acad_steps.h"

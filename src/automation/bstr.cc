@@ -1,4 +1,4 @@
-#include "automation/bstr.h"
+#include "talvex/bstr.h"
 
 #include <sys/mman.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 
 namespace tlx {
 

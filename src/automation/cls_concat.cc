@@ -1,7 +1,7 @@
 // The string builder: in-place appends into spare capacity.
 #include "automation/cls_concat.h"
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

@@ -8,8 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 
 namespace tlx {

@@ -1,7 +1,7 @@
 // Basic's Collection ("VBA.Collection") and the scripting Dictionary ("Scripting.Dictionary").
 #pragma once
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

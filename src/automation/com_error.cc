@@ -1,4 +1,4 @@
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 
 namespace tlx {
 

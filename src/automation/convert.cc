@@ -1,5 +1,5 @@
 // VariantChangeType in the fixed en-US locale.
-#include "automation/convert.h"
+#include "talvex/convert.h"
 
 #include <cerrno>
 #include <charconv>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 
 namespace tlx {

@@ -1,4 +1,4 @@
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

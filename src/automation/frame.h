@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 
 namespace tlx {
 

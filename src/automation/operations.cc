@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

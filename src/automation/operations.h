@@ -6,7 +6,7 @@
 // two Singles, Currency for Currency / number) and raises DISP_E_DIVBYZERO on zero.
 #pragma once
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

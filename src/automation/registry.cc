@@ -1,4 +1,4 @@
-#include "automation/registry.h"
+#include "talvex/registry.h"
 
 #include <map>
 

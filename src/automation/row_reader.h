@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

@@ -4,12 +4,10 @@
 #include <string>
 #include <string_view>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 
-BStr u16(std::string_view utf8);        // invalid sequences become U+FFFD
-std::string u8(std::u16string_view s);  // unpaired surrogates become U+FFFD
 bool validUtf8(std::string_view s);
 // The character of a byte in the Western Windows code page (1252): Latin-1 but for 0x80-0x9F.
 char16_t windows1252Char(unsigned char c);

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

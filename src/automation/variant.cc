@@ -1,10 +1,10 @@
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 
 namespace tlx {

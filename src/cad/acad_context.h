@@ -1,8 +1,8 @@
 // What the drawing methods work on: the control's held references and its host site.
 #pragma once
 
-#include "automation/dispatch.h"
-#include "platform/desktop/host_site.h"
+#include "talvex/dispatch.h"
+#include "talvex/host_site.h"
 
 namespace tlx {
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 
 namespace tlx::cad {
 

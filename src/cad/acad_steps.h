@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "automation/frame.h"
 #include "cad/acad_context.h"
 

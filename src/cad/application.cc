@@ -1,8 +1,8 @@
 // Attaching to the drawing application, steering its main window, its version, ending it.
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "cad/acad_steps.h"
 #include "cad/cad_methods.h"
 

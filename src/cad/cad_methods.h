@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 #include "cad/acad_context.h"
 
 namespace tlx {

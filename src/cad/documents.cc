@@ -1,7 +1,7 @@
 // Choosing the held document: open, add, activate, save and close drawings, and reading the
 // held document's name, path and the open documents.
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "cad/acad_steps.h"
 #include "cad/cad_methods.h"

@@ -1,6 +1,6 @@
 // Drawing entities added to the held document: lines, arcs, circles, ellipses, solids and
 // texts, from given coordinates or from points the user picks. Failures are raised.
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "cad/acad_steps.h"
 #include "cad/cad_methods.h"
 

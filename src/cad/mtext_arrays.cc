@@ -2,7 +2,7 @@
 // column of a two-dimensional array, the columns side by side.
 #include <limits>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "cad/acad_steps.h"
 #include "cad/cad_methods.h"

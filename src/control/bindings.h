@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/variant.h"
+#include "talvex/convert.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "control/type_library.h"
 #include "platform/registry/components.h"

@@ -4,11 +4,11 @@
 #include <string_view>
 
 #include "attributes/extraction_template.h"
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "cad/acad_context.h"
 #include "control/bindings.h"
 #include "pdf/pdf_writer_state.h"
-#include "platform/desktop/host_site.h"
+#include "talvex/host_site.h"
 
 namespace tlx {
 

@@ -7,8 +7,8 @@
 
 #include <fmt/format.h>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 #include "control/declaration.h"
 

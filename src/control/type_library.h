@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

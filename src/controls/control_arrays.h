@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx::controls {
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "controls/control_arrays.h"
 #include "controls/controls.h"
 

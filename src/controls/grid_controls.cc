@@ -1,7 +1,7 @@
 // Flex grids, the list view and the data grid to and from two-dimensional arrays.
 #include <algorithm>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "controls/control_arrays.h"
 #include "controls/controls.h"
 

@@ -3,7 +3,7 @@
 
 #include "automation/cls_concat.h"
 #include "automation/control_iids.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "controls/control_arrays.h"
 #include "controls/controls.h"
 

@@ -1,7 +1,7 @@
 // Tree views to and from outline arrays: row r, column c holds a node of depth c.
 #include <algorithm>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "controls/control_arrays.h"
 #include "controls/controls.h"
 

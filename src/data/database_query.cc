@@ -1,7 +1,7 @@
 #include "data/database_query.h"
 
 #include "automation/frame.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "data/data.h"
 
 namespace tlx {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/frame.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "automation/row_reader.h"
 #include "data/data.h"
 #include "data/database_query.h"

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <string>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/frame.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "automation/text_file.h"
 #include "dxf/dxf_methods.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "automation/cls_concat.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "automation/text_file.h"
 

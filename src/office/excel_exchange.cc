@@ -1,7 +1,7 @@
 // Arrays to and from worksheets through the spreadsheet application, one member call per step.
 #include <algorithm>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "office/excel_steps.h"
 #include "office/office_methods.h"

@@ -1,6 +1,6 @@
 #include "office/excel_steps.h"
 
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "office/office_application.h"
 
 namespace tlx::office {

@@ -1,6 +1,6 @@
 #include "office/office_application.h"
 
-#include "automation/registry.h"
+#include "talvex/registry.h"
 
 namespace tlx {
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "automation/frame.h"
 
 namespace tlx {

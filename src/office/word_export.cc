@@ -1,8 +1,8 @@
 // Text and tables into a word-processor document, one member call per step.
 #include "automation/cls_concat.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/frame.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "office/office_application.h"
 #include "office/word_methods.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <system_error>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "automation/strings.h"
 #include "automation/text_file.h"
 #include "automation/write_target.h"

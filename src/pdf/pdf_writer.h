@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 #include "pdf/pdf_writer_state.h"
 
 namespace tlx {

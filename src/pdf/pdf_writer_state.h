@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

@@ -3,8 +3,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 
 namespace tlx {

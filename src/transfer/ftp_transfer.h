@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "automation/variant.h"
-#include "platform/desktop/host_site.h"
+#include "talvex/variant.h"
+#include "talvex/host_site.h"
 
 namespace tlx {
 

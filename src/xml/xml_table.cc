@@ -1,9 +1,9 @@
 // XML table files through the data-access component's XML data source, reached by member name.
 #include <vector>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/frame.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "xml/xml_files.h"
 
 namespace tlx {

@@ -1,8 +1,8 @@
 // XML files into a tree view: the file parsed by a DOM document, every node of it copied under
 // the tree's existing nodes, all by member name. Continue-on-error mode throughout.
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/frame.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "xml/xml_files.h"
 
 namespace tlx {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "automation/strings.h"
-#include "automation/variant.h"
+#include "talvex/variant.h"
 #include "support/scratch.h"
 
 namespace tlxtest {

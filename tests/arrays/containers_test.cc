@@ -4,8 +4,8 @@
 #include "arrays/arrays.h"
 #include "arrays/arrays_fixture.h"
 #include "automation/collection.h"
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 
 using namespace tlx;
 using tlxtest::mat;

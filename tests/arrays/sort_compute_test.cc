@@ -8,7 +8,7 @@
 #include "arrays/arrays.h"
 #include "arrays/arrays_fixture.h"
 #include "automation/collection.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/operations.h"
 
 using namespace tlx;

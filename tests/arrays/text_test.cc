@@ -11,7 +11,7 @@
 
 #include "arrays/arrays.h"
 #include "arrays/arrays_fixture.h"
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/text_file.h"
 
 using namespace tlx;

@@ -8,8 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "automation/bstr.h"
-#include "automation/variant.h"
+#include "talvex/bstr.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 namespace {

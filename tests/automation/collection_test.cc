@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "automation/test_objects.h"
 
 namespace tlx {

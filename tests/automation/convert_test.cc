@@ -1,4 +1,4 @@
-#include "automation/convert.h"
+#include "talvex/convert.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "automation/test_objects.h"
 

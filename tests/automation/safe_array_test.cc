@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/test_objects.h"
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 
 namespace tlx {

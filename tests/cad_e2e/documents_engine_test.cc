@@ -1,8 +1,8 @@
 // The document and view methods against the real drawing application, late-bound through the
 // control: what the engine itself decides (finding open files, refusing names, ending), with the
 // method logic around it pinned by the family tests over a fake application.
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "e2e_support.h"
 
 namespace tlxtest {

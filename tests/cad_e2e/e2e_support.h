@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 #include "control/talvex.h"
 #include "platform/desktop/desktop.h"

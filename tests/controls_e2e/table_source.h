@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 
 namespace tlxtest {
 

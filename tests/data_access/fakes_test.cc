@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "automation/test_objects.h"
 #include "data/data.h"

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "automation/collection.h"
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "control/talvex.h"
 #include "support/ftp_server.h"

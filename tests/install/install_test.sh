@@ -13,8 +13,9 @@ prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" > "$tmp/install.log"
 test -x "$prefix/bin/talvex"
 "$prefix/bin/talvex" methods TextFileToArray | grep -q "^Function TextFileToArray("
-test -f "$prefix/include/talvex/control.h"
-test -f "$prefix/include/talvex/control/facade_support.h"
+# Only the public headers: include/talvex and the facade written from the type library.
+diff <(cd "$prefix/include" && find . | sort) \
+     <( (echo .; echo ./talvex; echo ./talvex/control.h; cd "$source/include" && find talvex -name '*.h' | sed 's|^|./|') | sort)
 
 # The manual page renders without warnings; the completion offers commands, options and methods.
 man_page=$prefix/share/man/man1/talvex.1

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 #include "platform/ado/ado.h"
 #include "support/database_fixture.h"

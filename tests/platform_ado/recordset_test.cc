@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 #include "automation/test_objects.h"
 #include "platform/ado/ado.h"

@@ -4,8 +4,8 @@
 
 #include <deque>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "cad_test_support.h"
 #include "platform/cad/drawing_application.h"

@@ -5,8 +5,8 @@
 #include <set>
 #include <thread>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "automation/strings.h"
 #include "platform/inet/inet_control.h"
 #include "support/ftp_server.h"

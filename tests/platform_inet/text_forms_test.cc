@@ -1,7 +1,7 @@
 // The transfer control's command texts, URL forms and the server listings it reads.
 #include <gtest/gtest.h>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "platform/inet/ftp_command.h"
 #include "platform/inet/ftp_listing.h"
 #include "platform/inet/inet_url.h"

@@ -11,8 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/app/recovery.h"
 #include "platform/spreadsheet/cell_ref.h"

@@ -1,7 +1,7 @@
 // Displayed text through number formats, against what the spreadsheet shows.
 #include <gtest/gtest.h>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/spreadsheet/number_format.h"
 

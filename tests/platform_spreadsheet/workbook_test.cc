@@ -9,8 +9,8 @@
 #include <memory>
 #include <sstream>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/opc/encrypted_package.h"
 #include "platform/opc/package.h"

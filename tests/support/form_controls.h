@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/forms/form_controls.h"
 #include "support/scratch.h"

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "platform/opc/xml_parts.h"
 #include "platform/wordproc/document.h"
 #include "platform/wordproc/table_styles.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/registry/components.h"
 #include "support/scratch.h"

@@ -88,7 +88,7 @@ std::string header() {
 #include <cstdint>
 #include <optional>
 
-#include "control/facade_support.h"
+#include "talvex/facade_support.h"
 
 namespace tlx {
 
@@ -96,10 +96,10 @@ namespace tlx {
   writeEnumerations(out);
   out << R"(class Control {
  public:
-  explicit Control(HostSite& site) : control_(makeRef<TALVEX>(site)) {}
+  explicit Control(HostSite& site) : control_(facade::newControl(site)) {}
 
   // The control itself, for late-bound calls by name.
-  TALVEX& object() { return *control_; }
+  Dispatch& object() { return *control_; }
 
 )";
   for (const MethodInfo& m : typeLibrary()) {
@@ -107,7 +107,7 @@ namespace tlx {
     out << "\n";
   }
   out << R"( private:
-  Ref<TALVEX> control_;
+  ObjRef control_;
 };
 
 }  // namespace tlx

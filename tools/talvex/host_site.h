@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/desktop/desktop.h"
-#include "platform/desktop/host_site.h"
+#include "talvex/host_site.h"
 
 namespace tlx::host {
 

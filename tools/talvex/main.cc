@@ -24,7 +24,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "automation/text_file.h"
 #include "control/talvex.h"

@@ -7,9 +7,9 @@
 
 #include <fmt/format.h>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/frame.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 
 namespace tlx::host {

@@ -26,7 +26,7 @@
 
 #include <memory>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

@@ -1,7 +1,7 @@
 #include "platform/ado/connection.h"
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/ado/ado.h"
 #include "platform/ado/cursor.h"

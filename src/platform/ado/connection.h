@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "platform/ado/odbc.h"
 
 namespace tlx::platform::ado {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 
 namespace tlx::platform::ado {
 

@@ -6,7 +6,7 @@
 #include <deque>
 #include <limits>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 
 namespace tlx::platform::ado {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/bstr.h"
+#include "talvex/bstr.h"
 #include "platform/ado/odbc.h"
 #include "platform/ado/rows.h"
 

@@ -1,7 +1,7 @@
 #include <memory>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/row_reader.h"
 #include "automation/strings.h"
 #include "platform/ado/ado.h"

@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx::platform::ado {
 

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "automation/strings.h"
 #include "platform/ado/ado.h"
 #include "platform/xmldom/xml_parser.h"

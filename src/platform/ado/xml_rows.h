@@ -13,7 +13,7 @@
 #include <memory>
 #include <string_view>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 #include "platform/ado/rows.h"
 
 namespace tlx::platform::ado {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/app/recovery.h"
 

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/cad/cad_model.h"
 #include "platform/cad/dxf_solid.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "platform/app/documents.h"
 #include "platform/cad/dxf_document.h"
 #include "platform/desktop/desktop.h"

@@ -1,5 +1,5 @@
 // Named views (VIEW table) and viewport configurations (VPORT table).
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/cad/cad_model.h"
 

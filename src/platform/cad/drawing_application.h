@@ -27,7 +27,7 @@
 // Points are arrays of three Doubles; angles are radians.
 #pragma once
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

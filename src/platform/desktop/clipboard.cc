@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 
 extern char** environ;
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/variant.h"
-#include "platform/desktop/host_site.h"
+#include "talvex/variant.h"
+#include "talvex/host_site.h"
 
 namespace tlx {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "platform/forms/form_errors.h"
 #include "platform/forms/forms_internal.h"
 

@@ -1,7 +1,7 @@
 // Directory, drive and file list boxes: lists read from the real file system, refreshed when
 // their path or filters change and on Refresh.
 #include "automation/control_iids.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/forms/file_system.h"
 #include "platform/forms/form_errors.h"

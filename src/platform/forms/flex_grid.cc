@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "platform/forms/form_errors.h"
 #include "platform/forms/forms_internal.h"
 

@@ -1,7 +1,7 @@
 // The run-time errors the form controls raise, with the texts their users know.
 #pragma once
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 
 namespace tlx::platform::forms {
 

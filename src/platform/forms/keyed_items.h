@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "platform/forms/form_errors.h"
 
 namespace tlx::platform::forms {

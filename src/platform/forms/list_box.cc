@@ -1,6 +1,6 @@
 // List box and combo box: entries added and edited by the form's code.
 #include "automation/control_iids.h"
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "platform/forms/forms_internal.h"
 #include "platform/forms/list_members.h"
 

@@ -1,8 +1,8 @@
 // Members every list-type control shares, over its ListModel (Self::list()).
 #pragma once
 
-#include "automation/convert.h"
-#include "automation/dispatch.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
 #include "platform/forms/list_model.h"
 
 namespace tlx::platform::forms {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/bstr.h"
+#include "talvex/bstr.h"
 
 namespace tlx::platform::forms {
 

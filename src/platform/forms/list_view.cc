@@ -1,5 +1,5 @@
 // List view: keyed list items with sub-items under column headers.
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "platform/forms/forms_internal.h"
 #include "platform/forms/keyed_items.h"
 

@@ -2,8 +2,8 @@
 #include <algorithm>
 
 #include "automation/control_iids.h"
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "platform/forms/form_errors.h"
 #include "platform/forms/forms_internal.h"
 #include "platform/forms/rtf.h"

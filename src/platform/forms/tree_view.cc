@@ -2,7 +2,7 @@
 // each linked into the tree by its parent and its place among its siblings.
 #include <algorithm>
 
-#include "automation/registry.h"
+#include "talvex/registry.h"
 #include "platform/forms/forms_internal.h"
 #include "platform/forms/keyed_items.h"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "automation/strings.h"
 
 namespace tlx::platform::inet {

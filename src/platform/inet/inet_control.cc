@@ -6,8 +6,8 @@
 #include <thread>
 #include <utility>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/inet/ftp_client.h"
 #include "platform/inet/inet_url.h"

@@ -15,7 +15,7 @@
 // the host, port, user and TLS choice stay the same; QUIT and CLOSE end it.
 #pragma once
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

@@ -1,6 +1,6 @@
 #include "platform/inet/inet_url.h"
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "automation/strings.h"
 
 namespace tlx::platform::inet {

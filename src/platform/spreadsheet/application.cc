@@ -1,7 +1,7 @@
 #include <filesystem>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/strings.h"
 #include "platform/app/documents.h"
 #include "platform/app/recovery.h"

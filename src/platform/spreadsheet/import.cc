@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "automation/com_error.h"
-#include "automation/convert.h"
+#include "talvex/com_error.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/opc/compound_file.h"
 #include "platform/opc/encrypted_package.h"

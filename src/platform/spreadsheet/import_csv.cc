@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "automation/com_error.h"
-#include "automation/convert.h"
+#include "talvex/com_error.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/spreadsheet/cell_values.h"
 #include "platform/spreadsheet/import.h"

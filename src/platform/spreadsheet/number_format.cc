@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 
 namespace tlx::platform::spreadsheet {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/spreadsheet/cell_ref.h"
 #include "platform/spreadsheet/cell_values.h"

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/spreadsheet/spreadsheet_model.h"
 

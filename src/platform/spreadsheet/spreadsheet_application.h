@@ -16,7 +16,7 @@
 // Strings written through Value stay text (no conversion to numbers, dates or formulas).
 #pragma once
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

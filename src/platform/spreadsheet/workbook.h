@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 #include "platform/opc/package.h"
 #include "platform/opc/xml_parts.h"
 #include "platform/spreadsheet/styles.h"

@@ -1,8 +1,8 @@
 // The word processor's state, its Documents collection and the Application object.
 #include <filesystem>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "platform/app/documents.h"
 #include "platform/wordproc/word_application.h"
 #include "platform/wordproc/word_model.h"

@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <sstream>
 
-#include "automation/com_error.h"
+#include "talvex/com_error.h"
 #include "automation/strings.h"
 #include "platform/wordproc/table_styles.h"
 

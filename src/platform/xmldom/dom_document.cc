@@ -8,8 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/registry.h"
+#include "talvex/convert.h"
+#include "talvex/registry.h"
 #include "automation/write_target.h"
 #include "automation/strings.h"
 #include "platform/xmldom/xml_parser.h"

@@ -9,11 +9,16 @@
 #include <utility>
 #include <vector>
 
-#include "automation/convert.h"
-#include "automation/variant.h"
-#include "control/talvex.h"
+#include "talvex/convert.h"
+#include "talvex/dispatch.h"
+#include "talvex/host_site.h"
 
 namespace tlx::facade {
+
+// The control, made and called through the library so that its class stays private: a new
+// control on `site`, and one call of a method by its dispatch identifier.
+ObjRef newControl(HostSite& site);
+Variant invoke(Dispatch& control, int32_t dispid, DispParams& params);
 
 // The automation type of a parameter type, and its reader from a Variant of that type.
 template <class T, VarType V, auto Read>
@@ -103,12 +108,12 @@ class ByVal {
 // One late-bound call with the parameters in declaration order; by-reference values are written
 // back on a failure too, as the control leaves them.
 template <class... Args>
-Variant call(TALVEX& control, int32_t dispid, Args&&... args) {
+Variant call(Dispatch& control, int32_t dispid, Args&&... args) {
   DispParams params;
   params.positional = {args.slot()...};
   Variant result;
   try {
-    result = control.invoke(dispid, params);
+    result = invoke(control, dispid, params);
   } catch (...) {
     (args.writeBack(), ...);
     throw;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 
 namespace tlx {
 

@@ -8,8 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/strings.h"
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 
@@ -154,8 +153,9 @@ class Object : public Dispatch {
   }
 };
 
-// Shared by every member table: named-argument placement. Member names are ASCII and found with
-// equalsNoCaseAscii, clear of the locale.
+// Shared by every member table: member names are ASCII and found without the locale (the
+// runtime's one ASCII case folding), and named arguments are placed by parameter name.
+bool equalsNoCaseAscii(std::string_view a, std::string_view b);
 // Puts the positional arguments, then the named ones by parameter name (nameOf(i), i < count),
 // into their parameters' slots; a slot that no argument reaches is null. An unknown name, or an
 // argument given twice, raises DISP_E_PARAMNOTFOUND.

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/bstr.h"
-#include "automation/com_error.h"
-#include "automation/ref.h"
+#include "talvex/bstr.h"
+#include "talvex/com_error.h"
+#include "talvex/ref.h"
 
 namespace tlx {
 

@@ -136,6 +136,10 @@ class StringArena {
   size_t heapBytes_ = 0;   // bytes of small strings given from the heap before the first block
 };
 
+// UTF-8 at the edges.
+BStr u16(std::string_view utf8);        // invalid sequences become U+FFFD
+std::string u8(std::u16string_view s);  // unpaired surrogates become U+FFFD
+
 }  // namespace tlx
 
 template <>

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 
 namespace tlx {
 
