@@ -17,7 +17,7 @@
 #include <fstream>
 #include <string>
 
-#include "../tests/support/databases.h"
+#include "support/databases.h"
 #include "bench_support.h"
 #include "automation/strings.h"
 #include "talvex/variant.h"

@@ -22,7 +22,7 @@ const std::string& sourceDir() {
 }
 }  // namespace
 #define TALVEX_SOURCE_DIR sourceDir()
-#include "../tests/support/ftp_server.h"
+#include "support/ftp_server.h"
 
 namespace {
 

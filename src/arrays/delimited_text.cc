@@ -21,6 +21,7 @@
 #include "arrays/line_file.h"
 #include "automation/cls_concat.h"
 #include "talvex/convert.h"
+#include "automation/strings.h"
 #include "automation/text_file.h"
 
 namespace tlx {

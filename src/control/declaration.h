@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "automation/variant.h"
+#include "talvex/variant.h"
 #include "control/declarations.h"
 
 namespace tlx {

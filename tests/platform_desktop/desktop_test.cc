@@ -3,7 +3,7 @@
 
 #include "automation/strings.h"
 #include "platform/desktop/desktop.h"
-#include "platform/desktop/host_site.h"
+#include "talvex/host_site.h"
 
 namespace tlx {
 namespace {

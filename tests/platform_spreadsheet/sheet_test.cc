@@ -2,7 +2,7 @@
 // outside sheet rewritten, whatever prefix its writer chose, and the parts it leaves alone.
 #include <gtest/gtest.h>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/spreadsheet/workbook.h"
 

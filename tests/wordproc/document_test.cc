@@ -16,7 +16,7 @@
 namespace {
 
 namespace docx = tlx::platform::wordproc;
-using platform::wordproc::Document;
+using docx::Document;
 using Edit = std::function<void(Document&)>;
 
 std::string saved(Document& d, const std::string& part) {
@@ -98,11 +98,11 @@ TEST(WordDocument, ParagraphsAreWrittenExactly) {
 // A table made from paragraphs, and one made at once from pending text (written as text on
 // save), are the same table.
 TEST(WordDocument, TablesAreWrittenExactlyEitherWay) {
-  platform::wordproc::TableRequest plain, styled;
+  docx::TableRequest plain, styled;
   styled.format = 22;
   styled.headingRows = styled.shading = styled.borders = true;
   styled.columnWidth = 100;
-  platform::wordproc::TableRequest fitted = styled;
+  docx::TableRequest fitted = styled;
   fitted.autoFit = true;
   fitted.minColumns = 4;
   const std::u16string cells = u"a\x02&b\t<c>\r\nline\vbreak\r\n";  // the control character is dropped
@@ -119,7 +119,7 @@ TEST(WordDocument, TablesAreWrittenExactlyEitherWay) {
   };
   const struct {
     const char* what;
-    platform::wordproc::TableRequest request;
+    docx::TableRequest request;
     bool bold;
     std::string table;
   } cases[] = {
@@ -160,10 +160,10 @@ TEST(WordDocument, TablesAreWrittenExactlyEitherWay) {
 
 // The table style is added once to the styles part, under the id the table names.
 TEST(WordDocument, TableStylesAreAddedOnceUnderTheirIds) {
-  EXPECT_EQ(platform::wordproc::tableStyleId(16, {}), "TalvexGrid1");
-  EXPECT_EQ(platform::wordproc::tableStyleId(22, {true, false, true, false}), "TalvexGrid7-SC");
+  EXPECT_EQ(docx::tableStyleId(16, {}), "TalvexGrid1");
+  EXPECT_EQ(docx::tableStyleId(22, {true, false, true, false}), "TalvexGrid7-SC");
   auto d = Document::create();
-  for (int i = 0; i < 2; ++i) d->convertToTable(d->insertAtEnd(u"x\r\n"), platform::wordproc::TableRequest{.format = 16, .borders = true});
+  for (int i = 0; i < 2; ++i) d->convertToTable(d->insertAtEnd(u"x\r\n"), docx::TableRequest{.format = 16, .borders = true});
   std::string styles = saved(*d, "word/styles.xml");
   size_t at = styles.find("w:styleId=\"TalvexGrid1-SFC\"");
   ASSERT_NE(at, std::string::npos) << styles;
@@ -242,7 +242,7 @@ TEST(WordDocument, DefaultNamespacePartsGetPrefixedAttributes) {
     package.write("word/styles.xml", "<styles xmlns=\"" + main + "\"" + c.declared + "/>");
     auto d = Document::load(std::move(package));
     d->setAlignment(d->paragraphs()[0], 1);
-    const platform::wordproc::TableRequest grid{.format = 16, .borders = true};
+    const docx::TableRequest grid{.format = 16, .borders = true};
     if (c.pending) d->convertToTable(d->appendText(u"a\tb\r\n"), grid);
     else d->convertToTable(d->insertAtEnd(u"a\tb\r\n"), grid);
     std::string xml = saved(*d, "word/document.xml"), start = body(*d);
@@ -271,8 +271,8 @@ TEST(WordDocument, RefusesWhatItCannotDo) {
       {"a paragraph that became a table", [&] { d->text(rows[0]); }},
       {"formatting it", [&] { d->setBold(rows[0], true); }},
       {"converting it again", [&] { d->convertToTable(rows, {}); }},
-      {"no rows", [&] { d->convertToTable(std::vector<platform::wordproc::Para>{}, {}); }},
-      {"table format 43", [&] { d->convertToTable({p}, platform::wordproc::TableRequest{.format = 43}); }},
+      {"no rows", [&] { d->convertToTable(std::vector<docx::Para>{}, {}); }},
+      {"table format 43", [&] { d->convertToTable({p}, docx::TableRequest{.format = 43}); }},
       {"alignment 5", [&] { d->setAlignment(p, 5); }},
       {"space after 1585 pt", [&] { d->setSpaceAfter(p, 1585); }},
       {"font size 0.5", [&] { d->setFontSize(p, 0.5); }},
@@ -281,7 +281,7 @@ TEST(WordDocument, RefusesWhatItCannotDo) {
   for (auto& c : refused) EXPECT_THROW(c.call(), tlx::ComError) << c.what;
   EXPECT_EQ(d->tableCount(), 1);
 
-  EXPECT_THROW(platform::wordproc::readDocumentBytes("not a zip at all"), tlx::platform::opc::PackageError);
+  EXPECT_THROW(docx::readDocumentBytes("not a zip at all"), tlx::platform::opc::PackageError);
   tlx::platform::opc::Package noDocument;
   noDocument.write("hello.txt", "hi");
   EXPECT_THROW(Document::load(std::move(noDocument)), tlx::platform::opc::PackageError);

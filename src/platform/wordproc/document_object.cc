@@ -1,7 +1,7 @@
 // The Document object and what hangs on it alone: page setup and the bookmarks.
 #include <filesystem>
 
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "automation/strings.h"
 #include "platform/wordproc/word_model.h"
 

@@ -1,5 +1,5 @@
 // The paragraphs of a document, each paragraph and its format.
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "platform/wordproc/word_model.h"
 
 namespace tlx::platform::wordproc {

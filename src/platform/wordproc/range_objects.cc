@@ -1,5 +1,5 @@
 // Ranges of a document's text, their font, and the tables they become.
-#include "automation/convert.h"
+#include "talvex/convert.h"
 #include "platform/wordproc/word_model.h"
 
 namespace tlx::platform::wordproc {

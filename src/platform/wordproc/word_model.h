@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "automation/dispatch.h"
+#include "talvex/dispatch.h"
 #include "platform/app/documents.h"
 #include "platform/wordproc/document.h"
 
