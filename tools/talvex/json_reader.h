@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "automation/bstr.h"
+#include "talvex/bstr.h"
 
 namespace tlx::host {
 
