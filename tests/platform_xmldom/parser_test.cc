@@ -10,29 +10,17 @@
 
 #include "platform/xmldom/xml_parser.h"
 #include "support/databases.h"
+#include "support/hostile_xml.h"
 
 namespace tlx::platform::xmldom {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string repeat(const std::string& s, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += s;
-  return out;
-}
+using tlxtest::attributes;
+using tlxtest::repeat;
 
-std::string attributes(int n) {
-  std::string tag = "<r";
-  for (int i = 0; i < n; ++i) tag += " a" + std::to_string(i) + "='" + std::to_string(i) + "'";
-  return tag + "/>";
-}
-
-std::string laughs() {
-  std::string d = "<!ENTITY l0 'lol'>";
-  for (int i = 1; i <= 9; ++i) d += "<!ENTITY l" + std::to_string(i) + " '" + repeat("&l" + std::to_string(i - 1) + ";", 10) + "'>";
-  return "<!DOCTYPE t [" + d + "]><t>&l9;</t>";
-}
+std::string laughs() { return tlxtest::laughsDoctype() + "<t>&l9;</t>"; }
 
 // Reads `xml` the three ways; each gives its error.
 std::vector<ParseError> readEveryWay(const fs::path& dir, const std::string& xml) {
