@@ -14,7 +14,6 @@ namespace {
 
 constexpr const char* kProgId = "Excel.Application";
 constexpr int kNewBookSheets = 3;
-constexpr HRESULT APP_ERROR = hr::basicError(1004);  // the application's "method failed"
 
 using app::absolutePath;
 
@@ -29,7 +28,7 @@ void BookCore::saveAs(const std::string& path) {
   try {
     book->save(path);
   } catch (const opc::PackageError& e) {
-    throw ComError(APP_ERROR, e.what());
+    throw ComError(kAppError, e.what());
   }
   std::filesystem::path p(path);
   name = p.filename().string();
@@ -50,7 +49,7 @@ std::shared_ptr<BookCore> AppCore::add() {
 
 std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, const Variant& password,
                                         const Variant& writeResPassword) {
-  if (path.empty()) throw ComError(APP_ERROR, "No file name given");
+  if (path.empty()) throw ComError(kAppError, "No file name given");
   std::string full = absolutePath(path);
   for (auto& b : docs)
     if (b->onDisk && b->fullName == full) {
@@ -59,21 +58,21 @@ std::shared_ptr<BookCore> AppCore::open(const std::string& path, bool readOnly, 
     }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(full, ec))
-    throw ComError(APP_ERROR, "'" + path + "' could not be found. Check the spelling of the file name.");
+    throw ComError(kAppError, "'" + path + "' could not be found. Check the spelling of the file name.");
   auto b = std::make_shared<BookCore>();
   try {
     OpenedWorkbook opened = openWorkbookFile(full, passwordText(password));
     b->book = std::move(opened.book);
     b->source = opened.format;
   } catch (const opc::PackageError& e) {
-    throw ComError(APP_ERROR, "Cannot open \"" + path + "\": " + e.what());
+    throw ComError(kAppError, "Cannot open \"" + path + "\": " + e.what());
   }
   if (b->book->writeReserved() && !readOnly) {
     std::u16string given = writeResPassword.isMissing() || writeResPassword.isEmpty()
                                ? std::u16string()
                                : std::u16string(toBStr(writeResPassword).view());
     if (!b->book->checkWriteReservation(given))
-      throw ComError(APP_ERROR, "The password you supplied is not correct. Verify that the CAPS LOCK key is off "
+      throw ComError(kAppError, "The password you supplied is not correct. Verify that the CAPS LOCK key is off "
                                 "and be sure to use the correct capitalization.");
   }
   std::filesystem::path p(full);

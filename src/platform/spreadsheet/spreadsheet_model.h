@@ -13,6 +13,9 @@
 
 namespace tlx::platform::spreadsheet {
 
+// The application's "method failed" error.
+inline constexpr HRESULT kAppError = hr::basicError(1004);
+
 // Named "Book1" until saved, then by its file name.
 struct BookCore : app::DocumentState {
   std::unique_ptr<Workbook> book;
@@ -39,6 +42,11 @@ struct AppCore : app::Instance<BookCore> {
   void keep(const std::shared_ptr<BookCore>& book);  // open, active, listed for recovery at host exit
 };
 
+// Every change to a workbook opened read-only fails with the same error.
+inline void refuseIfReadOnly(const BookCore& book) {
+  if (book.readOnly) throw ComError(kAppError, "The workbook is read-only");
+}
+
 using AppPtr = std::shared_ptr<AppCore>;
 using BookPtr = std::shared_ptr<BookCore>;
 // The objects of the application as a whole, and those inside one workbook (`doc`).
@@ -48,7 +56,13 @@ template <class Self>
 using DocObject = app::DocObject<Self, AppCore>;
 
 ObjRef workbookObject(const AppPtr& app, const BookPtr& book);
+ObjRef worksheetsObject(const AppPtr& app, const BookPtr& book);
 ObjRef worksheetObject(const AppPtr& app, const BookPtr& book, Sheet* sheet);
 ObjRef rangeObject(const AppPtr& app, const BookPtr& book, Sheet* sheet, Area area);
+
+// A worksheet by name (any case) or 1-based index, read so that a damaged one fails here.
+Sheet* pickSheet(BookCore& book, const Variant& key);
+// A cell or an area given as text ("A1", "A1:C3") or as a Range object.
+Area areaOf(const Variant& v);
 
 }  // namespace tlx::platform::spreadsheet
