@@ -6,8 +6,11 @@ namespace tlx::facade {
 
 ObjRef newControl(HostSite& site) { return makeRef<TALVEX>(site); }
 
+// Dispatch identifiers are the control's own: any other object has none of its methods.
 Variant invoke(Dispatch& control, int32_t dispid, DispParams& params) {
-  return dynamic_cast<TALVEX&>(control).invoke(dispid, params);
+  auto* talvex = dynamic_cast<TALVEX*>(&control);
+  if (!talvex) throw ComError(hr::DISP_E_MEMBERNOTFOUND, "Object doesn't support this property or method");
+  return talvex->invoke(dispid, params);
 }
 
 }  // namespace tlx::facade

@@ -1,6 +1,5 @@
 #include "trace.h"
 
-#include <cctype>
 #include <new>
 #include <stdexcept>
 
@@ -66,7 +65,7 @@ std::string maskKeyValues(const std::string& text, std::string_view key) {
   std::string out;
   size_t pos = 0;
   for (size_t at = low.find(key); at != std::string::npos; at = low.find(key, at + 1)) {
-    if (at < pos || (at > 0 && std::isalnum(static_cast<unsigned char>(text[at - 1])))) continue;
+    if (at < pos || (at > 0 && asciiAlnum(text[at - 1]))) continue;
     const size_t from = at + key.size();
     out.append(text, pos, from - pos);
     out += kMask;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -29,7 +28,7 @@ bool isHidden(const std::string& name) { return !name.empty() && name[0] == '.';
 std::string unescapeMountField(const std::string& s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 3 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1]))) {
+    if (s[i] == '\\' && i + 3 < s.size() && asciiDigit(s[i + 1])) {
       out += static_cast<char>(std::stoi(s.substr(i + 1, 3), nullptr, 8));
       i += 3;
     } else {

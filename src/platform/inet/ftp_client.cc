@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include <random>
 #include <utility>
 
+#include "automation/strings.h"
 #include "automation/write_target.h"
 #include "platform/inet/ftp_listing.h"
 
@@ -32,7 +32,7 @@ std::string encodePath(std::string_view path) {
   static const char* hex = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : path) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+    if (asciiAlnum(static_cast<char>(c)) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
       out += static_cast<char>(c);
     } else {
       out += '%';

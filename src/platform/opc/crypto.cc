@@ -1,7 +1,6 @@
 #include "platform/opc/crypto.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 
 #include "automation/strings.h"
@@ -44,7 +43,7 @@ Bytes utf16le(std::u16string_view text) {
 Bytes fromBase64(std::string_view text) {
   std::string clean;
   for (char c : text)
-    if (!std::isspace(static_cast<unsigned char>(c))) clean += c;
+    if (!asciiSpace(c)) clean += c;
   if (clean.size() % 4 != 0) return {};
   Bytes out(clean.size() / 4 * 3 + 3);
   int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(clean.data()), static_cast<int>(clean.size()));

@@ -53,7 +53,7 @@ std::optional<double> number(std::string_view s) {
   bool percent = s.ends_with('%');
   if (percent) s.remove_suffix(1);
   if (s.starts_with('+')) s.remove_prefix(1);
-  if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s.back())) || s.back() == '.')) return std::nullopt;
+  if (s.empty() || !(asciiDigit(s.back()) || s.back() == '.')) return std::nullopt;
   double d = 0;
   auto r = std::from_chars(s.data(), s.data() + s.size(), d, std::chars_format::general);
   if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(d)) return std::nullopt;
@@ -70,7 +70,7 @@ Variant fieldValue(std::string_view field) {
   if (equalsNoCase(text.view(), u"FALSE")) return Variant(false);
   if (auto code = errorCode(s)) return Variant(ErrorValue{*code});
   if (auto d = isoDateTime(s)) return Variant(Date{*d});
-  if (std::isdigit(static_cast<unsigned char>(s.front())) && s.find('/') != std::string_view::npos) {
+  if (asciiDigit(s.front()) && s.find('/') != std::string_view::npos) {
     try {
       return Variant(Date{parseDate(text.view())});
     } catch (const ComError&) {
