@@ -163,6 +163,11 @@ TEST_F(Invoke, TheSameVariablePassedTwiceIsNotLost) {
   call("TwoDArrayToText", {&v, &v, &d, &d});
   EXPECT_EQ(seen.args[0], Variant(u"x"));
   EXPECT_EQ(seen.args[1], Variant(u"x"));
+  // As two by-reference Variants it is copied into both, not moved into the first.
+  StandIn u("TwoDArrayToExcel", record);
+  Variant book(u"book.xlsx"), cell(int32_t{1});
+  call("TwoDArrayToExcel", {&v, &book, &v, &cell, &cell});
+  EXPECT_EQ(seen.args[2], Variant(u"x"));
 }
 
 TEST_F(Invoke, CoercionFailuresArgumentCountsAndObjectParameters) {
