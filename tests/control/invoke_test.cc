@@ -177,9 +177,9 @@ TEST_F(Invoke, CoercionFailuresArgumentCountsAndObjectParameters) {
     std::vector<Variant*> args;
     HRESULT error;
   } cases[] = {
-      {{&word}, hr::DISP_E_TYPEMISMATCH},      {{&arr}, hr::DISP_E_TYPEMISMATCH},
-      {{&nul}, hr::DISP_E_TYPEMISMATCH},       {{&one, &big}, hr::DISP_E_OVERFLOW},
-      {{&one, &one, &one}, hr::DISP_E_BADPARAMCOUNT}, {{}, hr::DISP_E_PARAMNOTOPTIONAL},
+      {{&word}, hr::DISP_E_TYPEMISMATCH}, {{&arr}, hr::DISP_E_TYPEMISMATCH}, {{&nul}, hr::DISP_E_TYPEMISMATCH},
+      {{&one, &big}, hr::DISP_E_OVERFLOW}, {{&one, &one, &one}, hr::DISP_E_BADPARAMCOUNT},
+      {{}, hr::DISP_E_PARAMNOTOPTIONAL},
   };
   const int before = seen.calls;
   for (const auto& c : cases) EXPECT_EQ(errorOf("ZoomScaled", c.args), c.error) << c.args.size();
