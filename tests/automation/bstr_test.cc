@@ -112,13 +112,5 @@ TEST(StringArena, ArraysOfArenaStringsCopyResizeAndFree) {
   EXPECT_EQ(one.str(), u"77");
 }
 
-TEST(Variant, IsTheTagAndEightBytes) {
-  static_assert(sizeof(Variant) == 16);
-  Variant a(u"left"), b(int32_t{7});
-  swap(a, b);
-  EXPECT_EQ(a, Variant(int32_t{7}));
-  EXPECT_EQ(b.str(), u"left");
-}
-
 }  // namespace
 }  // namespace tlx

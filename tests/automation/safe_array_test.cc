@@ -8,11 +8,8 @@ namespace {
 
 TEST(SafeArray, NonZeroLowerBounds) {
   SafeArray a({{1, 3}, {-2, 2}});  // (1 To 3, -2 To -1)
-  EXPECT_EQ(a.dims(), 2);
-  EXPECT_EQ(a.lbound(1), 1);
-  EXPECT_EQ(a.ubound(1), 3);
-  EXPECT_EQ(a.lbound(2), -2);
-  EXPECT_EQ(a.ubound(2), -1);
+  EXPECT_EQ((std::vector<int32_t>{a.dims(), a.lbound(1), a.ubound(1), a.lbound(2), a.ubound(2)}),
+            (std::vector<int32_t>{2, 1, 3, -2, -1}));
   for (int r = 1; r <= 3; ++r)
     for (int c = -2; c <= -1; ++c) a.at(r, c) = Variant(int32_t{r * 10 + c});
   EXPECT_EQ(a.at(3, -1), Variant(int32_t{29}));
@@ -66,7 +63,14 @@ TEST(SafeArray, CallersVariantIsRedimensionedInPlace) {
   EXPECT_EQ(v.type(), VarType(vtArray | vtVariant));
 }
 
-TEST(SafeArray, CopiesAreDeepAndEqualityIsElementwise) {
+TEST(Variant, IsTheTagAndEightBytesAndCopiesArraysDeep) {
+  static_assert(sizeof(Variant) == 16);
+  Variant left(u"left"), seven(int32_t{7});
+  swap(left, seven);
+  EXPECT_EQ(left, Variant(int32_t{7}));
+  EXPECT_EQ(seven.str(), u"left");
+
+  // An array copy is deep, and equality compares element by element.
   Variant a(SafeArray::vector(2, 1));
   a.arrayRef().at(1) = Variant("x");
   Variant b = a;

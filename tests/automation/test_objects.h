@@ -19,9 +19,21 @@ inline HRESULT errorOf(auto&& f) {
   return hr::S_OK;
 }
 
+// What a call returns, or the error it raises as an Error value: one column of a table.
+inline Variant outcome(auto&& f) {
+  try {
+    return f();
+  } catch (const ComError& e) {
+    return Variant(ErrorValue{e.number()});
+  }
+}
+inline const Variant kMismatch(ErrorValue{hr::DISP_E_TYPEMISMATCH});
+inline const Variant kOverflow(ErrorValue{hr::DISP_E_OVERFLOW});
+
 // Readable failure messages: the type tag and the text form where there is one.
 inline void PrintTo(const Variant& v, std::ostream* os) {
   *os << "Variant(type " << v.type();
+  if (v.type() == vtError) *os << ", error " << v.scode();
   try {
     *os << ", \"" << u8(toBStr(v)) << "\"";
   } catch (const ComError&) {

@@ -3,14 +3,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
 
 #include "platform/app/recovery.h"
-#include "support/databases.h"
+#include "support/scratch.h"
 
 namespace tlx::platform::app {
 namespace {
@@ -23,18 +22,17 @@ struct Doc {
 
 class Recovery : public ::testing::Test {
  protected:
-  void SetUp() override { dir = tlxtest::makeTempDir("talvex-recovery"); }
-  void TearDown() override { fs::remove_all(dir); }
   // The recovery folder's files after a recovery, with their contents.
   std::map<std::string, std::string> recover(int expectSaved) {
     EXPECT_EQ(recoverUnsaved((dir / "rec").string(), log), expectSaved);
     std::map<std::string, std::string> files;
     if (fs::exists(dir / "rec"))
       for (auto& e : fs::directory_iterator(dir / "rec"))
-        files[e.path().filename()] = std::string(std::istreambuf_iterator<char>(std::ifstream(e.path()).rdbuf()), {});
+        files[e.path().filename()] = tlxtest::readFile(e.path());
     return files;
   }
-  fs::path dir;
+  tlxtest::ScratchDir scratch{"talvex-recovery"};
+  const fs::path dir = scratch.path();
   std::ostringstream log;
 };
 
