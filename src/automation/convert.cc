@@ -100,11 +100,6 @@ size_t formatInteger(Int i, char16_t* out) {
   return copyAscii(std::string_view(buf, static_cast<size_t>(end - buf)), out);
 }
 
-BStr formatReal(double d, int digits) {
-  char16_t buf[kNumberChars];
-  return BStr(std::u16string_view(buf, formatReal(d, digits, buf)));
-}
-
 std::string currencyChars(int64_t scaled) {
   const bool negative = scaled < 0;
   // Magnitude as unsigned so that the most negative value is safe.
