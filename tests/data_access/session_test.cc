@@ -62,7 +62,6 @@ TEST_P(DataMethods, TableMethodsAnswerWithTheirCodes) {
   const std::string wide = "SELECT n, t, r FROM wide ORDER BY n";
   const std::string none = "SELECT id, name FROM parts WHERE id > 99";
   const json a = {{"var", "a"}};
-  const std::string lines = "1,abc\r\n2,de\"f\r\n3,x y\r\n";
   struct Case {
     std::string method;
     json args;
@@ -83,7 +82,7 @@ TEST_P(DataMethods, TableMethodsAnswerWithTheirCodes) {
       {"DatabaseTableToArray", {db.dsn, "SELECT * FROM no_table", a, user_}, -3},
       {"DatabaseTableToTextFile", {db.dsn, sql_, "q.csv", user_, "", true, ",", true}, 1, nullptr,
        "\"id\",\"name\"\r\n\"1\",\"abc\"\r\n\"2\",\"de\"f\"\r\n\"3\",\"x y\"\r\n"},
-      {"DatabaseTableToTextFile", {db.dsn, sql_, "plain.csv", user_, "", false, ","}, 1, nullptr, lines},
+      {"DatabaseTableToTextFile", {db.dsn, sql_, "plain.csv", user_, "", false, ","}, 1, nullptr, "1,abc\r\n2,de\"f\r\n3,x y\r\n"},
       {"DatabaseTableToTextFile", {db.dsn, sql_, "run.txt", user_}, 1, nullptr, "1abc\r\n2de\"f\r\n3x y\r\n"},
       {"DatabaseTableToTextFile", {db.dsn, "SELECT name FROM parts ORDER BY id", "one.txt", user_, "", true, ","}, 1,
        nullptr, "name\r\nabc\r\nde\"f\r\nx y\r\n"},
