@@ -4,24 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <set>
-#include <sstream>
 
-#include <nlohmann/json.hpp>
-
-#include "support/talvex_session.h"
+#include "attribute_session.h"
 
 namespace tlxtest {
 namespace {
 
 namespace fs = std::filesystem;
-using json = nlohmann::json;
-
-std::string drawings(const std::string& args) { return python("tests/attributes_e2e/attribute_drawings.py", args); }
-
-json call(const std::string& method, json args = json::array()) { return {{"call", method}, {"args", std::move(args)}}; }
 
 constexpr const char* kAllColumns[] = {
     "FULL_FILE_NAME", "FILE_NAME", "FILE_TIMESTAMP", "FILE_SIZE", "BLOCK_NAME", "BLOCK_LAYER",
@@ -31,34 +21,6 @@ constexpr const char* kAllColumns[] = {
     "BLOCK_HASEXTENTIONDICTIONARY", "BLOCK_X", "BLOCK_Y", "BLOCK_Z",
 };
 
-// A template and the same selection as the ezdxf query reads it.
-struct Query {
-  std::string blocks = "*", layers = "*", space = "*";
-  std::vector<std::string> columns, tags;
-  bool suppress = false;
-
-  std::string templateText() const {
-    std::string t = "Extraction for the tests\r\n*INPUT\r\n";
-    t += "BLOCK: " + blocks + "\r\nLAYER: " + layers + "\r\nSPACE: " + space + "\r\n*OUTPUT\r\n";
-    for (auto& c : columns) t += c + "\r\n";
-    t += "*ATTRIBUTE_TAGS\r\n' tags\r\n";
-    for (auto& tag : tags) t += tag + "\r\n";
-    if (suppress) t += "*SUPPRESS\r\n";
-    return t;
-  }
-  // The filters in their stored form: " A B " or "*".
-  static std::string filter(std::string list) {
-    if (list == "*") return list;
-    for (char& c : list)
-      if (c == ',') c = ' ';
-    return " " + list + " ";
-  }
-  json toJson() const {
-    return {{"blocks", filter(blocks)}, {"layers", filter(layers)}, {"space", space}, {"columns", columns},
-            {"tags", tags}};
-  }
-};
-
 class AttributeSession : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
@@ -66,31 +28,7 @@ class AttributeSession : public ::testing::TestWithParam<std::string> {
     drawings("make " + shellQuote(drawing.string()) + " " + GetParam());
     ASSERT_TRUE(fs::exists(drawing));
   }
-  fs::path writeTemplate(const Query& q, const std::string& name = "template.txt") {
-    std::ofstream(dir / name, std::ios::binary) << q.templateText();
-    return dir / name;
-  }
-  json records(const Query& q) {
-    return json::parse(drawings("records " + shellQuote(drawing.string()) + " " + shellQuote(q.toJson().dump())));
-  }
-  // The lines a text sink should give for these records.
-  static std::string lines(const json& recs, bool includeTags, const std::string& delimiter, const std::string& quote,
-                           bool suppress) {
-    auto join = [&](const json& fields) {
-      std::string line;
-      for (size_t i = 0; i < fields.size(); ++i)
-        line += (i ? delimiter : "") + quote + fields[i].get<std::string>() + quote;
-      return line + "\r\n";
-    };
-    std::string out;
-    bool header = false;
-    for (auto& r : recs) {
-      if (suppress && !r["found"].get<bool>()) continue;
-      if (includeTags && !header) out += join(r["header"]), header = true;
-      out += join(r["fields"]);
-    }
-    return out;
-  }
+  std::string writeTemplate(const Query& q, const std::string& name = "template.txt") { return q.write(dir / name); }
   static int found(const json& recs) {
     int n = 0;
     for (auto& r : recs) n += r["found"].get<bool>();
@@ -108,13 +46,13 @@ TEST_P(AttributeSession, EveryColumnToAFileAndAnArrayAsEzdxfFindsThem) {
   fs::path out = dir / "out.csv";
   auto answers = runSession(std::vector<std::string>{
       call("OpenDocument", {drawing.string()}).dump(),
-      call("PrepTemplate", {writeTemplate(q).string()}).dump(),
+      call("PrepTemplate", {writeTemplate(q)}).dump(),
       call("AttributesToFile", {out.string(), true}).dump(),
       R"({"let": "a", "value": {"array": []}})",
       call("AttributesToArray", {{{"var", "a"}}, true}).dump(),
   });
   ASSERT_EQ(answers.size(), 5u);
-  json recs = records(q);
+  json recs = q.records(drawing);
   ASSERT_GE(recs.size(), 8u);
   EXPECT_EQ(answers[1]["result"], 1);
   EXPECT_EQ(answers[2]["result"], found(recs)) << answers[2].dump();
@@ -145,12 +83,12 @@ TEST_P(AttributeSession, FiltersQuotesDelimitersSuppressAndEveryTag) {
   fs::path first = dir / "paper.txt", second = dir / "blank.txt";
   auto answers = runSession(std::vector<std::string>{
       call("OpenDocument", {drawing.string()}).dump(),
-      call("PrepTemplate", {writeTemplate(paper, "paper.tpl").string()}).dump(),
+      call("PrepTemplate", {writeTemplate(paper, "paper.tpl")}).dump(),
       call("AttributesToFile", {first.string(), true, ";;", true}).dump(),
-      call("PrepTemplate", {writeTemplate(blank, "blank.tpl").string()}).dump(),
+      call("PrepTemplate", {writeTemplate(blank, "blank.tpl")}).dump(),
       call("AttributesToFile", {second.string(), false, "", false}).dump(),
   });
-  json paperRecs = records(paper), blankRecs = records(blank);
+  json paperRecs = paper.records(drawing), blankRecs = blank.records(drawing);
   EXPECT_EQ(answers[2]["result"], found(paperRecs));
   EXPECT_EQ(readFile(first), lines(paperRecs, true, ";;", "'", false));
   ASSERT_FALSE(paperRecs.empty());
@@ -168,7 +106,7 @@ TEST_P(AttributeSession, ReplacedValuesAreSavedAndNothingElseChanges) {
   const std::string unicode = "Ünïcode – 東京";
   auto answers = runSession(std::vector<std::string>{
       call("OpenDocument", {drawing.string()}).dump(),
-      call("PrepTemplate", {writeTemplate(q).string()}).dump(),
+      call("PrepTemplate", {writeTemplate(q)}).dump(),
       call("ReplaceAttributes", {"d0", "DX", false, true}).dump(),   // 2: partial, any case
       call("ReplaceAttributes", {"o-1", "O1", false, false}).dump(),  // 3: the first NUMBER only
       call("ReplaceAttributes", {"name", unicode, true}).dump(),     // 4: by tag

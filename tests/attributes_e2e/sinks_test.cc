@@ -4,32 +4,26 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
 
-#include <nlohmann/json.hpp>
-
-#include "support/talvex_session.h"
+#include "attribute_session.h"
 
 namespace tlxtest {
 namespace {
 
 namespace fs = std::filesystem;
-using json = nlohmann::json;
-
-json call(const std::string& method, json args = json::array()) { return {{"call", method}, {"args", std::move(args)}}; }
 
 class Sinks : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directory(scratch);
-    python("tests/attributes_e2e/attribute_drawings.py", "make " + shellQuote(drawing.string()) + " R2000");
+    drawings("make " + shellQuote(drawing.string()) + " R2000");
   }
-  fs::path writeTemplate(const std::string& name, const std::string& space, const std::string& tags) {
-    std::ofstream(dir / name, std::ios::binary)
-        << "*INPUT\nBLOCK: *\nLAYER: *\nSPACE: " << space << "\n*OUTPUT\nBLOCK_NAME\n*ATTRIBUTE_TAGS\n" << tags;
-    return dir / name;
+  // The block names, and one tag (or every tag: "*"), of the references in `space`.
+  std::string writeTemplate(const std::string& name, const std::string& space, const std::string& tag,
+                            bool suppress = false) {
+    Query q;
+    q.space = space, q.columns = {"BLOCK_NAME"}, q.tags = {tag}, q.suppress = suppress;
+    return q.write(dir / name);
   }
   // The session with its temporary files in a folder of the test's own, and no desktop.
   SessionOptions options() {
@@ -45,16 +39,16 @@ TEST_F(Sinks, TheArrayNeedsAnArrayAndKeepsItWhenNothingIsWritten) {
   auto answers = runSession(
       std::vector<std::string>{
           call("OpenDocument", {drawing.string()}).dump(),
-          call("PrepTemplate", {writeTemplate("none.tpl", "NOWHERE", "NUMBER\n").string()}).dump(),
+          call("PrepTemplate", {writeTemplate("none.tpl", "NOWHERE", "NUMBER")}).dump(),
           R"({"let": "kept", "value": ["old"]})",
           call("AttributesToArray", {{{"var", "kept"}}, true}).dump(),  // 3: nothing selected
           R"({"let": "e", "value": {"empty": true}})",
           call("AttributesToArray", {{{"var", "e"}}}).dump(),  // 5: no array
-          call("PrepTemplate", {writeTemplate("doors.tpl", "MODEL", "NUMBER\n*SUPPRESS\n").string()}).dump(),
+          call("PrepTemplate", {writeTemplate("doors.tpl", "MODEL", "NUMBER", true)}).dump(),
           call("AttributesToArray", {{{"var", "kept"}}}).dump(),  // 7
           call("AttributesToClipboard", {true, "\t", true}).dump(),   // 8
           R"({"clipboard": true})",                                // 9
-          call("PrepTemplate", {writeTemplate("none2.tpl", "NOWHERE", "NUMBER\n").string()}).dump(),
+          call("PrepTemplate", {writeTemplate("none2.tpl", "NOWHERE", "NUMBER")}).dump(),
           call("AttributesToClipboard").dump(),  // 11: nothing selected: empty text
           R"({"clipboard": true})",              // 12
       },
@@ -83,7 +77,7 @@ TEST_F(Sinks, TheDesktopClipboardKeepsTheTextAfterTheHostHasEnded) {
   if (std::system("command -v xvfb-run >/dev/null && command -v xclip >/dev/null") != 0)
     GTEST_SKIP() << "xvfb-run and xclip are installed by scripts/setup";
   std::string input = call("OpenDocument", {drawing.string()}).dump() + "\n" +
-                      call("PrepTemplate", {writeTemplate("doors.tpl", "PAPER", "*\n").string()}).dump() + "\n" +
+                      call("PrepTemplate", {writeTemplate("doors.tpl", "PAPER", "*")}).dump() + "\n" +
                       call("AttributesToClipboard", {false, ";"}).dump() + "\n";
   fs::path clip = dir / "clip.txt";
   SessionOptions o;
@@ -97,10 +91,7 @@ TEST_F(Sinks, TheDesktopClipboardKeepsTheTextAfterTheHostHasEnded) {
   ASSERT_EQ(answers.size(), 3u) << r.out;
   EXPECT_EQ(answers[2]["result"], 2) << answers[2].dump();
   EXPECT_FALSE(answers[2].contains("clipboard"));
-  std::ifstream f(clip, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  EXPECT_EQ(s.str(), "TITLEBLOCK;Harbour Office;A-101\r\nDOOR;P01;EI90\r\n");
+  EXPECT_EQ(readFile(clip), "TITLEBLOCK;Harbour Office;A-101\r\nDOOR;P01;EI90\r\n");
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,72 +46,50 @@ std::string shown(DispParams& p) {
   return out;
 }
 
-class FakeField : public Dispatch {
+// A data-access object of the fakes: notes each call as PREFIX.Member(args) or PREFIX.Member=value,
+// then answers as `answer` says.
+class Fake : public Dispatch {
  public:
-  FakeField(Script& s, const size_t& pos, int j) : s_(s), pos_(pos), j_(j) {}
-  Variant invoke(std::string_view member, InvokeKind, DispParams&) override {
-    s_.note(std::string(member), member);
-    if (member == "Name") return Variant(("f" + std::to_string(j_)).c_str());
-    return s_.rows.at(pos_).at(static_cast<size_t>(j_));
-  }
-
- private:
-  Script& s_;
-  const size_t& pos_;
-  int j_;
-};
-
-class FakeFields : public Dispatch {
- public:
-  explicit FakeFields(Script& s) : s_(s) {}
-  Variant invoke(std::string_view member, InvokeKind, DispParams&) override {
-    s_.note("fields." + std::string(member), member);
-    return Variant(int16_t(2));
-  }
-
- private:
-  Script& s_;
-};
-
-class FakeRecordset : public Dispatch {
- public:
-  explicit FakeRecordset(Script& s) : s_(s) {}
+  using Answer = std::function<Variant(const std::string& member, DispParams& p)>;
+  Fake(Script& s, std::string prefix, Answer answer) : s_(s), prefix_(std::move(prefix)), answer_(std::move(answer)) {}
   Variant invoke(std::string_view member, InvokeKind kind, DispParams& p) override {
-    std::string m(member);
-    s_.note((kind == InvokeKind::PropertyPut ? "rs." + m + "=" : "rs." + m + "(") + shown(p) +
-                (kind == InvokeKind::PropertyPut ? "" : ")"),
-            member);
-    if (m == "RecordCount") return Variant(static_cast<int32_t>(s_.rows.size()));
-    if (m == "Fields") return Variant(ObjRef(makeRef<FakeFields>(s_)));
-    if (m.empty()) return Variant(ObjRef(makeRef<FakeField>(s_, pos_, toI4(*p.positional[0]))));
-    if (m == "EOF") return Variant(pos_ >= s_.rows.size());
-    if (m == "MoveNext") ++pos_;
-    if (m == "MoveFirst") pos_ = 0;
-    return Variant();
+    const bool put = kind == InvokeKind::PropertyPut;
+    s_.note(prefix_ + std::string(member) + (put ? "=" + shown(p) : "(" + shown(p) + ")"), member);
+    return answer_(std::string(member), p);
   }
 
  private:
   Script& s_;
-  size_t pos_ = 0;
+  std::string prefix_;
+  Answer answer_;
 };
 
-class FakeConnection : public Dispatch {
- public:
-  explicit FakeConnection(Script& s) : s_(s) {}
-  Variant invoke(std::string_view member, InvokeKind, DispParams& p) override {
-    s_.note("conn." + std::string(member) + "(" + shown(p) + ")", member);
+// A recordset over the script's rows; its fields read the row it stands on.
+ObjRef fakeRecordset(Script& s) {
+  auto at = std::make_shared<size_t>(0);
+  return makeRef<Fake>(s, "rs.", [&s, at](const std::string& m, DispParams& p) {
+    if (m == "RecordCount") return Variant(static_cast<int32_t>(s.rows.size()));
+    if (m == "Fields")
+      return Variant(ObjRef(makeRef<Fake>(s, "fields.", [](auto&, auto&) { return Variant(int16_t(2)); })));
+    if (m.empty()) {
+      const size_t j = static_cast<size_t>(toI4(*p.positional[0]));
+      return Variant(ObjRef(makeRef<Fake>(s, "field.", [&s, at, j](const std::string& member, DispParams&) {
+        return member == "Name" ? Variant(("f" + std::to_string(j)).c_str()) : s.rows.at(*at).at(j);
+      })));
+    }
+    if (m == "EOF") return Variant(*at >= s.rows.size());
+    if (m == "MoveNext") ++*at;
+    if (m == "MoveFirst") *at = 0;
     return Variant();
-  }
-
- private:
-  Script& s_;
-};
+  });
+}
 
 class Fakes : public ::testing::Test {
  protected:
   void SetUp() override {
-    registerClass("ADODB.Connection", [this] { return ObjRef(makeRef<FakeConnection>(script)); });
-    registerClass("ADODB.Recordset", [this] { return ObjRef(makeRef<FakeRecordset>(script)); });
+    registerClass("ADODB.Connection",
+                  [this] { return ObjRef(makeRef<Fake>(script, "conn.", [](auto&, auto&) { return Variant(); })); });
+    registerClass("ADODB.Recordset", [this] { return fakeRecordset(script); });
   }
   void TearDown() override {
     unregisterClass("ADODB.Connection");
@@ -162,7 +142,7 @@ TEST_F(Fakes, EachFailureHasItsCodeAndClosesWhatWasOpened) {
 }
 
 TEST_F(Fakes, TheHostsRecordsetIsRepositionedAndItsErrorReachesTheCaller) {
-  ObjRef rs = makeRef<FakeRecordset>(script);
+  ObjRef rs = fakeRecordset(script);
   script.failOn = "MoveNext";
   EXPECT_EQ(RecordsetToArray(rs, array, false), -2);
   EXPECT_EQ(script.log.back(), "rs.MoveFirst()");

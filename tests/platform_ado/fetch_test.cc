@@ -1,7 +1,8 @@
 // What fetching rows in blocks into bound buffers can get wrong, against what Python's sqlite3
 // module and psql -A give: a Null in every type, text longer than its buffer or its declared
 // size, exact decimals, fractions of a second, non-ASCII text, binary, columns of unknown size,
-// and results of no rows, one row, exactly a block and a block and one row.
+// the field types a caller reads, and results of no rows, one row, exactly a block and a block
+// and one row.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,7 +36,9 @@ std::vector<Column> columns() {
       {"integer", "integer", "-42", "-42", int32_t(-42), int32_t(-42)},
       {"bigint", "bigint", "9007199254740993", "9007199254740993", u"9007199254740993", u"9007199254740993"},
       {"double", "double precision", "0.1", "0.1", 0.1, 0.1},
-      // The SQLite driver shows decimals as text; PostgreSQL's 18 digits stay exact as text too.
+      // The SQLite driver shows decimals as text; PostgreSQL's are Currency where they fit it
+      // exactly, and its 18 digits stay exact as text.
+      {"decimal(10,2)", "numeric(10,2)", "12345678.25", "12345678.25", u"12345678.25", Currency{123456782500}},
       {"decimal(12,2)", "numeric(18,2)", "12.5", "1234567890123456.78", u"12.5", u"1234567890123456.78", true},
       {"timestamp", "timestamp", "'2024-01-31 13:05:07.25'", "'2024-01-31 13:05:07.25'", stamp, stamp},
       {"date", "date", "'2024-02-29'", "'2024-02-29'", date, date},
@@ -61,9 +64,9 @@ class Fetch : public DatabaseTest {
     callMethod(rs, "Open", {Variant(sql.c_str()), Variant(conn), int16_t(0), int16_t(1)});
     return rs;
   }
-  static Variant value(const ObjRef& rs, int j) {
-    return getProperty(objectOf(getProperty(rs, "", {Variant(int16_t(j))})), "Value");
-  }
+  static ObjRef field(const ObjRef& rs, int j) { return objectOf(getProperty(rs, "", {Variant(int16_t(j))})); }
+  static Variant value(const ObjRef& rs, int j) { return getProperty(field(rs, j), "Value"); }
+  static int type(const ObjRef& rs, int j) { return toI4(getProperty(field(rs, j), "Type")); }
   // The first column of the query's first row as the database's own tool prints it.
   std::string byTheTool(const std::string& sql) {
     if (postgres()) return db.sql(sql + ";");
@@ -89,6 +92,7 @@ TEST_P(Fetch, EveryTypeAndItsNullComeBackAsTheDatabaseHoldsThem) {
     const Variant got = value(rs, static_cast<int>(j));
     if (cols[j].pgType == "bytea") {
       ASSERT_TRUE(got.isArray());
+      EXPECT_EQ(got.arrayRef().elementType(), vtUI1);
       EXPECT_EQ(got.arrayRef().size(), 3u);
       EXPECT_EQ(got.arrayRef().at(1), Variant(uint8_t(0xFF)));
       continue;
@@ -98,6 +102,10 @@ TEST_P(Fetch, EveryTypeAndItsNullComeBackAsTheDatabaseHoldsThem) {
       EXPECT_EQ(u8(toBStr(got)) + "\n", byTheTool("SELECT c" + std::to_string(j) + " FROM v WHERE k = 1"));
     }
   }
+  EXPECT_EQ(std::vector<int>({type(rs, 0), type(rs, 5), type(rs, 6)}), std::vector<int>({3, 135, 133}));
+  if (postgres()) EXPECT_EQ(type(rs, 3), 131);
+  EXPECT_EQ(toI4(getProperty(field(rs, 9), "ActualSize")), 10);  // UTF-16 units
+  EXPECT_EQ(u8(toBStr(getProperty(field(rs, 9), "Name"))), "c9");
   callMethod(rs, "MoveNext");
   for (size_t j = 0; j < cols.size(); ++j) EXPECT_TRUE(value(rs, static_cast<int>(j)).isNull()) << cols[j].pgType;
 }

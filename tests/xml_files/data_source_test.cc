@@ -7,23 +7,36 @@ namespace {
 
 using Fields = std::vector<std::pair<std::string, int>>;
 
-TEST_F(XmlTest, EachChildOfTheRootIsARecordWhateverItsName) {
-  ObjRef rs = openXml(file("t.xml", "<t><a><x>1</x></a><b><x>2</x></b><a><x>3</x></a></t>"));
-  EXPECT_EQ(toI4(getProperty(rs, "RecordCount")), 3);
-  EXPECT_EQ(recordsOf(rs), (Rows{{"1", "1"}, {"2", "2"}, {"3", "3"}}));
-  callMethod(rs, "MoveFirst");
-  EXPECT_EQ(show(getProperty(fieldOf(rs, 0), "Value")), "1");
-}
-
-TEST_F(XmlTest, AttributesComeFirstThenElementsInTheOrderFirstMetAndMissingFieldsAreNull) {
-  ObjRef rs = openXml(file("t.xml",
-                           "<t><r><b>1</b></r>"
-                           "<r id='7'><c>2</c><b>3</b></r>"
-                           "<r><a>4</a></r></t>"));
-  EXPECT_EQ(fieldsOf(rs), (Fields{{"id", 202}, {"b", 202}, {"c", 202}, {"a", 202}, {"$Text", 202}}));
-  EXPECT_EQ(recordsOf(rs), (Rows{{"<null>", "1", "<null>", "<null>", "1"},
-                                 {"7", "3", "2", "<null>", "23"},
-                                 {"<null>", "<null>", "<null>", "4", "4"}}));
+// Each file's fields, with their types, and its records as text.
+TEST_F(XmlTest, FieldsAndRecordsFollowTheMappingRules) {
+  const struct {
+    const char* rule;
+    std::string xml;
+    Fields fields;
+    Rows records;
+  } cases[] = {
+      {"each child of the root is a record, whatever its name", "<t><a><x>1</x></a><b><x>2</x></b><a><x>3</x></a></t>",
+       {{"x", 202}, {"$Text", 202}}, {{"1", "1"}, {"2", "2"}, {"3", "3"}}},
+      {"attributes come first, then elements in the order first met; missing fields are Null",
+       "<t><r><b>1</b></r><r id='7'><c>2</c><b>3</b></r><r><a>4</a></r></t>",
+       {{"id", 202}, {"b", 202}, {"c", 202}, {"a", 202}, {"$Text", 202}},
+       {{"<null>", "1", "<null>", "<null>", "1"}, {"7", "3", "2", "<null>", "23"}, {"<null>", "<null>", "<null>", "4", "4"}}},
+      {"an attribute named like an element is marked", "<t><r id='1'><id>A</id></r><r id='2'/></t>",
+       {{"!id", 202}, {"id", 202}, {"$Text", 202}}, {{"1", "A", "A"}, {"2", "<null>", ""}}},
+      {"entities, character references and CDATA become text",
+       "<?xml version='1.0' encoding='ISO-8859-1'?>\n<!DOCTYPE t [<!ENTITY co 'Acme &amp; Co'>]>"
+       "<t><r by='&co;'><n>&co; &#x20AC;5 \xE9</n><c><![CDATA[<raw>]]></c></r></t>",
+       {{"by", 202}, {"n", 202}, {"c", 202}, {"$Text", 202}},
+       {{"Acme & Co", "Acme & Co \u20AC5 \u00E9", "<raw>", "Acme & Co \u20AC5 \u00E9<raw>"}}},
+      {"a table without records has only text", "<t>just text</t>", {{"$Text", 202}}, {}},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.rule);
+    ObjRef rs = openXml(file("t.xml", c.xml));
+    EXPECT_EQ(fieldsOf(rs), c.fields);
+    EXPECT_EQ(toI4(getProperty(rs, "RecordCount")), static_cast<int32_t>(c.records.size()));
+    EXPECT_EQ(recordsOf(rs), c.records);
+  }
 }
 
 TEST_F(XmlTest, TextIsTheRecordsTextInDocumentOrderWithoutIndentation) {
@@ -67,41 +80,35 @@ TEST_F(XmlTest, RepeatedNestedOrAttributedElementsAreChaptersOfTheSameRules) {
   EXPECT_EQ(toI4(getProperty(objectOf(getProperty(fieldOf(rs, 3), "Value")), "RecordCount")), 0);
 }
 
-TEST_F(XmlTest, AnAttributeNamedLikeAnElementIsMarked) {
-  ObjRef rs = openXml(file("t.xml", "<t><r id='1'><id>A</id></r><r id='2'/></t>"));
-  EXPECT_EQ(fieldsOf(rs), (Fields{{"!id", 202}, {"id", 202}, {"$Text", 202}}));
-  EXPECT_EQ(recordsOf(rs), (Rows{{"1", "A", "A"}, {"2", "<null>", ""}}));
-}
-
-TEST_F(XmlTest, EntitiesCharacterReferencesAndCdataBecomeText) {
-  ObjRef rs = openXml(file("t.xml",
-                           "<?xml version='1.0' encoding='ISO-8859-1'?>\n"
-                           "<!DOCTYPE t [<!ENTITY co 'Acme &amp; Co'>]>"
-                           "<t><r by='&co;'><n>&co; &#x20AC;5 \xE9</n><c><![CDATA[<raw>]]></c></r></t>"));
-  EXPECT_EQ(recordsOf(rs), (Rows{{"Acme & Co", "Acme & Co \u20AC5 \u00E9", "<raw>", "Acme & Co \u20AC5 \u00E9<raw>"}}));
-}
-
-TEST_F(XmlTest, AnEmptyTableHasOnlyText) {
-  ObjRef rs = openXml(file("t.xml", "<t>just text</t>"));
-  EXPECT_EQ(fieldsOf(rs), (Fields{{"$Text", 202}}));
-  EXPECT_EQ(toI4(getProperty(rs, "RecordCount")), 0);
-  EXPECT_TRUE(toBool(getProperty(rs, "EOF")));
-}
-
-TEST_F(XmlTest, OpenFailsWithTheParsersMessage) {
-  auto openError = [&](const std::string& path) {
+TEST_F(XmlTest, OpenFailsWithTheParsersMessageOrRefusesATableMuchLargerThanItsValues) {
+  // Files of scattered names would lay out as tables of empty cells far larger than themselves.
+  std::string diagonal = "<t>", late = "<t><r>", wide = "<t><r>";
+  for (int i = 0; i < 20000; ++i) diagonal += "<r><f" + std::to_string(i) + ">v</f" + std::to_string(i) + "></r>";
+  for (int i = 0; i < 5000; ++i) late += "<f" + std::to_string(i) + ">v</f" + std::to_string(i) + ">";
+  late += "</r>";
+  for (int i = 0; i < 5000; ++i) late += "<r><f0>v</f0></r>";
+  for (int i = 0; i < 3000; ++i) wide += "<f" + std::to_string(i) + ">v</f" + std::to_string(i) + ">";
+  const std::string none = (dir / "none.xml").string();
+  const std::pair<std::string, std::string> cases[] = {
+      {file("bad.xml", "<t><r>\n<a>1</b></r></t>"), "Opening and ending tag mismatch: a line 2 and b (line 2, position 9)"},
+      {none, "The system cannot locate the object specified: " + none},
+      {file("empty.xml", ""), "Document is empty (line 1, position 1)"},
+      {dir.string(), "The system cannot locate the object specified: " + dir.string()},
+      {file("diagonal.xml", diagonal + "</t>"),
+       "The table has too many fields for the values the file holds. (line 1, position 31820)"},
+      {file("late.xml", late + "</t>"), "The table's 5001 records and 5001 fields are too many cells for the values the file holds."},
+      // A table as wide as its values are many stays readable.
+      {file("wide.xml", wide + "</r><r><f1>w</f1></r></t>"), "opened"},
+  };
+  for (auto& [path, message] : cases) {
+    std::string got = "opened";
     try {
       openXml(path);
     } catch (const ComError& e) {
-      return e.description();
+      got = e.description();
     }
-    return std::string("opened");
-  };
-  EXPECT_EQ(openError(file("bad.xml", "<t><r>\n<a>1</b></r></t>")),
-            "Opening and ending tag mismatch: a line 2 and b (line 2, position 9)");
-  EXPECT_EQ(openError((dir / "none.xml").string()), "The system cannot locate the object specified: " + (dir / "none.xml").string());
-  EXPECT_EQ(openError(file("empty.xml", "")), "Document is empty (line 1, position 1)");
-  EXPECT_EQ(openError(dir.string()), "The system cannot locate the object specified: " + dir.string());
+    EXPECT_EQ(got, message) << path;
+  }
 }
 
 TEST_F(XmlTest, OnlyTheXmlDataSourcesOfTheProviderAreAccepted) {
@@ -123,35 +130,6 @@ TEST_F(XmlTest, OnlyTheXmlDataSourcesOfTheProviderAreAccepted) {
   } catch (const ComError& e) {
     EXPECT_EQ(e.number(), hr::basicError(3706));
   }
-}
-
-}  // namespace
-}  // namespace tlxtest
-
-namespace tlxtest {
-namespace {
-
-// Files of scattered names would lay out as tables of empty cells far larger than themselves.
-TEST_F(XmlTest, ATableMuchLargerThanItsValuesIsRefused) {
-  std::string diagonal = "<t>", late = "<t><r>";
-  for (int i = 0; i < 20000; ++i) diagonal += "<r><f" + std::to_string(i) + ">v</f" + std::to_string(i) + "></r>";
-  for (int i = 0; i < 5000; ++i) late += "<f" + std::to_string(i) + ">v</f" + std::to_string(i) + ">";
-  late += "</r>";
-  for (int i = 0; i < 5000; ++i) late += "<r><f0>v</f0></r>";
-  auto openError = [&](const std::string& name, const std::string& content) {
-    try {
-      openXml(file(name, content + "</t>"));
-    } catch (const ComError& e) {
-      return e.description();
-    }
-    return std::string("opened");
-  };
-  EXPECT_EQ(openError("diagonal.xml", diagonal).substr(0, 51), "The table has too many fields for the values the fi");
-  EXPECT_EQ(openError("late.xml", late), "The table's 5001 records and 5001 fields are too many cells for the values the file holds.");
-  // A table as wide as its values are many stays readable.
-  std::string wide = "<t><r>";
-  for (int i = 0; i < 3000; ++i) wide += "<f" + std::to_string(i) + ">v</f" + std::to_string(i) + ">";
-  EXPECT_EQ(openError("wide.xml", wide + "</r><r><f1>w</f1></r>"), "opened");
 }
 
 }  // namespace

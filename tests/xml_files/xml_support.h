@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,17 +22,11 @@ using Rows = std::vector<std::vector<std::string>>;
 
 class XmlTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    registerPlatformComponents();
-  }
+  void SetUp() override { registerPlatformComponents(); }
   ScratchDir scratch{"talvex-xml"};
   const fs::path dir = scratch.path();
 
-  std::string file(const std::string& name, const std::string& content) {
-    const std::string path = (dir / name).string();
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-  }
+  std::string file(const std::string& name, const std::string& content) { return scratch.write(name, content); }
 
   // An XML recordset opened on a file; raises as Open does.
   static ObjRef openXml(const std::string& path) {
@@ -42,7 +35,6 @@ class XmlTest : public ::testing::Test {
     callMethod(rs, "Open", {Variant(u16(path))});
     return rs;
   }
-
 };
 
 // What a script beside these tests prints, run by Debian's Python with one argument.
