@@ -1,6 +1,6 @@
-// Shared by the drawing tests: the error a call fails with, the sample drawing made by ezdxf and what that
-// independent reader finds in a drawing (tests/cad_e2e/drawings.py, shared with the end-to-end
-// tests), and one-off reader scripts.
+// Shared by the drawing tests: the error a call fails with, the sample drawing made by ezdxf and
+// what that independent reader finds in a drawing (tests/cad_e2e/drawings.py, shared with the
+// end-to-end tests), and one-off reader scripts.
 #pragma once
 
 #include <gtest/gtest.h>
