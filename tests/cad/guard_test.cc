@@ -43,55 +43,40 @@ void expectEveryMethodStopped(const AcadContext& ctx, int code, const std::strin
   }
 }
 
-TEST_F(CadTest, WithoutARunningApplicationGuardedMethodsReportNotAttached) {
+TEST_F(CadTest, GuardedMethodsStopWithoutAnApplicationOrAHeldDocumentThatAnswers) {
   expectEveryMethodStopped(ctx, -1, "AutoCAD is not active.");
   EXPECT_FALSE(objAcadApp);
-}
 
-TEST_F(CadTest, AttachedWithoutAHeldDocumentGuardedMethodsReportNotActive) {
-  acad->run();
-  acad->addDoc(u"Plan.dwg", u"/work");
-  expectEveryMethodStopped(ctx, -2, "Document is not active.");
-  EXPECT_EQ(objAcadApp, ObjRef(acad->app));
-  EXPECT_TRUE(acad->zooms.empty());
-}
+  start();
+  expectEveryMethodStopped(ctx, -2, "Document is not active.");  // attached, nothing held
+  EXPECT_EQ(objAcadApp, app);
+  EXPECT_TRUE(saved(activeDoc()));  // nothing was zoomed or added
 
-TEST_F(CadTest, HeldDocumentThatRefusesActivationStopsBeforeTheOperation) {
-  FakeDoc& doc = runningWithHeldDoc();
-  doc.obj->fail("Activate");
+  objAcadDoc = open(drawing("Plan.dxf"));
+  callMethod(objAcadDoc, "Close", {Variant(false)});  // closed, the held document refuses Activate
   expectEveryMethodStopped(ctx, -2, "Document is not active.");
-  EXPECT_TRUE(acad->zooms.empty());
-  EXPECT_TRUE(doc.regens.empty());
-  EXPECT_FALSE(acad->log->has("Views:Plan.dwg.Add"));
+  EXPECT_TRUE(saved(activeDoc()));
 }
 
 TEST_F(CadTest, GuardActivatesTheHeldDocumentBeforeWorkingOnIt) {
-  FakeDoc& plan = runningWithHeldDoc();
-  acad->addDoc(u"Other.dwg", u"/work");  // becomes the application's active document
+  ObjRef plan = runningWithHeldDoc();
+  ObjRef other = open(drawing("Other.dxf"));  // now the application's active document
   EXPECT_EQ(ZoomExtents(ctx), 1);
-  EXPECT_EQ(acad->active, &plan);
-  EXPECT_LT(acad->log->index("Doc:Plan.dwg.Activate"), acad->log->index("App.ZoomExtents"));
+  EXPECT_EQ(activeDoc(), plan);
+  EXPECT_FALSE(saved(plan));
+  EXPECT_TRUE(saved(other));
 }
 
-TEST_F(CadTest, StaleReferenceAfterTheApplicationEndedStillCountsAsAttached) {
+TEST_F(CadTest, AStaleReferenceStillCountsAsAttachedAndANewInstanceHoldsNoDocument) {
   runningWithHeldDoc();
-  callMethod(acad->app, "Quit");
+  callMethod(app, "Quit");
   EXPECT_TRUE(IsAutoCADUp(ctx));  // the old reference is still held
   EXPECT_EQ(ZoomAll(ctx), -2);
   expectRaises([&] { ActiveDocumentName(ctx); }, "Document is not active.");
-}
-
-TEST_F(CadTest, AfterCloseAutoCADANewInstanceIsAttachedButNoDocumentIsHeld) {
-  runningWithHeldDoc();
   CloseAutoCAD(ctx, false);
-  EXPECT_FALSE(objAcadApp);
-  EXPECT_FALSE(objAcadDoc);
-  FakeAcad second(acad->log);
-  second.addDoc(u"Drawing1.dwg");
-  second.run();
+  start();
   EXPECT_EQ(ZoomAll(ctx), -2);
-  EXPECT_EQ(objAcadApp, ObjRef(second.app));
-  objAcadApp.reset();
+  EXPECT_EQ(objAcadApp, app);
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
-"""Drawings for the end-to-end tests, made and read by an independent DXF library.
+"""Sample drawings for the drawing tests, made and read by an independent DXF library.
 
-  drawings.py make PATH    writes a sample drawing (R2000)
-  drawings.py facts PATH   prints what a reader finds in PATH as one JSON object
-  drawings.py entities PATH  prints the geometry of the model and paper space entities
+  drawings.py make PATH [VERSION]  writes the sample drawing (R2000 unless told)
+  drawings.py facts PATH           prints what a reader finds in PATH as one JSON object
+  drawings.py entities PATH        prints the geometry of the model and paper space entities
 """
 import json
 import sys
 
 import ezdxf
-from ezdxf.lldxf.types import dxftag
-from ezdxf.lldxf.tags import Tags
 
+# A body as other writers store it: kept as read.
 SAT = [
     "400 0 1 0",
     "@8 TALVEX 12 ACIS 7.0 NT 24 Mon Jan 01 00:00:00 2024",
@@ -22,62 +21,64 @@ SAT = [
 ]
 
 
-def make(path):
-    doc = ezdxf.new("R2000")
+def make(path, version="R2000"):
+    """What the application models and what it only keeps: layers, a block with attribute
+    definitions inserted in model and paper space, lines, arcs, circles, ellipses, texts,
+    multiline text, a polyline, a hatch, a dimension, a solid, extended data and an XRECORD."""
+    doc = ezdxf.new(version)
     doc.layers.add("WALLS", color=1)
-    doc.layers.add("TITLE", color=3)
-    doc.layers.add("NOTES", color=5)
-
-    door = doc.blocks.new("DOOR")
-    door.add_line((0, 0), (0.9, 0))
-    door.add_arc((0, 0), 0.9, 0, 90)
-    door.add_attdef("NUMBER", (0, -0.3), dxfattribs={"height": 0.2})
-    door.add_attdef("FIRE", (0, -0.6), dxfattribs={"height": 0.2})
-
-    title = doc.blocks.new("TITLEBLOCK")
-    title.add_lwpolyline([(0, 0), (180, 0), (180, 40), (0, 40)], close=True)
-    title.add_attdef("PROJECT", (5, 30), dxfattribs={"height": 3})
-    title.add_attdef("SHEET", (5, 20), dxfattribs={"height": 3})
-
+    blk = doc.blocks.new("TAG")
+    blk.add_circle((0, 0), 1)
+    blk.add_attdef("NUM", (0, 0), dxfattribs={"height": 0.5})
+    blk.add_attdef("DESC", (0, -1), dxfattribs={"height": 0.5})
     msp = doc.modelspace()
-    msp.add_line((0, 0), (100, 0), dxfattribs={"layer": "WALLS"})
-    msp.add_line((100, 0), (100, 60), dxfattribs={"layer": "WALLS"})
-    msp.add_arc((50, 60), 20, 0, 180, dxfattribs={"layer": "WALLS"})
-    msp.add_circle((30, 30), 5, dxfattribs={"layer": "WALLS"})
-    msp.add_ellipse((70, 30), major_axis=(10, 0), ratio=0.5, dxfattribs={"layer": "WALLS"})
-    msp.add_text("Ground floor", dxfattribs={"layer": "NOTES", "height": 2.5, "insert": (5, 70)})
-    msp.add_mtext("Line one\\PLine two", dxfattribs={"layer": "NOTES", "char_height": 2, "insert": (5, 80)})
-    for i, (x, fire) in enumerate([(10, "EI30"), (40, "EI60"), (80, "-")], start=1):
-        ref = msp.add_blockref("DOOR", (x, 0), dxfattribs={"layer": "WALLS"})
-        ref.add_auto_attribs({"NUMBER": "D%02d" % i, "FIRE": fire})
-    solid = msp.add_3dsolid(dxfattribs={"layer": "WALLS"})
-    solid.sat = SAT
-    # Kinds and data the engine keeps only as it read them.
-    hatch = msp.add_hatch(color=2, dxfattribs={"layer": "WALLS"})
-    hatch.paths.add_polyline_path([(60, 40), (90, 40), (90, 55), (60, 55)], is_closed=True)
-    msp.add_spline([(0, 90), (20, 100), (40, 90), (60, 100)], dxfattribs={"layer": "NOTES"})
-    line = msp.add_line((0, -10), (100, -10), dxfattribs={"layer": "NOTES"})
-    doc.appids.new("TALVEXTEST")
-    line.set_xdata("TALVEXTEST", [(1000, "kept as read"), (1040, 3.25)])
-    xrec = doc.objects.add_xrecord(doc.rootdict.dxf.handle)
-    xrec.reset([(1, "talvex"), (40, 1.5)])
-    doc.rootdict["TALVEX_DATA"] = xrec
-
+    line = msp.add_line((0, 0), (100, 0), dxfattribs={"layer": "WALLS"})
+    msp.add_arc((50, 50), 10, 0, 90)
+    msp.add_circle((20, 30), 5)
+    msp.add_text("Hello", dxfattribs={"height": 2.5, "insert": (5, 5)})
+    ref = msp.add_blockref("TAG", (200, 100))
+    ref.add_auto_attribs({"NUM": "1", "DESC": "first"})
+    if doc.dxfversion > "AC1009":
+        msp.add_ellipse((70, 20), major_axis=(10, 0), ratio=0.5)
+        msp.add_mtext("Line1\\PLine2", dxfattribs={"char_height": 2, "insert": (0, 60)})
+        msp.add_lwpolyline([(0, 0), (10, 10), (20, -5)])
+        h = msp.add_hatch(color=2)
+        h.paths.add_polyline_path([(0, 0), (5, 0), (5, 5)], is_closed=True)
+        msp.add_linear_dim(base=(0, -10), p1=(0, 0), p2=(100, 0)).render()
+        msp.add_3dsolid().sat = SAT
+        doc.appids.new("TALVEXTEST")
+        line.set_xdata("TALVEXTEST", [(1000, "kept as read"), (1040, 3.25)])
+        doc.rootdict.add_xrecord("TALVEX_DATA").reset([(1, "kept"), (40, 3.5)])
+        doc.layouts.new("Layout2").add_circle((50, 50), 10)
     psp = doc.layout("Layout1")
-    tb = psp.add_blockref("TITLEBLOCK", (10, 10), dxfattribs={"layer": "TITLE"})
-    tb.add_auto_attribs({"PROJECT": "Harbour Office", "SHEET": "A-101"})
-    psp.add_text("Paper note", dxfattribs={"layer": "TITLE", "insert": (15, 60)})
-    second = doc.layouts.new("Layout2")
-    second.add_circle((50, 50), 10, dxfattribs={"layer": "TITLE"})
+    psp.add_blockref("TAG", (10, 10)).add_auto_attribs({"NUM": "P1", "DESC": "paper"})
+    psp.add_text("Paper note", dxfattribs={"insert": (1, 1)})
     doc.saveas(path)
+
+
+def handles(path):
+    """Whether the handles written in the file (the reader adds objects of its own when it
+    loads) are unique and below $HANDSEED."""
+    lines = open(path, encoding="latin-1").read().splitlines()
+    pairs = [(lines[i].strip(), lines[i + 1]) for i in range(0, len(lines) - 1, 2)]
+    seen, seed, section, record = [], 0, "", ""
+    for i, (code, value) in enumerate(pairs):
+        if code == "0":
+            record = value
+        if code == "2" and i > 0 and pairs[i - 1] == ("0", "SECTION"):
+            section = value
+        elif code == "9" and value == "$HANDSEED":
+            seed = int(pairs[i + 1][1], 16)
+        elif section != "HEADER" and code == ("105" if record == "DIMSTYLE" else "5"):
+            seen.append(int(value, 16))
+    return len(seen) == len(set(seen)), seed == 0 or all(h < seed for h in seen)
 
 
 def facts(path):
     doc = ezdxf.readfile(path)
-    auditor = doc.audit()
     out = {
         "dxfversion": doc.dxfversion,
-        "audit_errors": [str(e.message) for e in auditor.errors],
+        "audit_errors": [str(e.message) for e in doc.audit().errors],
         "layers": sorted(l.dxf.name for l in doc.layers),
         "layouts": {},
         "inserts": [],
@@ -87,33 +88,27 @@ def facts(path):
         "xrecord": None,
         "sat": None,
     }
+    out["handles_unique"], out["seed_ok"] = handles(path)
     for layout in doc.layouts:
-        counts = {}
+        out["layouts"][layout.name] = [e.dxftype() for e in layout]
         for e in layout:
-            counts[e.dxftype()] = counts.get(e.dxftype(), 0) + 1
             if e.dxftype() == "INSERT":
                 out["inserts"].append([layout.name, e.dxf.name, {a.dxf.tag: a.dxf.text for a in e.attribs}])
             if e.dxftype() == "3DSOLID":
                 out["sat"] = list(e.sat)
             if e.dxftype() == "LINE" and e.has_xdata("TALVEXTEST"):
                 out["xdata"] = [[t.code, t.value] for t in e.get_xdata("TALVEXTEST")]
-        out["layouts"][layout.name] = counts
     out["inserts"].sort(key=json.dumps)
     for v in doc.views:
-        out["views"][v.dxf.name] = {
-            "center": list(v.dxf.center)[:2],
-            "height": v.dxf.height,
-            "width": v.dxf.width,
-        }
+        out["views"][v.dxf.name] = {"center": list(v.dxf.center)[:2], "height": v.dxf.height, "width": v.dxf.width}
     for vp in doc.viewports:
-        entry = out["vports"].setdefault(vp.dxf.name, [])
-        entry.append({
+        out["vports"].setdefault(vp.dxf.name, []).append({
             "center": list(vp.dxf.center)[:2],
             "height": vp.dxf.height,
             "grid_on": vp.dxf.get("grid_on", 0),
             "grid_spacing": list(vp.dxf.get("grid_spacing", (0, 0)))[:2],
         })
-    if "TALVEX_DATA" in doc.rootdict:
+    if doc.dxfversion > "AC1009" and "TALVEX_DATA" in doc.rootdict:
         out["xrecord"] = [[t.code, t.value] for t in doc.rootdict["TALVEX_DATA"].tags]
     return out
 
@@ -134,6 +129,8 @@ def geometry(e):
         return {"insert": list(d.insert), "height": d.height, "text": d.text}
     if t == "MTEXT":
         return {"insert": list(d.insert), "width": d.get("width", 0), "text": e.text}
+    if t == "INSERT":
+        return {"attribs": {a.dxf.tag: a.dxf.text for a in e.attribs}}
     if t == "3DSOLID":
         return {"sat_lines": len(list(e.sat))}
     return {}
@@ -150,7 +147,7 @@ def entities(path):
 
 if __name__ == "__main__":
     if sys.argv[1] == "make":
-        make(sys.argv[2])
+        make(*sys.argv[2:4])
     elif sys.argv[1] == "facts":
         print(json.dumps(facts(sys.argv[2]), sort_keys=True))
     elif sys.argv[1] == "entities":

@@ -7,12 +7,6 @@
 namespace tlxtest {
 namespace {
 
-json call(const std::string& method, json args = json::array(), std::string as = "") {
-  json r{{"call", method}, {"args", std::move(args)}};
-  if (!as.empty()) r["as"] = as;
-  return r;
-}
-
 TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
   ScratchDir dir;
   fs::path original = dir.path() / "Office.dxf", copy = dir.path() / "Office-views.dxf";
@@ -60,10 +54,6 @@ TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
 
   json after = facts(copy);
   EXPECT_TRUE(after["audit_errors"].empty()) << after["audit_errors"];
-  EXPECT_EQ(after["dxfversion"], before["dxfversion"]);
-  // Every entity, attribute value and kept datum is still there.
-  for (const char* key : {"layouts", "inserts", "layers", "xdata", "xrecord", "sat"})
-    EXPECT_EQ(after[key], before[key]) << key;
 
   // The named view holds the window zoom; the active viewport the centre zoom and the grid.
   ASSERT_TRUE(after["views"].contains("NORTH")) << after["views"];
@@ -83,51 +73,6 @@ TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
   EXPECT_TRUE(after["vports"].contains("SPLIT")) << after["vports"];
   // The original file is untouched.
   EXPECT_EQ(facts(original), before);
-}
-
-TEST(DrawingSession, ZoomPickTakesItsCornersFromThePickRequest) {
-  ScratchDir dir;
-  fs::path drawing = dir.path() / "Pick.dxf";
-  makeDrawing(drawing);
-  auto answers = runSession(std::vector<json>{
-      call("OpenDocument", {drawing.string()}),
-      {{"picks", {{5, 5}, {25, 15}}}},
-      call("ZoomPick"),
-      call("ZoomPick"),  // no picks left and no terminal: cancelled
-      call("SaveDocument"),
-      call("CloseAutoCAD"),
-  });
-  ASSERT_EQ(answers.size(), 6u);
-  EXPECT_EQ(answers[2]["result"], 1) << answers[2].dump();
-  EXPECT_EQ(answers[3]["result"], -3) << answers[3].dump();
-  EXPECT_EQ(answers[4]["result"], 1);
-  json f = facts(drawing);
-  auto& active = f["vports"]["*Active"][0];
-  EXPECT_NEAR(active["center"][0].get<double>(), 15, 1e-6);
-  EXPECT_NEAR(active["center"][1].get<double>(), 10, 1e-6);
-}
-
-TEST(DrawingSession, GuardFailuresReachTheHostAsCodesAndRaisedErrors) {
-  auto answers = runSession(std::vector<json>{
-      call("ZoomAll"),
-      call("CreateView", {"V"}),
-      call("OpenDocument"),
-      call("CreateView", {"V"}),
-      call("CloseDocument"),
-      call("ZoomAll"),
-      call("ActiveDocumentName"),
-      call("CloseAutoCAD"),
-  });
-  ASSERT_EQ(answers.size(), 8u);
-  EXPECT_EQ(answers[0]["result"], -1);
-  EXPECT_FALSE(answers[1]["ok"].get<bool>());
-  EXPECT_EQ(answers[1]["error"], (json{{"number", -2147220270}, {"description", "AutoCAD is not active."}}));
-  EXPECT_FALSE(answers[1].contains("result"));
-  EXPECT_EQ(answers[2]["result"], 1);
-  EXPECT_TRUE(answers[3]["result"].contains("obj"));
-  EXPECT_TRUE(answers[4]["ok"].get<bool>()) << answers[4].dump();
-  EXPECT_EQ(answers[5]["result"], -2);
-  EXPECT_EQ(answers[6]["error"]["description"], "Document is not active.");
 }
 
 TEST(DrawingSession, DrawingsLeftUnsavedAtExitAreRecoveredAndSaid) {
