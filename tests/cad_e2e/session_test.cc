@@ -33,7 +33,7 @@ TEST(DrawingSession, OpenZoomViewViewportGridSaveAndReadBack) {
   });
   ASSERT_EQ(answers.size(), 16u);
   for (size_t i = 0; i < answers.size(); ++i)
-    if (i != 7) EXPECT_TRUE(answers[i]["ok"].get<bool>()) << i << ": " << answers[i].dump();
+    EXPECT_TRUE(i == 7 || answers[i]["ok"].get<bool>()) << i << ": " << answers[i].dump();
   EXPECT_EQ(answers[0]["result"], 1);
   EXPECT_EQ(answers[1]["result"], 1);
   EXPECT_EQ(answers[2]["result"], (json{{"obj", "view"}}));
