@@ -42,28 +42,36 @@ TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
   }
 }
 
-// 0 done, 1 an error raised (or no such method), 3 a failure code, with what failed on stderr.
+// 0 done, 1 an error raised (or no such method), 3 a failure code, with what failed on stderr; the
+// answer is printed whatever the status, a by-reference argument's value in its "vars".
 TEST(CommandLine, CallExitStatusSaysHowTheCallEnded) {
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string err;
+    std::string err, out;
   } cases[] = {
-      {{"call", "MultiLineTextToOneDArray", "x,y", R"({"array":null})"}, 0, ""},
-      {{"call", "--quiet", "AboutBox"}, 0, ""},
+      {{"call", "MultiLineTextToOneDArray", "x,y", R"({"array":null})"}, 0, "",
+       R"({"ok":true,"result":1,"vars":{"arg2":["x","y"]},"messages":[]})"},
+      {{"call", "--quiet", "AboutBox"}, 0, "",
+       R"({"ok":true,"result":{"empty":true},"vars":{},"messages":["TALVEX\nVersion 0.1"]})"},
       {{"call", "TextFileToArray", "/no/such.csv", R"({"array":null})"}, 3,
-       "talvex: TextFileToArray returned -1: the file cannot be opened for reading\n"},
+       "talvex: TextFileToArray returned -1: the file cannot be opened for reading\n",
+       R"({"ok":true,"result":-1,"vars":{},"messages":[]})"},
       {{"call", "MultiLineTextToOneDArray", "x,y", "undeclared"}, 3,
-       "talvex: MultiLineTextToOneDArray returned -1: varArray holds no array\n"},
-      {{"call", "DocumentCount"}, 3, "talvex: DocumentCount returned -1: no AutoCAD instance attached\n"},
-      {{"call", "CreateCircle", "1"}, 1, "talvex: CreateCircle failed: AutoCAD is not active. (error -2147220270)\n"},
-      {{"call", "Frobnicate"}, 1, "talvex: Frobnicate failed: Unknown name: Frobnicate (error -2147352570)\n"},
+       "talvex: MultiLineTextToOneDArray returned -1: varArray holds no array\n",
+       R"({"ok":true,"result":-1,"vars":{},"messages":[]})"},
+      {{"call", "DocumentCount"}, 3, "talvex: DocumentCount returned -1: no AutoCAD instance attached\n",
+       R"({"ok":true,"result":{"i4":-1},"vars":{},"messages":[]})"},
+      {{"call", "CreateCircle", "1"}, 1, "talvex: CreateCircle failed: AutoCAD is not active. (error -2147220270)\n",
+       R"({"ok":false,"error":{"number":-2147220270,"description":"AutoCAD is not active."},"vars":{},"messages":[]})"},
+      {{"call", "Frobnicate"}, 1, "talvex: Frobnicate failed: Unknown name: Frobnicate (error -2147352570)\n",
+       R"({"ok":false,"error":{"number":-2147352570,"description":"Unknown name: Frobnicate"},"vars":{},"messages":[]})"},
   };
   for (const auto& c : cases) {
     auto r = runHost(c.args, "");
     EXPECT_EQ(r.exitCode, c.status) << c.args[1];
     EXPECT_EQ(r.err, c.err);
-    EXPECT_EQ(tlxtest::parseAnswers(r.out).size(), 1u) << "the answer is printed whatever the status";
+    EXPECT_EQ(r.out, c.out + "\n");
   }
 }
 

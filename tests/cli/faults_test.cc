@@ -34,11 +34,6 @@ std::string lines(const std::vector<json>& requests) {
 
 json call(const std::string& method, json args) { return json{{"call", method}, {"args", std::move(args)}}; }
 
-std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
 // Runs a Python snippet with Debian's interpreter (openpyxl, python-docx, ezdxf); its output.
 std::string python(const std::string& code, const std::string& args = "") {
   return tlxtest::shell("/usr/bin/python3 -c " + tlxtest::shellQuote(code) + " " + args);
@@ -51,16 +46,14 @@ std::string randomText(size_t n, unsigned seed) {
   return s;
 }
 
-struct Folder {
-  Folder() : path(tlxtest::makeTempDir("talvex-faults")) {}
-  ~Folder() { fs::remove_all(path); }
-  std::string at(const std::string& name) const { return (path / name).string(); }
+struct Folder : tlxtest::ScratchDir {
+  Folder() : ScratchDir("talvex-faults") {}
+  std::string at(const std::string& name) const { return file(name); }
   std::set<std::string> names() const {
     std::set<std::string> out;
-    for (auto& e : fs::directory_iterator(path)) out.insert(e.path().filename().string());
+    for (auto& e : fs::directory_iterator(path())) out.insert(e.path().filename().string());
     return out;
   }
-  fs::path path;
 };
 
 // A SQLite database with a table `t` of `rows` rows (x, a 32-character h) and a table `old`
@@ -160,7 +153,7 @@ TEST(Faults, AFileSizeLimitFailsTheWriteAndKeepsTheOldFile) {
   std::ofstream(folder.at("old.pdf")) << "%PDF-1.2 old";
   std::ofstream(folder.at("old.txt")) << "old";
   std::map<std::string, std::string> before;
-  for (const char* name : {"old.xlsx", "old.docx", "old.dxf", "old.pdf", "old.txt"}) before[name] = slurp(folder.at(name));
+  for (const char* name : {"old.xlsx", "old.docx", "old.dxf", "old.pdf", "old.txt"}) before[name] = tlxtest::readFile(folder.at(name));
   json rows = json::array();
   for (int i = 0; i < 30000; ++i) rows.push_back({randomText(40, i), randomText(40, i + 1)});
 
@@ -187,7 +180,7 @@ TEST(Faults, AFileSizeLimitFailsTheWriteAndKeepsTheOldFile) {
   EXPECT_EQ(a[0]["result"], 1);
   EXPECT_EQ(a[3]["ok"], false) << "Save: " << a[3];
   for (size_t i : {4, 6, 7, 8, 9}) EXPECT_LT(a[i]["result"].get<int>(), 0) << i << ": " << a[i];
-  for (auto& [name, content] : before) EXPECT_EQ(slurp(folder.at(name)), content) << name;
+  for (auto& [name, content] : before) EXPECT_EQ(tlxtest::readFile(folder.at(name)), content) << name;
   // The writers' temporary files are gone; the workbook's recovery at exit failed the same way.
   const std::set<std::string> made = {"big.txt", "big.dxf", "lite.db", "new.txt", "old.xlsx",
                                       "old.docx", "old.dxf", "old.pdf", "old.txt"};
@@ -228,7 +221,7 @@ TEST(Faults, EveryApplicationInstanceKeepsItsUnsavedWork) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const fs::path recovered = folder.path / c.name;
+    const fs::path recovered = folder.path() / c.name;
     SessionOptions options;
     options.env["TALVEX_RECOVERY_DIR"] = recovered.string();
     ProcessResult r = tlxtest::runHost({"session"}, lines(c.requests), options);
@@ -354,7 +347,7 @@ TEST(Faults, WritersWriteThroughSymbolicLinks) {
     SCOPED_TRACE(c.file);
     EXPECT_TRUE(fs::is_symlink(link(c.file)));
     EXPECT_TRUE(fs::is_regular_file(target(c.file)));
-    EXPECT_NE(slurp(target(c.file)), c.exists ? slurp(folder.at("in.txt")) : "");
+    EXPECT_NE(tlxtest::readFile(target(c.file)), c.exists ? tlxtest::readFile(folder.at("in.txt")) : "");
   }
   EXPECT_EQ(python("import openpyxl,docx,sys; print(openpyxl.load_workbook(sys.argv[1]).active['A1'].value, "
                    "openpyxl.load_workbook(sys.argv[2]).active['A1'].value is None, "

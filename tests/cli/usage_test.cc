@@ -112,24 +112,3 @@ TEST(Usage, TraceHoldsEveryRequestAndAnswerWithPasswordsMasked) {
 }
 
 }  // namespace
-
-namespace {
-
-TEST(Usage, AClientCanAskWhatAMemberIs) {
-  auto a = tlxtest::runSession(std::vector<std::string>{
-      R"({"create":"Scripting.Dictionary","as":"d"})",
-      R"({"on":"d","member":"count"})",
-      R"({"on":"d","member":"Add"})",
-      R"({"on":"d","member":"Item"})",
-      R"({"on":"d","member":"NoSuchMember"})",
-      R"({"on":"d","member":7})",
-  });
-  ASSERT_EQ(a.size(), 6u);
-  EXPECT_EQ(a[1]["result"], "property");
-  EXPECT_EQ(a[2]["result"], "method");
-  EXPECT_EQ(a[3]["result"], "method") << "a property with an index is called";
-  EXPECT_EQ(a[4]["result"], "unknown");
-  EXPECT_EQ(a[5]["ok"], false);
-}
-
-}  // namespace

@@ -56,12 +56,10 @@ TEST(TreeArrays, OneRowPerNodeOrOneRowPerBranch) {
   EXPECT_EQ(links(rebuilt), (Texts{"- > A", "A > B", "B > C", "A > D"}));
   EXPECT_TRUE(toBool(get(objectOf(get(nodesOf(rebuilt), "Item", {int32_t{1}})), "Selected")));
   EXPECT_FALSE(toBool(get(objectOf(get(nodesOf(rebuilt), "Item", {int32_t{3}})), "Visible")));
-}
 
-TEST(TreeArrays, TheDepthComesFromTheOneCharacterPathSeparator) {
+  // The depth comes from the path separator, when it is one character.
   ObjRef tv = sampleTree();
   put(tv, "PathSeparator", {Variant("::")});
-  Variant a = emptyArray();
   ASSERT_EQ(TreeViewToTwoDArray(tv, a), 1);
   EXPECT_EQ(rowsOf(a), (Rows{{"A"}, {"B"}, {"C"}, {"D"}}));
   put(tv, "PathSeparator", {Variant("/")});
