@@ -1,5 +1,7 @@
 #include "core.h"
 
+#include <optional>
+
 #include "automation/frame.h"
 #include "values.h"
 
@@ -27,11 +29,20 @@ void raiseCoreError(bool unknownIsAttribute) {
   }
 }
 
-void releaseInCore(std::vector<Variant>& values) {
-  if (values.empty()) return;
-  py::gil_scoped_release released;
+void dropInCore(const std::function<void()>& drop) {
+#if PY_VERSION_HEX >= 0x030D0000
+  const bool finalizing = Py_IsFinalizing();
+#else
+  const bool finalizing = _Py_IsFinalizing();
+#endif
+  std::optional<py::gil_scoped_release> released;
+  if (!finalizing) released.emplace();
   std::lock_guard<std::mutex> lock(coreLock());
-  values.clear();
+  drop();
+}
+
+void releaseInCore(std::vector<Variant>& values) {
+  if (!values.empty()) dropInCore([&] { values.clear(); });
 }
 
 py::object toObject(Variant&& v) {

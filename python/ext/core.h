@@ -6,6 +6,7 @@
 // go on meanwhile.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -36,7 +37,11 @@ auto inCore(Body&& body, bool unknownIsAttribute = false) {
 // A Variant as a Python object (consumed), raising what conversion failed with.
 py::object toObject(Variant&& v);
 
-// Drops values that may hold the last reference to an outside object, under the core lock.
+// Runs `drop`, a release of core objects, under the core lock with the GIL released: the last
+// reference to an object may wait on a server (an FTP object says QUIT) that a thread of this
+// interpreter runs. While the interpreter shuts down, the GIL is kept.
+void dropInCore(const std::function<void()>& drop);
+// Drops values that may hold the last reference to an outside object.
 void releaseInCore(std::vector<Variant>& values);
 
 // The arguments of one call: positional ones, then keywords by parameter name. A talvex.Ref is

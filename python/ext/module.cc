@@ -37,9 +37,10 @@ class Control {
     });
   }
   ~Control() {
-    std::lock_guard<std::mutex> lock(coreLock());
-    control_.reset();
-    site_.reset();
+    dropInCore([&] {
+      control_.reset();
+      site_.reset();
+    });
   }
 
   py::object call(int32_t dispid, const py::args& args, const py::kwargs& kwargs) {

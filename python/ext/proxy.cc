@@ -56,9 +56,7 @@ py::list items(const Proxy& self) {
 }  // namespace
 
 Proxy::~Proxy() {
-  if (!obj) return;
-  std::lock_guard<std::mutex> lock(coreLock());
-  obj.reset();
+  if (obj) dropInCore([&] { obj.reset(); });
 }
 
 const ObjRef* proxiedObject(PyObject* value) {

@@ -196,13 +196,20 @@ class Threads(InProcess):
 
     def test_python_goes_on_while_a_call_waits(self):
         # The call downloads from an FTP server that another thread of this interpreter runs: it
-        # can only finish if that thread runs while the call is in the core.
+        # can only finish if that thread runs while the call is in the core. Dropping the object
+        # says QUIT to the same server, which must be answered before the drop returns.
         with open(self.path("served.txt"), "w") as f:
             f.write("served\n")
         logging.getLogger("pyftpdlib").addHandler(logging.NullHandler())  # quiet
         authorizer = DummyAuthorizer()
         authorizer.add_anonymous(self.dir.name)
-        handler = type("Handler", (FTPHandler,), {"authorizer": authorizer})
+        phase, quit_phases = ["call"], []
+
+        def ftp_QUIT(handler, line):
+            quit_phases.append(phase[0])
+            FTPHandler.ftp_QUIT(handler, line)
+
+        handler = type("Handler", (FTPHandler,), {"authorizer": authorizer, "ftp_QUIT": ftp_QUIT})
         server = FTPServer(("127.0.0.1", 0), handler)
         threading.Thread(target=server.serve_forever, kwargs={"timeout": 0.05}, daemon=True).start()
         inet = talvex.create("InetCtls.Inet")
@@ -210,8 +217,12 @@ class Threads(InProcess):
         host = f"127.0.0.1:{server.socket.getsockname()[1]}"
         try:
             self.assertEqual(self.c.DownloadFile(inet, host, "", self.path("got.txt"), "served.txt", "anonymous"), 1)
+            phase[0] = "drop"
+            del inet
+            phase[0] = "after"  # no thread switch can come before this store
+            self.assertEqual(quit_phases, ["drop"])
         finally:
-            server.close_all()  # before the object goes: its last QUIT then fails at once
+            server.close_all()
         with open(self.path("got.txt")) as f:
             self.assertEqual(f.read(), "served\n")
 
