@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 TALVEX=${TALVEX:-$PWD/build-release/talvex}
 work=$(mktemp -d /tmp/talvex-bench-python.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-export PYTHONPATH=$(dirname "$TALVEX")/python PYTHONDONTWRITEBYTECODE=1
+export PYTHONPATH=$(dirname "$TALVEX")/python:$PWD/bench PYTHONDONTWRITEBYTECODE=1
 
 cat > "$work/case.py" <<'PY'
 import csv, datetime, resource, sys, time
@@ -78,7 +78,9 @@ run(*sys.argv[1:])
 PY
 
 cat > "$work/compare.py" <<'PY'
-import os, random, subprocess, sys
+import os, subprocess, sys
+
+from csv_rows import write_csv
 
 work = sys.argv[1]
 
@@ -95,20 +97,8 @@ def compare(title, label, ours, peer, ours_name, peer_name):
     print(f"ratio python {label} {t1 / t2:.3f}")
     print(f"  (CPU time ratio {c1 / c2:.3f}, steadier on a busy machine)")
 
-# About 100 MB of 10-column rows: integers, decimals, words, dates, codes.
-rng = random.Random(42)
-words = ["alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel"]
 csv_path = os.path.join(work, "data.csv")
-with open(csv_path, "w", newline="") as f:
-    written, r = 0, 0
-    while written < 100 << 20:
-        row = (f"{r},{rng.randrange(100000)}.{rng.randrange(100)},{rng.choice(words)},{rng.choice(words)} "
-               f"{rng.choice(words)},2024-0{1 + rng.randrange(9)}-1{rng.randrange(10)},{rng.randrange(1000)},"
-               f"X{rng.randrange(10000000)},{rng.randrange(2000) - 1000},{rng.choice(['yes', 'no'])},"
-               f"{rng.getrandbits(32)}\r\n")
-        f.write(row)
-        written += len(row)
-        r += 1
+write_csv(csv_path, 100)
 compare("TextFileToArray of a 100 MB 10-column CSV into a list of rows", "textfile/csv",
         case("talvex-csv", csv_path), case("csv", csv_path), "talvex TextFileToArray", "list(csv.reader(f))")
 os.remove(csv_path)

@@ -12,7 +12,9 @@ work=$(mktemp -d /tmp/talvex-bench-session.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 cat > "$work/compare.py" <<'PY'
-import csv, os, random, resource, subprocess, sys, time
+import csv, os, resource, subprocess, sys, time
+
+from csv_rows import write_csv
 
 talvex, work = sys.argv[1], sys.argv[2]
 
@@ -53,22 +55,11 @@ def python_csv(path):
     t, c, m, n = out.split()
     return float(t), float(c), float(m), int(n)
 
-# About 20 MB of 10-column rows: integers, decimals, words, dates, codes.
-rng = random.Random(42)
-words = ["alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf", "hotel"]
 path = os.path.join(work, "data.csv")
-array = 0  # bytes of the array's values in memory: a 16-byte Variant and a 16-bit string each
-with open(path, "w", newline="") as f:
-    written = rows = 0
-    while written < 20 << 20:
-        row = (f"{rows},{rng.randrange(100000)}.{rng.randrange(100)},{rng.choice(words)},{rng.choice(words)} "
-               f"{rng.choice(words)},2024-0{1 + rng.randrange(9)}-1{rng.randrange(10)},{rng.randrange(1000)},"
-               f"X{rng.randrange(10000000)},{rng.randrange(2000) - 1000},{rng.choice(['yes', 'no'])},"
-               f"{rng.getrandbits(32)}\r\n")
-        f.write(row)
-        written += len(row)
-        rows += 1
-        array += sum(16 + (4 + 2 * len(field) + 2 + 3) // 4 * 4 for field in row[:-2].split(","))
+rows = write_csv(path, 20)
+# Bytes of the array's values in memory: a 16-byte Variant and a 16-bit string each.
+with open(path, newline="") as f:
+    array = sum(16 + (4 + 2 * len(field) + 2 + 3) // 4 * 4 for line in f for field in line[:-2].split(","))
 size = os.path.getsize(path)
 request = ('{"call":"TextFileToArray","args":["%s",{"var":"rows"}]}\n' % path).encode()
 
@@ -91,4 +82,4 @@ assert answer.startswith(b'{"ok":true,"vars":{"e":[""') and answer.count(b'""') 
 print(f"A request line of {strings:,} empty strings ({len(line) / 1e6:.0f} MB): {t:.2f} s, peak {peak:.0f} MB")
 PY
 
-/usr/bin/python3 "$work/compare.py" "$TALVEX" "$work"
+PYTHONPATH="$PWD/bench" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$work/compare.py" "$TALVEX" "$work"

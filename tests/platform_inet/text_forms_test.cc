@@ -11,7 +11,7 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TEST(FtpCommandText, VerbsSynonymsAndArguments) {
+TEST(FtpCommandText, VerbsSynonymsArgumentsAndQuotedNames) {
   EXPECT_EQ(parseFtpCommand(u"get a.txt b.txt").args, (Args{"a.txt", "b.txt"}));
   EXPECT_EQ(parseFtpCommand(u"RECV a b").verb, FtpVerb::Get);
   EXPECT_EQ(parseFtpCommand(u"Send a b").verb, FtpVerb::Put);
@@ -20,9 +20,7 @@ TEST(FtpCommandText, VerbsSynonymsAndArguments) {
   EXPECT_EQ(parseFtpCommand(u"DIR sub").args, (Args{"sub"}));
   EXPECT_EQ(parseFtpCommand(u"RENAME old new").verb, FtpVerb::Rename);
   EXPECT_EQ(parseFtpCommand(u"CD caf\u00e9").args, (Args{"caf\xC3\xA9"}));  // UTF-8 on the wire
-}
-
-TEST(FtpCommandText, QuotedNamesKeepTheirBlanks) {
+  // Quoted names keep their blanks.
   EXPECT_EQ(parseFtpCommand(u"GET \"a b.txt\" \"/tmp/c d.txt\"").args, (Args{"a b.txt", "/tmp/c d.txt"}));
   EXPECT_EQ(parseFtpCommand(u"CD \"say \"\"hi\"\"\"").args, (Args{"say \"hi\""}));
 }

@@ -1,10 +1,14 @@
 """A throwaway FTP server on 127.0.0.1 for the tests: user "user" / "secret" with full rights,
-anonymous read-only, both rooted at ROOT. Prints "PORT n" once it listens; logs every command.
+anonymous read-only, both rooted at ROOT. Prints "PORT n PID m" once it listens; logs every
+command. With --silent, it accepts connections (the kernel completes them) and never says a word.
 
-usage: ftp_server.py ROOT [--tls CERT KEY] [--throttle BYTES_PER_SECOND]
+usage: ftp_server.py ROOT [--tls CERT KEY] [--throttle BYTES_PER_SECOND] [--silent]
 """
 import logging
+import os
+import socket
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
@@ -12,6 +16,10 @@ from pyftpdlib.servers import FTPServer
 
 
 def main(argv):
+    if "--silent" in argv:
+        listener = socket.create_server(("127.0.0.1", 0))
+        print("PORT", listener.getsockname()[1], "PID", os.getpid(), flush=True)
+        time.sleep(1e6)
     root = argv[1]
     handler = FTPHandler
     dtp = DTPHandler
@@ -45,7 +53,7 @@ def main(argv):
     logging.basicConfig(level=logging.DEBUG, stream=sys.stderr,
                         format="%(message)s")
     server = FTPServer(("127.0.0.1", 0), handler)
-    print("PORT", server.socket.getsockname()[1], flush=True)
+    print("PORT", server.socket.getsockname()[1], "PID", os.getpid(), flush=True)
     server.serve_forever()
 
 
