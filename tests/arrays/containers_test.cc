@@ -1,5 +1,9 @@
-// Arrays to and from the runtime's real Dictionary and Collection objects.
+// Arrays to and from the runtime's real Dictionary and Collection objects, and the check every
+// array method makes first.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
 
 #include "arrays/arrays.h"
 #include "arrays/arrays_fixture.h"
@@ -31,8 +35,6 @@ TEST(Containers, ArrayToDictionaryKeysFromTheFirstColumn) {
   Variant dup = mat({{str("a"), str("1")}, {str("b"), str("2")}, {str("a"), str("3")}, {str("c"), str("4")}});
   EXPECT_EQ(TwoDArrayToDictionary(dup, partial), -2);
   EXPECT_EQ(countOf(partial), 2);
-  Variant s = str("x");
-  EXPECT_EQ(TwoDArrayToDictionary(s, partial), -1);
   EXPECT_EQ(TwoDArrayToDictionary(a, ObjRef()), -2);
 }
 
@@ -43,9 +45,7 @@ TEST(Containers, ArrayToCollectionKeysFromTheSecondColumn) {
   EXPECT_EQ(countOf(cl), 2);
   EXPECT_EQ(callMethod(cl, "Item", {str("k2")}), str("y"));
   EXPECT_EQ(callMethod(cl, "Item", {Variant(int32_t(1))}), str("x"));
-  // The array is checked before the collection; a dictionary is no Collection.
-  Variant s = str("x");
-  EXPECT_EQ(TwoDArrayToCollection(s, ObjRef()), -1);
+  // A dictionary is no Collection.
   EXPECT_EQ(TwoDArrayToCollection(a, newDictionary()), -2);
   EXPECT_EQ(TwoDArrayToCollection(a, ObjRef()), -2);
   // Duplicate keys: -3, with the earlier rows kept.
@@ -64,9 +64,6 @@ TEST(Containers, DictionaryToArrayWithAndWithoutKeys) {
   EXPECT_EQ(v, mat({{str("a"), Variant(int16_t(1))}, {str("b"), Variant(int16_t(2))}}));
   ASSERT_EQ(DictionaryToArray(dt, v), 1);
   EXPECT_EQ(v, vec({Variant(int16_t(1)), Variant(int16_t(2))}));
-  Variant notArray;
-  EXPECT_EQ(DictionaryToArray(dt, notArray), -1);
-  EXPECT_TRUE(notArray.isEmpty());
   // An empty dictionary cannot become an array; the caller's array stays.
   Variant keep = vec({str("k")});
   EXPECT_EQ(DictionaryToArray(newDictionary(), keep, true), -2);
@@ -87,7 +84,6 @@ TEST(Containers, CollectionToArrayInOrder) {
   Variant notArray;
   EXPECT_EQ(CollectionToOneDArray(newDictionary(), notArray), -1);
   EXPECT_EQ(CollectionToOneDArray(ObjRef(), notArray), -1);
-  EXPECT_EQ(CollectionToOneDArray(cl, notArray), -2);
   Variant keep = vec({str("k")});
   EXPECT_EQ(CollectionToOneDArray(newCollection(), keep), -3);
   EXPECT_EQ(keep, vec({str("k")}));
@@ -100,6 +96,48 @@ TEST(Containers, RoundTripThroughADictionary) {
   Variant back = Variant::unallocatedArray();
   ASSERT_EQ(DictionaryToArray(dt, back, true), 1);
   EXPECT_EQ(back, a);
+}
+
+// Each method refuses a Variant that is not an array with its own code, before it looks at
+// anything else, and leaves the Variant, its text and files alone.
+TEST(EveryMethod, RefusesWhatIsNotAnArray) {
+  tlxtest::ScratchDir dir("talvex-arrays");
+  const BStr file = u16(dir.write("f.txt", "a,b")), fresh = u16(dir.file("new.txt"));
+  BStr text = u"before", d = u",", eol = u"|";
+  const ObjRef dt = newDictionary(), cl = newCollection();
+  const struct {
+    const char* method;
+    int16_t code;
+    std::function<int16_t(Variant&)> call;
+  } cases[] = {
+      {"TextFileToArray", -2, [&](Variant& v) { return TextFileToArray(file, v); }},
+      {"TextFileToOneDArray", -2, [&](Variant& v) { return TextFileToOneDArray(file, v); }},
+      {"MultiLineTextToOneDArray", -1, [&](Variant& v) { return MultiLineTextToOneDArray(u"a", v); }},
+      {"TwoDArrayToText", -1, [&](Variant& v) { return TwoDArrayToText(v, text, d, eol); }},
+      {"OneDArrayToText", -1, [&](Variant& v) { return OneDArrayToText(v, text, eol); }},
+      {"TwoDArrayToTextFile", -1, [&](Variant& v) { return TwoDArrayToTextFile(v, fresh); }},
+      {"OneDArrayToTextFile", -1, [&](Variant& v) { return OneDArrayToTextFile(v, fresh); }},
+      {"SortOneDArray", -1, [&](Variant& v) { return SortOneDArray(v); }},
+      {"ComputeOneDArray", -1, [&](Variant& v) { return ComputeOneDArray(v, tlxAdd, 1); }},
+      {"ComputeTwoDArray", -1, [&](Variant& v) { return ComputeTwoDArray(v, tlxAdd, 1); }},
+      {"ComputeThreeDArray", -1, [&](Variant& v) { return ComputeThreeDArray(v, tlxAdd, 1); }},
+      {"TwoDArrayToDictionary", -1, [&](Variant& v) { return TwoDArrayToDictionary(v, dt); }},
+      // The array is checked before the object.
+      {"TwoDArrayToCollection", -1, [&](Variant& v) { return TwoDArrayToCollection(v, ObjRef()); }},
+      {"DictionaryToArray", -1, [&](Variant& v) { return DictionaryToArray(dt, v); }},
+      {"CollectionToOneDArray", -2, [&](Variant& v) { return CollectionToOneDArray(cl, v); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.method);
+    for (const Variant& notArray : {str("x"), Variant(), Variant(int16_t(5))}) {
+      Variant v = notArray;
+      EXPECT_EQ(c.call(v), c.code);
+      EXPECT_EQ(v, notArray);
+    }
+  }
+  EXPECT_EQ(text, u"before");
+  EXPECT_EQ(countOf(dt), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("new.txt")));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,12 +20,13 @@ namespace fs = std::filesystem;
 
 using namespace tlxtest;
 
-// A scratch folder that also lists what is in it.
+// A scratch folder that also lists what is in it, in order of name.
 struct TempDir : ScratchDir {
   TempDir() : ScratchDir("talvex-pdf") {}
   std::vector<std::string> entries() const {
     std::vector<std::string> names;
     for (auto& e : fs::directory_iterator(path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
   }
 };
