@@ -66,28 +66,29 @@ TEST_F(WordExport, TextParagraphsCarryTheirFormatAndTheNextOneTheOldFormat) {
   std::string doc = path("one.docx");
   auto a = session(savingBetween(
       {{{"call", "TextToWord"}, {"args", {"Title", "", false, false, true, "Arial", 14, 6, 1, 1}}}}, doc,
-      {{{"call", "TextToWord"}, {"args", {"Body\ttext", doc, true, false, false, "Courier New", 9, 0, 2, 1}}},
-       {{"call", "TextToWord"}, {"args", {"Plain", doc, true}}},
+      {{{"call", "TextToWord"}, {"args", {"Plain", doc, true}}},
+       {{"call", "TextToWord"}, {"args", {"Body\ttext", doc, true, false, false, "Courier New", 9, 0, 2, 1}}},
        {{"call", "TextToWord"}, {"args", {"Tail", doc, true, true, false, "Arial", 11, 3, 5, 5}}}}));
   for (auto& r : a) ASSERT_TRUE(r["ok"]) << r.dump();
   EXPECT_EQ(a[4]["result"], 1);
+  EXPECT_EQ(a[5]["result"], 1);
   EXPECT_EQ(a[6]["result"], -2);  // alignment 5 is refused: the text is in, nothing saved
   json d = probe(doc);
-  EXPECT_FALSE(d["landscape"]);  // the last saved call's orientation, the default
-  EXPECT_LT(d["width"].get<long>(), d["height"].get<long>());
+  EXPECT_TRUE(d["landscape"]);
+  EXPECT_GT(d["width"].get<long>(), d["height"].get<long>());
   auto t = texts(d);
   ASSERT_EQ(t.size(), 3u);
   EXPECT_EQ(t[0]["text"], "Title");
   EXPECT_EQ(t[0]["align"], 1);
   EXPECT_EQ(t[0]["after"], 6);
   EXPECT_EQ(t[0]["runs"][0], json::parse(R"({"bold": true, "name": "Arial", "size": 14.0})"));
-  EXPECT_EQ(t[1]["text"], "Body\ttext");
-  EXPECT_EQ(t[1]["align"], 2);
-  EXPECT_EQ(t[1]["runs"][0]["name"], "Courier New");
-  EXPECT_EQ(t[2]["text"], "Plain");
-  EXPECT_EQ(t[2]["align"], 0);
-  EXPECT_EQ(t[2]["after"], 10);
-  EXPECT_EQ(t[2]["runs"][0], json::parse(R"({"bold": false, "name": "Times New Roman", "size": 12.0})"));
+  EXPECT_EQ(t[1]["text"], "Plain");
+  EXPECT_EQ(t[1]["align"], 0);
+  EXPECT_EQ(t[1]["after"], 10);
+  EXPECT_EQ(t[1]["runs"][0], json::parse(R"({"bold": false, "name": "Times New Roman", "size": 12.0})"));
+  EXPECT_EQ(t[2]["text"], "Body\ttext");
+  EXPECT_EQ(t[2]["align"], 2);
+  EXPECT_EQ(t[2]["runs"][0]["name"], "Courier New");
   const json& last = d["paragraphs"].back();
   EXPECT_EQ(last["text"], "");
   EXPECT_EQ(last["align"], 0);
