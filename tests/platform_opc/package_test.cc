@@ -10,7 +10,7 @@
 
 #include "platform/opc/package.h"
 #include "platform/opc/xml_parts.h"
-#include "support/databases.h"
+#include "support/scratch.h"
 
 namespace tlx::platform::opc {
 namespace {
@@ -19,10 +19,8 @@ namespace fs = std::filesystem;
 
 class PackageTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir = tlxtest::makeTempDir("talvex-opc"); }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string path(const std::string& name) const { return (dir / name).string(); }
-  fs::path dir;
+  std::string path(const std::string& name) const { return dir.file(name); }
+  tlxtest::ScratchDir dir{"talvex-opc"};
 };
 
 // Each entry's CRC and stored (compressed) size, which only an untouched copy keeps exactly.
@@ -99,7 +97,7 @@ TEST_F(PackageTest, RefusesWhatIsNotAPackageAndLeavesNoHalfWrittenFile) {
     EXPECT_NE(std::string(e.what()).find("the writer gave up"), std::string::npos) << e.what();
   }
   EXPECT_EQ(Package::open(path("streamed.zip")).read("big.txt"), whole);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no temporary file left
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);  // no temporary file left
 }
 
 TEST(PartNames, ResolveAgainstTheirSource) {
@@ -163,8 +161,7 @@ TEST_F(PackageTest, ZipShapesOfOtherWritersOpenAndDamagedOrBombedOnesAreRefused)
       {"absolute-name", false},        {"bomb", false},           {"bomb-understated", false}};
   for (auto& [shape, sound] : opens) {
     std::string file = path(shape + ".zip"), saved = path(shape + "-saved.zip");
-    tlxtest::shell("/usr/bin/python3 " + std::string(TALVEX_SOURCE_DIR) + "/tests/support/zip_shapes.py " + path("base.zip") +
-                   " " + file + " " + shape + " document.xml");
+    tlxtest::python("tests/support/zip_shapes.py", path("base.zip") + " " + file + " " + shape + " document.xml");
     try {
       Package p = Package::open(file);
       std::string pieces;

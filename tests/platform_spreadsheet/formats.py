@@ -1,5 +1,5 @@
 """Workbooks of other kinds for the import tests: a source made by openpyxl, LibreOffice's
-.xls, .ods and .csv of it, a Strict copy, and the cells openpyxl reads from a workbook."""
+.xlsx, .xls, .ods and .csv of it, a Strict copy, and the cells openpyxl reads from a workbook."""
 import datetime
 import json
 import os
@@ -88,7 +88,7 @@ def make_all(dir):
     src, src1904 = os.path.join(dir, "source.xlsx"), os.path.join(dir, "source1904.xlsx")
     make_source(src)
     make_source(src1904, epoch1904=True)
-    for kind in ("xls", "ods", "csv"):
+    for kind in ("xlsx", "xls", "ods", "csv"):
         convert(os.path.join(dir, kind), kind, src, src1904)
     make_strict(src, os.path.join(dir, "strict.xlsx"))
     print(json.dumps({"source": cells(src), "source1904": cells(src1904)}))

@@ -1,11 +1,10 @@
-// Workbooks of other kinds: LibreOffice's .xls, .ods and .csv of an openpyxl workbook and a
-// Strict copy of it read cell for cell as openpyxl reads the source; the text and OpenDocument
+// Workbooks of other kinds: LibreOffice's .xlsx, .xls, .ods and .csv of an openpyxl workbook and
+// a Strict copy of it read cell for cell as openpyxl reads the source; the text and OpenDocument
 // rules on small inputs; and how such a workbook may be saved.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -19,6 +18,7 @@
 #include "platform/spreadsheet/cell_values.h"
 #include "platform/spreadsheet/import.h"
 #include "platform/spreadsheet/spreadsheet_application.h"
+#include "support/scratch.h"
 
 namespace tlx {
 namespace {
@@ -27,20 +27,9 @@ namespace fs = std::filesystem;
 using json = nlohmann::json;
 using platform::spreadsheet::Workbook;
 
-const std::string kHelper = std::string(TALVEX_SOURCE_DIR) + "/tests/platform_spreadsheet/formats.py";
+using tlxtest::readFile;
 
-std::string run(const std::string& cmd) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  std::string out;
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, pipe.get())) > 0;) out.append(buf, n);
-  return out;
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
+json helper(const std::string& args) { return json::parse(tlxtest::python("tests/platform_spreadsheet/formats.py", args)); }
 
 // A cell as the helper writes what openpyxl reads.
 json fact(const Variant& v) {
@@ -79,9 +68,8 @@ json sheetsOf(Workbook& book) {
 class OtherKinds : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char t[] = "/tmp/talvex-kinds-XXXXXX";
-    dir = mkdtemp(t);
-    expected = json::parse(run("/usr/bin/python3 " + kHelper + " make-all " + dir.string()));
+    dir = tlxtest::makeTempDir("talvex-kinds");
+    expected = helper("make-all " + dir.string());
   }
   static void TearDownTestSuite() { fs::remove_all(dir); }
   static fs::path dir;
@@ -96,7 +84,9 @@ TEST_F(OtherKinds, ReadCellForCellAsOpenpyxlReadsTheSourceWhateverTheName) {
     const char* source;
     platform::spreadsheet::SourceFormat format;
   };
-  for (auto [file, source, format] : {Case{"xls/source.xls", "source", platform::spreadsheet::SourceFormat::Xls},
+  for (auto [file, source, format] : {Case{"xlsx/source.xlsx", "source", platform::spreadsheet::SourceFormat::Xlsx},
+                                      Case{"xlsx/source1904.xlsx", "source1904", platform::spreadsheet::SourceFormat::Xlsx},
+                                      Case{"xls/source.xls", "source", platform::spreadsheet::SourceFormat::Xls},
                                       Case{"xls/source1904.xls", "source1904", platform::spreadsheet::SourceFormat::Xls},
                                       Case{"ods/source.ods", "source", platform::spreadsheet::SourceFormat::Ods},
                                       Case{"ods/source1904.ods", "source1904", platform::spreadsheet::SourceFormat::Ods},
@@ -134,7 +124,7 @@ TEST_F(OtherKinds, SaveOnlyAsXlsxUnderAnotherNameAndStrictSavesTransitional) {
     ObjRef a1 = objectOf(getProperty(objectOf(getProperty(wb, "Worksheets", {Variant(int16_t(1))})), "Range",
                                      {Variant(u"A1")}));
     putProperty(a1, "Value", Variant(u"changed"));
-    std::string before = slurp(dir / file);
+    std::string before = readFile(dir / file);
     for (const char* how : {"Save", "SaveAs"}) {
       try {
         if (std::string(how) == "Save") callMethod(wb, how);
@@ -144,13 +134,13 @@ TEST_F(OtherKinds, SaveOnlyAsXlsxUnderAnotherNameAndStrictSavesTransitional) {
         EXPECT_NE(std::string(e.what()).find("save it as an XLSX workbook with SaveAs"), std::string::npos) << e.what();
       }
     }
-    EXPECT_EQ(slurp(dir / file), before);
+    EXPECT_EQ(readFile(dir / file), before);
   }
   // Left unsaved at exit, each goes to the recovery folder as XLSX.
   std::ostringstream log;
   EXPECT_EQ(platform::app::recoverUnsaved(recovery.string(), log), 3) << log.str();
   callMethod(xl, "Quit");
-  json recovered = json::parse(run("/usr/bin/python3 " + kHelper + " cells " + (recovery / "source.xlsx").string()));
+  json recovered = helper("cells " + (recovery / "source.xlsx").string());
   EXPECT_EQ(recovered[0][1]["A1"], json({"text", "changed"}));
 
   // Strict opens, saves in place, and comes back Transitional: openpyxl reads every cell.
@@ -160,8 +150,8 @@ TEST_F(OtherKinds, SaveOnlyAsXlsxUnderAnotherNameAndStrictSavesTransitional) {
   fs::copy_file(dir / "strict.xlsx", strict, fs::copy_options::overwrite_existing);
   callMethod(objectOf(callMethod(books, "Open", {Variant(u16(strict.string()))})), "Save");
   callMethod(xl, "Quit");
-  EXPECT_EQ(slurp(strict).find("purl.oclc.org"), std::string::npos);
-  EXPECT_EQ(json::parse(run("/usr/bin/python3 " + kHelper + " cells " + strict.string())), expected["source"]);
+  EXPECT_EQ(readFile(strict).find("purl.oclc.org"), std::string::npos);
+  EXPECT_EQ(helper("cells " + strict.string()), expected["source"]);
 }
 
 json textCells(std::string_view text) {

@@ -2,9 +2,6 @@
 // cells, saving and reading back, write reservation, Quit, and damaged files.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -19,48 +16,37 @@
 #include "platform/spreadsheet/spreadsheet_application.h"
 #include "platform/spreadsheet/workbook.h"
 #include "platform/spreadsheet/write_reservation.h"
+#include "support/scratch.h"
 
 namespace tlx {
 namespace {
 
-namespace fs = std::filesystem;
+using tlxtest::readFile;
 
+// What a Python snippet prints (Debian's interpreter, with openpyxl), without the last line end.
 std::string python(const std::string& code) {
-  std::string cmd = "/usr/bin/python3 -c '" + code + "'";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  std::string out = tlxtest::shell("/usr/bin/python3 -c " + tlxtest::shellQuote(code));
+  while (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
-}
-
-std::string slurp(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 class Spreadsheet : public ::testing::Test {
  protected:
   void SetUp() override {
     registerSpreadsheetApplication();
-    char t[] = "/tmp/talvex-xlsx-XXXXXX";
-    dir = mkdtemp(t);
     xl = createObject("Excel.Application");
   }
   void TearDown() override {
     if (xl) callMethod(xl, "Quit");
-    fs::remove_all(dir);
   }
   ObjRef books() { return objectOf(getProperty(xl, "Workbooks")); }
   ObjRef add() { return objectOf(callMethod(books(), "Add")); }
   ObjRef sheet(const ObjRef& wb, Variant key) { return objectOf(getProperty(wb, "Worksheets", {key})); }
   ObjRef cell(const ObjRef& ws, int32_t r, int32_t c) { return objectOf(getProperty(ws, "Cells", {Variant(r), Variant(c)})); }
   std::string name(const ObjRef& ws) { return u8(toBStr(getProperty(ws, "Name"))); }
-  std::string path(const char* file) { return (dir / file).string(); }
+  std::string path(const std::string& file) { return dir.file(file); }
 
-  fs::path dir;
+  tlxtest::ScratchDir dir{"talvex-xlsx"};
   ObjRef xl;
 };
 
@@ -144,8 +130,8 @@ TEST_F(Spreadsheet, LargeSheetsReadTheSameAcrossSlicesPrefixesAndCdata) {
     ASSERT_GT(xml.size(), size_t(2) << 20);
     platform::opc::Package p = platform::opc::Package::open(path("base.xlsx"));
     p.write("xl/worksheets/sheet1.xml", xml);
-    p.save(path((name + ".xlsx").c_str()));
-    ObjRef book = objectOf(callMethod(books(), "Open", {Variant(u16(path((name + ".xlsx").c_str())))}));
+    p.save(path(name + ".xlsx"));
+    ObjRef book = objectOf(callMethod(books(), "Open", {Variant(u16(path(name + ".xlsx")))}));
     ObjRef ws = sheet(book, Variant(int16_t(1)));
     for (int32_t r : {1, 4321, 12345, 20000})
       EXPECT_EQ(getProperty(cell(ws, r, 2), "Value"), Variant(double(r))) << name << " row " << r;
@@ -170,15 +156,11 @@ TEST_F(Spreadsheet, QuitEndsEveryHeldReference) {
 }
 
 TEST_F(Spreadsheet, WriteReservationNeedsTheRightPassword) {
-  EXPECT_EQ(platform::spreadsheet::legacyPasswordHash(u"secret"), python("from openpyxl.utils.protection import hash_password as h; print(h(\"secret\"))"));
-  EXPECT_EQ(platform::spreadsheet::legacyPasswordHash(u"abcdefghijklmnopq"),
-            python("from openpyxl.utils.protection import hash_password as h; print(h(\"abcdefghijklmnopq\"))"));
-  std::string sha = python(
-      "import hashlib,base64; s=base64.b64decode(\"c2FsdHNhbHRzYWx0c2FsdA==\"); "
-      "h=hashlib.sha512(s+\"pw\".encode(\"utf-16-le\")).digest()\n"
-      "for i in range(1000): h=hashlib.sha512(h+i.to_bytes(4,\"little\")).digest()\n"
-      "print(base64.b64encode(h).decode())");
-  EXPECT_EQ(platform::spreadsheet::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"pw"), sha);
+  // The hashes openpyxl and Python's hashlib give for these passwords.
+  EXPECT_EQ(platform::spreadsheet::legacyPasswordHash(u"secret"), "DAA7");
+  EXPECT_EQ(platform::spreadsheet::legacyPasswordHash(u"abcdefghijklmnopq"), "C786");
+  EXPECT_EQ(platform::spreadsheet::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"pw"),
+            "VZpl3oHQ/GWZc9dr4o0Qk+3RRywBP6cIem3dqsZhywOvXRjatqCP8jBMXmXGVPBt5PFpEcmiRYDZh7uKF6qnmg==");
 
   ObjRef wb = add();
   callMethod(wb, "SaveAs", {Variant(u16(path("plain.xlsx")))});
@@ -206,38 +188,47 @@ TEST_F(Spreadsheet, WriteReservationNeedsTheRightPassword) {
   }
 }
 
+// Each kind of damage fails the sheet when it is picked, every time (none reads the rows before
+// the damage), and the whole workbook when it is read at once.
 TEST_F(Spreadsheet, DamagedFilesAreRefusedWithAnError) {
   ObjRef wb = add();
   putProperty(cell(sheet(wb, Variant(int16_t(1))), 1, 1), "Value", Variant(u"x"));
   callMethod(wb, "SaveAs", {Variant(u16(path("good.xlsx")))});
-  std::ifstream in(path("good.xlsx"), std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  std::string bytes = readFile(path("good.xlsx"));
   EXPECT_NO_THROW(platform::spreadsheet::readAnyWorkbookBytes(bytes));
   for (size_t cut : {size_t(30), bytes.size() / 2, bytes.size() - 10})
     EXPECT_ANY_THROW(platform::spreadsheet::readAnyWorkbookBytes(bytes.substr(0, cut))) << cut;
-
-  platform::opc::Package p = platform::opc::Package::open(path("good.xlsx"));
-  p.write("xl/worksheets/sheet1.xml",
-          "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
-          "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99</v></c></row></sheetData></worksheet>");
-  p.write("xl/worksheets/sheet2.xml", "<worksheet><sheetData><row r=\"5\"/><row r=\"2\"/></sheetData></worksheet>");
-  p.save(path("bad.xlsx"));
-  std::ifstream bad(path("bad.xlsx"), std::ios::binary);
-  EXPECT_THROW(platform::spreadsheet::readAnyWorkbookBytes(std::string((std::istreambuf_iterator<char>(bad)), {})), platform::opc::PackageError);
-  // A damaged sheet fails when it is picked, every time; none reads the rows before the damage.
-  ObjRef damaged = objectOf(callMethod(books(), "Open", {Variant(u16(path("bad.xlsx")))}));
-  EXPECT_THROW(sheet(damaged, Variant(int16_t(2))), ComError);
-  EXPECT_THROW(sheet(damaged, Variant(int16_t(2))), ComError);
   EXPECT_THROW(callMethod(books(), "Open", {Variant(u16(path("missing.xlsx")))}), ComError);
+
+  const std::map<std::string, std::string> damaged = {
+      {"not-well-formed", R"(<row r="1"><c r="A1"><v>1</v></row>)"},
+      {"rows-out-of-order", R"(<row r="5"/><row r="2"/>)"},
+      {"past-last-column", R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)"},
+      {"past-last-row", R"(<row r="1048577"><c r="A1048577"><v>1</v></c></row>)"},
+      {"not-a-number", R"(<row r="1"><c r="A1"><v>NaN</v></c></row>)"},
+      {"string-past-table", R"(<row r="1"><c r="A1" t="s"><v>99</v></c></row>)"},
+      {"sizes-lie", R"(<row r="1"><c r="A1"><v>1</v></c></row>)"}};
+  for (auto& [name, rows] : damaged) {
+    std::string file = path(name + ".xlsx");
+    platform::opc::Package p = platform::opc::Package::open(path("good.xlsx"));
+    p.write("xl/worksheets/sheet2.xml",
+            "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>" + rows + "</sheetData></worksheet>");
+    p.save(file);
+    if (name == "sizes-lie") tlxtest::python("tests/support/zip_shapes.py", file + " " + file + " size-too-large sheet2.xml");
+    EXPECT_THROW(platform::spreadsheet::readAnyWorkbookBytes(readFile(file)), platform::opc::PackageError) << name;
+    ObjRef book = objectOf(callMethod(books(), "Open", {Variant(u16(file))}));
+    EXPECT_THROW(sheet(book, Variant(int16_t(2))), ComError) << name;
+    EXPECT_THROW(sheet(book, Variant(int16_t(2))), ComError) << name;
+    callMethod(book, "Close");
+  }
 }
 
 // Parts written again keep the namespace prefix their writer chose, and styles a workbook lacks
 // are completed: every reader sees each cell, and unstyled numbers stay numbers.
 TEST_F(Spreadsheet, RewrittenPartsKeepTheirPrefixAndMissingStylesAreCompleted) {
   for (std::string variant : {"prefixed", "no-styles", "empty-styles"}) {
-    std::string file = path((variant + ".xlsx").c_str());
-    ASSERT_EQ(std::system(("/usr/bin/python3 " + std::string(TALVEX_SOURCE_DIR) + "/tests/support/workbook_variants.py " +
-                           variant + " " + file + " </dev/null").c_str()), 0);
+    std::string file = path(variant + ".xlsx");
+    tlxtest::python("tests/support/workbook_variants.py", variant + " " + file);
     ObjRef wb = objectOf(callMethod(books(), "Open", {Variant(u16(file))}));
     ObjRef ws = sheet(wb, Variant(int16_t(1)));
     putProperty(cell(ws, 1, 3), "Value", Variant(u"new"));
@@ -254,20 +245,19 @@ TEST_F(Spreadsheet, RewrittenPartsKeepTheirPrefixAndMissingStylesAreCompleted) {
               "hello 2 General new 2024-02-29 00:00:00 2") << variant;
   }
   // LibreOffice reads the prefixed sheet's cells too.
-  std::string home = path("lo");
-  std::system(("cd " + dir.string() + " && soffice -env:UserInstallation=file://" + home +
-               " --headless --convert-to csv prefixed.xlsx >/dev/null 2>&1").c_str());
-  EXPECT_EQ(slurp(path("prefixed.csv")), "hello,2,new\n02/29/2024,,\n");
+  tlxtest::shell("cd " + dir.path().string() + " && soffice -env:UserInstallation=file://" + path("lo") +
+                 " --headless --convert-to csv prefixed.xlsx >/dev/null 2>&1");
+  EXPECT_EQ(readFile(path("prefixed.csv")), "hello,2,new\n02/29/2024,,\n");
 }
 
 // Encrypts `plain` with an open password; msoffcrypto-tool, an independent reader, must get the
 // same bytes back, so the file is known to be sound before our reader sees it.
 void encrypt(const std::string& plain, const std::string& out, const std::string& password, const std::string& options = "") {
-  std::string script = std::string(TALVEX_SOURCE_DIR) + "/tests/support/encrypt_workbook.py";
-  ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " '" + plain + "' '" + out + "' '" + password + "' " + options).c_str()), 0);
+  using tlxtest::shellQuote;
+  tlxtest::python("tests/support/encrypt_workbook.py", shellQuote(plain) + " " + shellQuote(out) + " " + shellQuote(password) + " " + options);
   if (options.find("--bad-hmac") != std::string::npos) return;
-  ASSERT_EQ(std::system(("msoffcrypto-tool -p '" + password + "' '" + out + "' '" + out + ".check'").c_str()), 0);
-  ASSERT_EQ(slurp(out + ".check"), slurp(plain));
+  tlxtest::shell("msoffcrypto-tool -p " + shellQuote(password) + " " + shellQuote(out) + " " + shellQuote(out + ".check"));
+  ASSERT_EQ(readFile(out + ".check"), readFile(plain));
 }
 
 class EncryptedWorkbook : public Spreadsheet {
@@ -281,7 +271,7 @@ class EncryptedWorkbook : public Spreadsheet {
            "wb.create_sheet(\"Other\"); wb.save(\"" + path("plain.xlsx") + "\")");
   }
   ObjRef open(const std::string& file, const Variant& password) {
-    Variant name(u16(path(file.c_str()))), pw(password);
+    Variant name(u16(path(file))), pw(password);
     DispParams params{{&name}, {{"Password", &pw}}};
     return objectOf(books()->invoke("Open", InvokeKind::Method, params));
   }
@@ -309,14 +299,14 @@ TEST_F(EncryptedWorkbook, OpensOnlyWithItsPasswordAndIsNeverWrittenBackSilentlyP
   EXPECT_EQ(toI4(getProperty(objectOf(getProperty(wb, "Worksheets")), "Count")), 2);
 
   putProperty(cell(ws, 1, 3), "Value", Variant(u"added"));
-  std::string before = slurp(path("enc.xlsx"));
+  std::string before = readFile(path("enc.xlsx"));
   try {
     callMethod(wb, "Save");
     ADD_FAILURE() << "Save wrote the decrypted workbook";
   } catch (const ComError& e) {
     EXPECT_NE(std::string(e.what()).find("SaveAs"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(slurp(path("enc.xlsx")), before);
+  EXPECT_EQ(readFile(path("enc.xlsx")), before);
 
   // The host's recovery at exit does not write it in the clear either, and says so.
   std::ostringstream log;
@@ -328,7 +318,7 @@ TEST_F(EncryptedWorkbook, OpensOnlyWithItsPasswordAndIsNeverWrittenBackSilentlyP
                    "\")[\"Data\"]; print(ws[\"A1\"].value, ws[\"C1\"].value, ws[\"A399\"].value)"),
             "geheim added row 399");
   callMethod(wb, "Save");  // now the plain copy
-  EXPECT_EQ(slurp(path("enc.xlsx")), before);
+  EXPECT_EQ(readFile(path("enc.xlsx")), before);
 }
 
 TEST_F(EncryptedWorkbook, BothSectorSizesAndDamageIsRefusedNotCrashedOn) {
@@ -338,8 +328,8 @@ TEST_F(EncryptedWorkbook, BothSectorSizesAndDamageIsRefusedNotCrashedOn) {
   EXPECT_NE(openError("tampered.xlsx", Variant(u"pw")).find("integrity"), std::string::npos);
 
   encrypt(path("plain.xlsx"), path("small.xlsx"), "pw", "--spin 1000");
-  std::string good = slurp(path("small.xlsx"));
-  std::string plain = slurp(path("plain.xlsx"));
+  std::string good = readFile(path("small.xlsx"));
+  std::string plain = readFile(path("plain.xlsx"));
   EXPECT_EQ(platform::opc::decryptPackage(good, u"pw"), plain);
   EXPECT_THROW(platform::opc::decryptPackage(good, u"pw", 999), platform::opc::PackageError);  // more rounds than allowed
   // Every header field, directory entry and table sector changed in turn, and cuts anywhere:
@@ -356,7 +346,7 @@ TEST_F(EncryptedWorkbook, BothSectorSizesAndDamageIsRefusedNotCrashedOn) {
     soundOrRefused(bad, at);
     soundOrRefused(good.substr(0, at), at);
   }
-  std::ofstream(path("old.xls"), std::ios::binary) << good.substr(0, 512) + std::string(1024, '\0');
+  tlxtest::writeFile(path("old.xls"), good.substr(0, 512) + std::string(1024, '\0'));
   EXPECT_NE(openError("old.xls", Variant(u"pw")).find("Cannot open"), std::string::npos);
 }
 

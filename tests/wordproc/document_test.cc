@@ -11,7 +11,7 @@
 #include "platform/opc/xml_parts.h"
 #include "platform/wordproc/document.h"
 #include "platform/wordproc/table_styles.h"
-#include "support/databases.h"
+#include "support/scratch.h"
 
 namespace {
 
@@ -20,7 +20,8 @@ using docx::Document;
 using Edit = std::function<void(Document&)>;
 
 std::string saved(Document& d, const std::string& part) {
-  std::string file = testing::TempDir() + "/model.docx";
+  tlxtest::ScratchDir dir("talvex-docx");  // tests may run at once: a folder of its own
+  std::string file = dir.file("model.docx");
   d.save(file);
   return tlx::platform::opc::Package::open(file).read(part);
 }
@@ -217,7 +218,7 @@ TEST(WordDocument, SavedDocumentsReadBack) {
   auto f = back->charFormat(paras[1]);  // the paragraph made after it took its format
   EXPECT_EQ(std::tuple(f.bold, f.name, f.size), std::tuple(true, std::u16string(u"Arial"), 14.0));
 
-  std::string seen = tlxtest::shell("/usr/bin/python3 " + std::string(TALVEX_SOURCE_DIR) + "/tests/wordproc/docx_probe.py " + file);
+  std::string seen = tlxtest::python("tests/wordproc/docx_probe.py", file);
   for (const char* part : {R"("landscape": true)", R"("width": 10692130, "height": 7560310)",
                            R"("text": "Title\tend", "align": 1, "after": 6.0)",
                            R"("runs": [{"bold": true, "name": "Arial", "size": 14.0}])", R"("text": "next")"})

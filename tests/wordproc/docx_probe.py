@@ -23,7 +23,6 @@ def probe(path):
         "body": [child.tag.split("}")[1] for child in d.element.body],
         "header": [p.text for p in s.header.paragraphs],
         "images": len(d.inline_shapes),
-        "styles": [st.name for st in d.styles],
     }
     for p in d.paragraphs:
         out["paragraphs"].append({

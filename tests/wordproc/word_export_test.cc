@@ -1,52 +1,46 @@
-// The word export methods through the real host, checked by python-docx and LibreOffice.
+// The word export methods through the real host, checked by python-docx and LibreOffice;
+// RecordsetToWord on a recordset over a SQLite file reached by a DSN.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
+#include "support/databases.h"
 #include "support/talvex_session.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using tlxtest::shellQuote;
 
 namespace {
 
 // A 2-D array argument from its rows written as JSON.
 json array2d(const std::string& rows) { return json{{"array2d", json::parse(rows)}}; }
 
-const std::string kProbe = std::string(TALVEX_SOURCE_DIR) + "/tests/wordproc/docx_probe.py";
-
-std::string run(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  pclose(p);
-  return out;
-}
-
 class WordExport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/talvex-word-XXXXXX";
-    dir = mkdtemp(tmpl);
-    options.workDir = dir;
-    options.env["TALVEX_RECOVERY_DIR"] = dir + "/recovered";
+  WordExport() {
+    options.workDir = dir.path().string();
+    options.env["TALVEX_RECOVERY_DIR"] = path("recovered");
   }
-  void TearDown() override { fs::remove_all(dir); }
 
-  std::string path(const std::string& name) const { return dir + "/" + name; }
+  std::string path(const std::string& name) const { return dir.file(name); }
   std::vector<json> session(const std::vector<json>& requests) { return tlxtest::runSession(requests, options); }
   int16_t call(const std::string& method, const json& args) {
     auto a = session({{{"call", method}, {"args", args}}});
     EXPECT_TRUE(a[0]["ok"]) << a[0].dump();
     return a[0]["result"].get<int16_t>();
   }
-  json probe(const std::string& file) {
-    std::string out = run("/usr/bin/python3 " + kProbe + " '" + file + "'");
-    return json::parse(out);
+  // `before`, then the word processor's active document saved as `file`, then `after`.
+  static std::vector<json> savingBetween(std::vector<json> before, const std::string& file,
+                                         const std::vector<json>& after = {}) {
+    before.push_back({{"getobject", "Word.Application"}, {"as", "w"}});
+    before.push_back({{"on", "w"}, {"get", "ActiveDocument"}, {"as", "d"}});
+    before.push_back({{"on", "d"}, {"call", "SaveAs"}, {"args", {file}}});
+    before.insert(before.end(), after.begin(), after.end());
+    return before;
+  }
+  static json probe(const std::string& file) {
+    return json::parse(tlxtest::python("tests/wordproc/docx_probe.py", shellQuote(file)));
   }
   // The paragraphs that hold text.
   static std::vector<json> texts(const json& doc) {
@@ -55,59 +49,46 @@ class WordExport : public ::testing::Test {
       if (!p["text"].get<std::string>().empty()) out.push_back(p);
     return out;
   }
+  // Converts the documents in the scratch folder with LibreOffice; its messages.
+  std::string soffice(const std::string& convertTo, const std::string& files) {
+    return tlxtest::shell("cd " + shellQuote(dir.path().string()) + " && soffice --headless -env:UserInstallation=file://" +
+                              path("profile") + " --convert-to " + convertTo + " " + files + " 2>&1",
+                          false);
+  }
 
-  std::string dir;
+  tlxtest::ScratchDir dir{"talvex-word"};
   tlxtest::SessionOptions options;
 };
 
-TEST_F(WordExport, TextParagraphCarriesItsFormatAndTheNextOneTheOldFormat) {
-  std::string doc = path("text.docx");
-  ASSERT_EQ(call("TextToWord", {"Hello world", "", false, false, true, "Arial", 14, 6, 1, 1}), 1);
-  auto a = session({{{"call", "TextToWord"}, {"args", {"Second", "", false, false}}},
-                    {{"getobject", "Word.Application"}, {"as", "w"}},
-                    {{"on", "w"}, {"get", "ActiveDocument"}, {"as", "d"}},
-                    {{"on", "d"}, {"call", "SaveAs"}, {"args", {doc}}}});
-  ASSERT_TRUE(a[3]["ok"]) << a[3].dump();
-  json d = probe(doc);
-  EXPECT_TRUE(d["landscape"] == false);  // the second call's orientation: portrait
-  auto t = texts(d);
-  ASSERT_EQ(t.size(), 1u);  // each call of the host is a new word processor
-  EXPECT_EQ(t[0]["text"], "Second");
-  EXPECT_EQ(t[0]["align"], 0);
-  EXPECT_EQ(t[0]["after"], 10);
-  EXPECT_EQ(t[0]["runs"][0]["name"], "Times New Roman");
-  EXPECT_EQ(t[0]["runs"][0]["size"], 12);
-  EXPECT_EQ(t[0]["runs"][0]["bold"], false);
-}
-
-TEST_F(WordExport, FormatsOrientationAndSavingInOneSession) {
+// Each paragraph carries the format it was given, the method's defaults where none was; the
+// empty paragraph after the text keeps the format the document had before.
+TEST_F(WordExport, TextParagraphsCarryTheirFormatAndTheNextOneTheOldFormat) {
   std::string doc = path("one.docx");
-  auto a = session({
-      {{"call", "TextToWord"}, {"args", {"Title", "", false, false, true, "Arial", 14, 6, 1, 1}}},
-      {{"getobject", "Word.Application"}, {"as", "w"}},
-      {{"on", "w"}, {"get", "ActiveDocument"}, {"as", "d"}},
-      {{"on", "d"}, {"call", "SaveAs"}, {"args", {doc}}},
-      {{"call", "TextToWord"}, {"args", {"Body\ttext", doc, true, false, false, "Courier New", 9, 0, 2, 1}}},
-      {{"call", "TextToWord"}, {"args", {"Tail", doc, true, true, false, "Arial", 11, 3, 5, 5}}},
-  });
+  auto a = session(savingBetween(
+      {{{"call", "TextToWord"}, {"args", {"Title", "", false, false, true, "Arial", 14, 6, 1, 1}}}}, doc,
+      {{{"call", "TextToWord"}, {"args", {"Plain", doc, true}}},
+       {{"call", "TextToWord"}, {"args", {"Body\ttext", doc, true, false, false, "Courier New", 9, 0, 2, 1}}},
+       {{"call", "TextToWord"}, {"args", {"Tail", doc, true, true, false, "Arial", 11, 3, 5, 5}}}}));
   for (auto& r : a) ASSERT_TRUE(r["ok"]) << r.dump();
   EXPECT_EQ(a[4]["result"], 1);
-  EXPECT_EQ(a[5]["result"], -2);  // alignment 5 is refused: the text is in, nothing saved
+  EXPECT_EQ(a[5]["result"], 1);
+  EXPECT_EQ(a[6]["result"], -2);  // alignment 5 is refused: the text is in, nothing saved
   json d = probe(doc);
   EXPECT_TRUE(d["landscape"]);
   EXPECT_GT(d["width"].get<long>(), d["height"].get<long>());
   auto t = texts(d);
-  ASSERT_EQ(t.size(), 2u);
+  ASSERT_EQ(t.size(), 3u);
   EXPECT_EQ(t[0]["text"], "Title");
   EXPECT_EQ(t[0]["align"], 1);
   EXPECT_EQ(t[0]["after"], 6);
-  EXPECT_EQ(t[0]["runs"][0]["bold"], true);
-  EXPECT_EQ(t[0]["runs"][0]["name"], "Arial");
-  EXPECT_EQ(t[0]["runs"][0]["size"], 14);
-  EXPECT_EQ(t[1]["text"], "Body\ttext");
-  EXPECT_EQ(t[1]["align"], 2);
-  EXPECT_EQ(t[1]["runs"][0]["name"], "Courier New");
-  // The empty paragraph after each text has the format the document had before.
+  EXPECT_EQ(t[0]["runs"][0], json::parse(R"({"bold": true, "name": "Arial", "size": 14.0})"));
+  EXPECT_EQ(t[1]["text"], "Plain");
+  EXPECT_EQ(t[1]["align"], 0);
+  EXPECT_EQ(t[1]["after"], 10);
+  EXPECT_EQ(t[1]["runs"][0], json::parse(R"({"bold": false, "name": "Times New Roman", "size": 12.0})"));
+  EXPECT_EQ(t[2]["text"], "Body\ttext");
+  EXPECT_EQ(t[2]["align"], 2);
+  EXPECT_EQ(t[2]["runs"][0]["name"], "Courier New");
   const json& last = d["paragraphs"].back();
   EXPECT_EQ(last["text"], "");
   EXPECT_EQ(last["align"], 0);
@@ -116,16 +97,12 @@ TEST_F(WordExport, FormatsOrientationAndSavingInOneSession) {
 TEST_F(WordExport, ArraysBecomeTablesWithTheirStyle) {
   std::string doc = path("tables.docx");
   json two = {{"let", "a"}, {"value", {{"array2d", {{"Name", "Qty", "Note"}, {"apple", 1, "tab\there"}}}}}};
-  auto a = session({
-      two,
-      {{"call", "TwoDArrayToWord"},
-       {"args", {{{"var", "a"}}, "   ", false, false, 16, false, "Arial", 10, 10, 0, 0, true, true, true, true, true,
-                 false, false, false, true, 5}}},
-      {{"getobject", "Word.Application"}, {"as", "w"}},
-      {{"on", "w"}, {"get", "ActiveDocument"}, {"as", "d"}},
-      {{"on", "d"}, {"call", "SaveAs"}, {"args", {doc}}},
-      {{"call", "OneDArrayToWord"}, {"args", {{"x", 2.5, "line\r\nbreak"}, doc, true, false, 22, true}}},
-  });
+  auto a = session(savingBetween(
+      {two,
+       {{"call", "TwoDArrayToWord"},
+        {"args", {{{"var", "a"}}, "   ", false, false, 16, false, "Arial", 10, 10, 0, 0, true, true, true, true, true,
+                  false, false, false, true, 5}}}},
+      doc, {{{"call", "OneDArrayToWord"}, {"args", {{"x", 2.5, "line\r\nbreak"}, doc, true, false, 22, true}}}}));
   for (auto& r : a) ASSERT_TRUE(r["ok"]) << r.dump();
   EXPECT_EQ(a[1]["result"], 1);
   EXPECT_EQ(a[5]["result"], 1);
@@ -165,12 +142,10 @@ TEST_F(WordExport, StatusCodesOfTheArrayMethods) {
 
 TEST_F(WordExport, OutsideDocumentsKeepEveryPartWhenAppendedTo) {
   std::string made = path("made.docx");
-  run("/usr/bin/python3 " + kProbe + " make '" + made + "'");
-  ASSERT_TRUE(fs::exists(made));
+  tlxtest::python("tests/wordproc/docx_probe.py", "make " + shellQuote(made));
   // The same document after a pass through LibreOffice is the second outside writer.
-  run("cd '" + dir + "' && mkdir -p lo && soffice --headless -env:UserInstallation=file://" + dir +
-      "/profile --convert-to docx:\"MS Word 2007 XML\" --outdir lo made.docx >/dev/null 2>&1");
-  std::string fromLo = dir + "/lo/made.docx";
+  soffice("docx:\"MS Word 2007 XML\" --outdir lo", "made.docx");
+  std::string fromLo = path("lo/made.docx");
   ASSERT_TRUE(fs::exists(fromLo));
   for (const std::string& file : {made, fromLo}) {
     json before = probe(file);
@@ -191,48 +166,37 @@ TEST_F(WordExport, OutsideDocumentsKeepEveryPartWhenAppendedTo) {
   }
 }
 
-TEST_F(WordExport, EveryTableFormatConvertsThroughLibreOffice) {
-  std::string doc = path("formats.docx");
-  std::vector<json> requests;
+// LibreOffice lays out a table of every format; and shaded header rows render dark: a page of
+// one table with a black header (Grid 7) has more than twice the dark pixels of one with a
+// plain header (Grid 1).
+TEST_F(WordExport, EveryTableFormatAndShadedHeaderRowsRenderThroughLibreOffice) {
+  std::vector<json> formats;
   for (int format = 0; format < 43; ++format)
+    formats.push_back({{"call", "TwoDArrayToWord"},
+                       {"args", {array2d("[[\"Head " + std::to_string(format) + "\", \"B\"], [\"body\", \"2\"], [\"last\", \"3\"]]"),
+                                 format == 0 ? "" : path("formats.docx"), true, false, format, false, "Arial", 10, 10, 0,
+                                 0, true, true, true, true, true, true, true, true, true}}});
+  auto requests =
+      savingBetween({formats[0]}, path("formats.docx"), std::vector<json>(formats.begin() + 1, formats.end()));
+  for (int format : {16, 22}) {
     requests.push_back({{"call", "TwoDArrayToWord"},
-                        {"args", {array2d("[[\"Head " + std::to_string(format) + "\", \"B\"], [\"body\", \"2\"], [\"last\", \"3\"]]"),
-                                  format == 0 ? "" : doc, true, false, format, false, "Arial", 10, 10, 0, 0, true,
-                                  true, true, true, true, true, true, true, true}}});
-  requests.insert(requests.begin() + 1, json{{"getobject", "Word.Application"}, {"as", "w"}});
-  requests.insert(requests.begin() + 2, json{{"on", "w"}, {"get", "ActiveDocument"}, {"as", "d"}});
-  requests.insert(requests.begin() + 3, json{{"on", "d"}, {"call", "SaveAs"}, {"args", {doc}}});
-  auto a = session(requests);
-  for (auto& r : a) ASSERT_TRUE(r["ok"]) << r.dump();
-  json d = probe(doc);
-  ASSERT_EQ(d["tables"].size(), 43u);
-  std::string out = run("cd '" + dir + "' && soffice --headless -env:UserInstallation=file://" + dir +
-                        "/profile --convert-to pdf formats.docx 2>&1");
+                        {"args", {array2d(R"([["H1", "H2"], ["a", "b"]])"), "", false, false, format, false, "Arial", 20,
+                                  10, 0, 0, true, true, true, true, true}}});
+    requests = savingBetween(requests, path("f" + std::to_string(format) + ".docx"));
+  }
+  for (auto& r : session(requests)) ASSERT_TRUE(r["ok"]) << r.dump();
+  ASSERT_EQ(probe(path("formats.docx"))["tables"].size(), 43u);
+  std::string out = soffice("pdf", "formats.docx f16.docx f22.docx");
   ASSERT_TRUE(fs::exists(path("formats.pdf"))) << out;
-  std::string text = run("pdftotext '" + path("formats.pdf") + "' -");
+  std::string text = tlxtest::shell("pdftotext " + shellQuote(path("formats.pdf")) + " -");
   for (int format = 0; format < 43; ++format)
     EXPECT_NE(text.find("Head " + std::to_string(format)), std::string::npos) << format;
-}
 
-// Shaded header rows render dark: a page of one table with a black header (Grid 7) has more
-// than twice the dark pixels of one with a plain header (Grid 1).
-TEST_F(WordExport, ShadedHeaderRowsRender) {
   auto darkPixels = [&](int format) {
-    std::string doc = path("f" + std::to_string(format) + ".docx");
-    auto a = session({{{"call", "TwoDArrayToWord"},
-                       {"args", {array2d(R"([["H1", "H2"], ["a", "b"]])"), "", false, false, format, false, "Arial", 20,
-                                 10, 0, 0, true, true, true, true, true}}},
-                      {{"getobject", "Word.Application"}, {"as", "w"}},
-                      {{"on", "w"}, {"get", "ActiveDocument"}, {"as", "d"}},
-                      {{"on", "d"}, {"call", "SaveAs"}, {"args", {doc}}}});
-    run("cd '" + dir + "' && soffice --headless -env:UserInstallation=file://" + dir +
-        "/profile --convert-to pdf '" + doc + "' >/dev/null 2>&1 && pdftoppm -gray -r 20 -f 1 -l 1 '" +
-        path("f" + std::to_string(format) + ".pdf") + "' '" + path("page" + std::to_string(format)) + "'");
-    std::string pgm;
-    for (auto& e : fs::directory_iterator(dir))
-      if (e.path().filename().string().starts_with("page" + std::to_string(format) + "-")) pgm = e.path();
-    std::ifstream in(pgm, std::ios::binary);
-    std::string data((std::istreambuf_iterator<char>(in)), {});
+    std::string page = path("page" + std::to_string(format));
+    tlxtest::shell("pdftoppm -gray -r 20 -f 1 -l 1 -singlefile " + shellQuote(path("f" + std::to_string(format) + ".pdf")) +
+                   " " + shellQuote(page));
+    std::string data = tlxtest::readFile(page + ".pgm");
     long dark = 0;
     for (size_t i = data.size() > 64 ? 64 : 0; i < data.size(); ++i) dark += static_cast<unsigned char>(data[i]) < 100;
     return dark;
@@ -252,7 +216,7 @@ TEST_F(WordExport, UnsavedDocumentsAreRecoveredUnlessClosed) {
   EXPECT_EQ(r.err.find("saved to"), std::string::npos) << r.err;
   r = tlxtest::runHost({"session"}, json{{"call", "TextToWord"}, {"args", {"keep me"}}}.dump() + "\n", options);
   ASSERT_NE(r.err.find("saved to"), std::string::npos) << r.err;
-  std::string file = dir + "/recovered/Document1.docx";
+  std::string file = path("recovered/Document1.docx");
   ASSERT_TRUE(fs::exists(file));
   EXPECT_EQ(texts(probe(file))[0]["text"], "keep me");
 }
@@ -275,6 +239,104 @@ TEST_F(WordExport, SavingEveryOpenDocumentAndQuitting) {
   EXPECT_EQ(a[6]["result"], true);
   EXPECT_TRUE(fs::exists(path("Document2.docx")));
   EXPECT_FALSE(a[8]["ok"]);  // a reference held after Quit fails on every member
+}
+
+// A table "parts" of three rows in a SQLite file, reached by the DSN "lite".
+class RecordsetToWord : public WordExport {
+ protected:
+  RecordsetToWord() {
+    odbc.addSqlite("lite", path("parts.db"));
+    tlxtest::shell("sqlite3 -batch " + shellQuote(path("parts.db")) + " " +
+                   shellQuote("CREATE TABLE parts (a integer, b text, c real);"
+                              "INSERT INTO parts VALUES (1, 'x', 0.5);"
+                              "INSERT INTO parts VALUES (NULL, 'y z', NULL);"
+                              "INSERT INTO parts VALUES (3, NULL, 2);"));
+    for (auto& [name, value] : odbc.env()) options.env[name] = value;
+  }
+
+  // A recordset "rs" over the query, with the requests that follow; every answer must be ok.
+  std::vector<json> withRecordset(const std::string& sql, const std::vector<json>& then, bool clientCursor = false) {
+    std::vector<json> requests{{{"create", "ADODB.Recordset"}, {"as", "rs"}}};
+    if (clientCursor) requests.push_back({{"on", "rs"}, {"put", "CursorLocation"}, {"value", 3}});
+    requests.push_back({{"on", "rs"}, {"call", "Open"}, {"args", {sql, "DSN=lite;"}}});
+    size_t first = requests.size();
+    requests.insert(requests.end(), then.begin(), then.end());
+    auto answers = session(requests);
+    for (auto& a : answers) EXPECT_TRUE(a["ok"]) << a.dump();
+    return {answers.begin() + long(first), answers.end()};
+  }
+  std::vector<json> tables(const std::string& name) { return probe(path(name))["tables"]; }
+
+  tlxtest::OdbcConfig odbc;
+};
+
+const std::string kAll = "SELECT a, b, c FROM parts ORDER BY rowid";
+
+// Field names head the table; Null values are empty cells; the recordset ends on its first record,
+// for a forward-only (server) cursor and a client cursor alike.
+TEST_F(RecordsetToWord, HeadingsValuesAndNullsBecomeTheTable) {
+  for (bool client : {false, true}) {
+    std::vector<json> then = savingBetween({
+        {{"call", "RecordsetToWord"},
+         {"args", {{{"obj", "rs"}}, true, "", false, false, 16, false, "Arial", 10, 10, 0, 0, true, true, true, true,
+                   true}}},
+        {{"on", "rs"}, {"call", "Fields"}, {"args", {0}}, {"as", "f"}},
+        {{"on", "f"}, {"get", "Value"}}}, path("headed.docx"));
+    auto a = withRecordset(kAll, then, client);
+    EXPECT_EQ(a[0]["result"], 1) << client;
+    EXPECT_EQ(a[2]["result"], json::parse(R"({"i4":1})")) << client;  // back on the first record
+    auto t = tables("headed.docx");
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0]["rows"], json::parse(R"([["a","b","c"],["1","x","0.5"],["","y z",""],["3","","2"]])")) << client;
+    EXPECT_EQ(t[0]["style"], "Talvex Grid 1");
+    EXPECT_EQ(t[0]["font"][0]["name"], "Arial");
+  }
+}
+
+// Without headings the rows alone; a recordset the host had moved on still gives every row.
+TEST_F(RecordsetToWord, EveryRowWithoutHeadingsFromAnyPosition) {
+  std::vector<json> then = savingBetween({
+      {{"on", "rs"}, {"call", "MoveNext"}},
+      {{"on", "rs"}, {"call", "MoveNext"}},
+      {{"call", "RecordsetToWord"}, {"args", {{{"obj", "rs"}}}}},
+      {{"on", "rs"}, {"get", "EOF"}},
+      {{"on", "rs"}, {"call", "Fields"}, {"args", {1}}, {"as", "f"}},
+      {{"on", "f"}, {"get", "Value"}}}, path("plain.docx"));
+  auto a = withRecordset(kAll, then, true);
+  EXPECT_EQ(a[2]["result"], 1);
+  EXPECT_EQ(a[3]["result"], false);
+  EXPECT_EQ(a[5]["result"], "x");
+  auto t = tables("plain.docx");
+  ASSERT_EQ(t.size(), 1u);
+  EXPECT_EQ(t[0]["rows"], json::parse(R"([["1","x","0.5"],["","y z",""],["3","","2"]])"));
+  EXPECT_EQ(t[0]["style"], "Talvex Plain-BSFC");  // no borders, shading, font or colour asked for
+}
+
+// A recordset without rows has no text to give: the method fails before any document is made,
+// with headings or without, and the recordset stays usable. A failure after the text was taken
+// (here a document that does not exist) still leaves the recordset on its first record; a closed
+// recordset is a failure too.
+TEST_F(RecordsetToWord, FailuresLeaveTheRecordsetUsableOnItsFirstRecord) {
+  auto a = withRecordset("SELECT a, b FROM parts WHERE a > 99",
+                         {{{"call", "RecordsetToWord"}, {"args", {{{"obj", "rs"}}, true}}},
+                          {{"call", "RecordsetToWord"}, {"args", {{{"obj", "rs"}}}}},
+                          {{"getobject", "Word.Application"}, {"as", "w"}},
+                          {{"on", "w"}, {"get", "Documents"}, {"as", "docs"}},
+                          {{"on", "docs"}, {"get", "Count"}},
+                          {{"on", "rs"}, {"get", "EOF"}}});
+  EXPECT_EQ(a[0]["result"], -2);
+  EXPECT_EQ(a[1]["result"], -2);
+  EXPECT_EQ(a[4]["result"], json::parse(R"({"i4":0})"));
+  EXPECT_EQ(a[5]["result"], true);
+
+  a = withRecordset(kAll, {{{"call", "RecordsetToWord"}, {"args", {{{"obj", "rs"}}, true, path("missing.docx")}}},
+                           {{"on", "rs"}, {"call", "Fields"}, {"args", {0}}, {"as", "f"}},
+                           {{"on", "f"}, {"get", "Value"}},
+                           {{"on", "rs"}, {"call", "Close"}},
+                           {{"call", "RecordsetToWord"}, {"args", {{{"obj", "rs"}}}}}});
+  EXPECT_EQ(a[0]["result"], -2);
+  EXPECT_EQ(a[2]["result"], json::parse(R"({"i4":1})"));
+  EXPECT_EQ(a[4]["result"], -2);
 }
 
 }  // namespace
