@@ -25,13 +25,13 @@ constexpr char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) :
 constexpr char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
 constexpr char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
 std::string asciiLower(std::string_view s);
+std::string asciiUpper(std::string_view s);
+bool equalsNoCaseAscii(std::string_view a, std::string_view b);
+bool equalsNoCaseAscii(std::u16string_view a, std::u16string_view b);
 // ASCII classes, likewise the same in every locale (the Python module runs in the user's).
 constexpr bool asciiDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool asciiAlnum(char c) { return asciiDigit(c) || (asciiLower(c) >= 'a' && asciiLower(c) <= 'z'); }
 constexpr bool asciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-std::string asciiUpper(std::string_view s);
-bool equalsNoCaseAscii(std::string_view a, std::string_view b);
-bool equalsNoCaseAscii(std::u16string_view a, std::u16string_view b);
 // Orders names as their ASCII-folded forms would be ordered.
 struct LessNoCaseAscii {
   using is_transparent = void;
