@@ -23,12 +23,9 @@ def make_rich(path):
     ws.append(["alpha", 1234.5, datetime.datetime(2024, 1, 31, 13, 5), True])
     ws.append(["beta", -0.25, datetime.date(2023, 12, 24), False])
     ws.append(["gamma", 1e12, datetime.datetime(2020, 2, 29), None])
-    ws["B2"].number_format = "#,##0.00"
-    ws["B3"].number_format = "0.00%"
-    ws["B4"].number_format = "0.00E+00"
-    ws["C2"].number_format = "m/d/yyyy h:mm"
-    ws["C3"].number_format = "yyyy-mm-dd"
-    ws["C4"].number_format = "d-mmm-yy"
+    for ref, code in (("B2", "#,##0.00"), ("B3", "0.00%"), ("B4", "0.00E+00"),
+                      ("C2", "m/d/yyyy h:mm"), ("C3", "yyyy-mm-dd"), ("C4", "d-mmm-yy")):
+        ws[ref].number_format = code
     ws["A1"].font = Font(bold=True)
     ws["A1"].fill = PatternFill("solid", fgColor="FFFF00")
     ws["B5"] = "=SUM(B2:B4)"
@@ -124,15 +121,7 @@ def make_existing(path):
 
 if __name__ == "__main__":
     cmd, args = sys.argv[1], sys.argv[2:]
-    if cmd == "make-rich":
-        make_rich(*args)
-    elif cmd == "facts":
-        print(json.dumps(facts(*args)))
-    elif cmd == "parts":
-        print(json.dumps(parts(*args)))
-    elif cmd == "dxf-make":
-        dxf_make(*args)
-    elif cmd == "dxf-check":
-        dxf_check(*args)
-    elif cmd == "make-existing":
-        make_existing(*args)
+    if cmd in ("facts", "parts"):
+        print(json.dumps({"facts": facts, "parts": parts}[cmd](*args)))
+    else:
+        {"make-rich": make_rich, "dxf-make": dxf_make, "dxf-check": dxf_check, "make-existing": make_existing}[cmd](*args)
