@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -79,20 +80,12 @@ fs::path OtherKinds::dir;
 json OtherKinds::expected;
 
 TEST_F(OtherKinds, ReadCellForCellAsOpenpyxlReadsTheSourceWhateverTheName) {
-  struct Case {
-    const char* file;
-    const char* source;
-    platform::spreadsheet::SourceFormat format;
-  };
-  for (auto [file, source, format] : {Case{"xlsx/source.xlsx", "source", platform::spreadsheet::SourceFormat::Xlsx},
-                                      Case{"xlsx/source1904.xlsx", "source1904", platform::spreadsheet::SourceFormat::Xlsx},
-                                      Case{"xls/source.xls", "source", platform::spreadsheet::SourceFormat::Xls},
-                                      Case{"xls/source1904.xls", "source1904", platform::spreadsheet::SourceFormat::Xls},
-                                      Case{"ods/source.ods", "source", platform::spreadsheet::SourceFormat::Ods},
-                                      Case{"ods/source1904.ods", "source1904", platform::spreadsheet::SourceFormat::Ods},
-                                      Case{"csv/source.csv", "source", platform::spreadsheet::SourceFormat::Text},
-                                      Case{"csv/source1904.csv", "source1904", platform::spreadsheet::SourceFormat::Text},
-                                      Case{"strict.xlsx", "source", platform::spreadsheet::SourceFormat::Xlsx}}) {
+  using platform::spreadsheet::SourceFormat;
+  std::vector<std::tuple<std::string, std::string, SourceFormat>> cases{{"strict.xlsx", "source", SourceFormat::Xlsx}};
+  for (auto [kind, format] : {std::pair{"xlsx", SourceFormat::Xlsx}, std::pair{"xls", SourceFormat::Xls},
+                              std::pair{"ods", SourceFormat::Ods}, std::pair{"csv", SourceFormat::Text}})
+    for (std::string source : {"source", "source1904"}) cases.push_back({std::string(kind) + "/" + source + "." + kind, source, format});
+  for (auto& [file, source, format] : cases) {
     SCOPED_TRACE(file);
     // The kind comes from the content: every file is opened under a name that says nothing.
     fs::path misnamed = dir / (fs::path(file).stem().string() + ".dat");
@@ -101,7 +94,7 @@ TEST_F(OtherKinds, ReadCellForCellAsOpenpyxlReadsTheSourceWhateverTheName) {
     EXPECT_EQ(opened.format, format);
     EXPECT_FALSE(opened.book->changed());
     json got = sheetsOf(*opened.book), want = expected[source];
-    if (format == platform::spreadsheet::SourceFormat::Text) {
+    if (format == SourceFormat::Text) {
       // Text holds the first sheet only, named after the file.
       ASSERT_EQ(got.size(), 1u);
       EXPECT_EQ(got[0][0], fs::path(file).stem().string());

@@ -154,21 +154,21 @@ TEST_F(Spreadsheet, QuitEndsEveryHeldReference) {
 }
 
 TEST_F(Spreadsheet, WriteReservationNeedsTheRightPassword) {
+  using platform::spreadsheet::iteratedPasswordHash, platform::spreadsheet::legacyPasswordHash;
+  const std::string salt = "c2FsdHNhbHRzYWx0c2FsdA==";
   // The hashes openpyxl and Python's hashlib give for these passwords.
-  EXPECT_EQ(platform::spreadsheet::legacyPasswordHash(u"secret"), "DAA7");
-  EXPECT_EQ(platform::spreadsheet::legacyPasswordHash(u"abcdefghijklmnopq"), "C786");
-  EXPECT_EQ(platform::spreadsheet::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"pw"),
+  EXPECT_EQ(legacyPasswordHash(u"secret"), "DAA7");
+  EXPECT_EQ(legacyPasswordHash(u"abcdefghijklmnopq"), "C786");
+  EXPECT_EQ(iteratedPasswordHash("SHA-512", salt, 1000, u"pw"),
             "VZpl3oHQ/GWZc9dr4o0Qk+3RRywBP6cIem3dqsZhywOvXRjatqCP8jBMXmXGVPBt5PFpEcmiRYDZh7uKF6qnmg==");
 
   ObjRef wb = add();
   callMethod(wb, "SaveAs", {Variant(u16(path("plain.xlsx")))});
   callMethod(wb, "Close");
   for (auto [file, element] :
-       {std::pair{"legacy.xlsx", "<fileSharing reservationPassword=\"" + platform::spreadsheet::legacyPasswordHash(u"secret") + "\"/>"},
-        std::pair{"sha.xlsx", "<fileSharing algorithmName=\"SHA-512\" saltValue=\"c2FsdHNhbHRzYWx0c2FsdA==\" "
-                              "spinCount=\"1000\" hashValue=\"" +
-                                  platform::spreadsheet::iteratedPasswordHash("SHA-512", "c2FsdHNhbHRzYWx0c2FsdA==", 1000, u"secret") +
-                                  "\"/>"}}) {
+       {std::pair{"legacy.xlsx", std::string("<fileSharing reservationPassword=\"DAA7\"/>")},
+        std::pair{"sha.xlsx", "<fileSharing algorithmName=\"SHA-512\" saltValue=\"" + salt + "\" spinCount=\"1000\" hashValue=\"" +
+                                  iteratedPasswordHash("SHA-512", salt, 1000, u"secret") + "\"/>"}}) {
     platform::opc::Package p = platform::opc::Package::open(path("plain.xlsx"));
     std::string book = p.read("xl/workbook.xml");
     size_t at = book.find("<bookViews");

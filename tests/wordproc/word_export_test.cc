@@ -75,7 +75,7 @@ TEST_F(WordExport, TextParagraphsCarryTheirFormatAndTheNextOneTheOldFormat) {
   EXPECT_EQ(a[6]["result"], -2);  // alignment 5 is refused: the text is in, nothing saved
   json d = probe(doc);
   EXPECT_TRUE(d["landscape"]);
-  EXPECT_GT(d["width"].get<long>(), d["height"].get<long>());
+  EXPECT_EQ(std::pair(d["width"].get<long>(), d["height"].get<long>()), std::pair(10692130L, 7560310L));  // A4 across
   // Text, alignment, space after and font of each paragraph holding text, then the empty one.
   std::vector<json> got;
   for (auto& p : texts(d)) got.push_back({p["text"], p["align"], p["after"], p["runs"][0]});
