@@ -48,7 +48,7 @@ class Spreadsheet : public ::testing::Test {
   ObjRef xl;
 };
 
-TEST_F(Spreadsheet, SheetsAreFoundAddedInPlaceAndRenamed) {
+TEST_F(Spreadsheet, SheetsAreFoundAddedAndRenamedAndQuitEndsEveryReference) {
   ObjRef wb = add();
   ObjRef all = objectOf(getProperty(wb, "Worksheets"));
   EXPECT_EQ(toI4(getProperty(all, "Count")), 3);
@@ -70,6 +70,14 @@ TEST_F(Spreadsheet, SheetsAreFoundAddedInPlaceAndRenamed) {
   EXPECT_THROW(putProperty(first, "Name", Variant(u"SHEET2")), ComError);
   putProperty(first, "Name", Variant(u"SHEET1"));  // its own name, in another case
   EXPECT_EQ(name(first), "SHEET1");
+
+  // Quit ends every reference still held, and the application is no longer running.
+  EXPECT_EQ(getObject("Excel.Application").get(), xl.get());
+  callMethod(xl, "Quit");
+  for (const ObjRef& held : {first, wb}) EXPECT_THROW(getProperty(held, "Name"), ComError);
+  EXPECT_THROW(getProperty(xl, "Workbooks"), ComError);
+  EXPECT_THROW(getObject("Excel.Application"), ComError);
+  xl = ObjRef();
 }
 
 TEST_F(Spreadsheet, TypedCellsAreSavedAndReadByOpenpyxl) {
@@ -139,18 +147,6 @@ TEST_F(Spreadsheet, LargeSheetsReadTheSameAcrossSlicesPrefixesAndCdata) {
     }
     callMethod(book, "Close");
   }
-}
-
-TEST_F(Spreadsheet, QuitEndsEveryHeldReference) {
-  ObjRef wb = add();
-  ObjRef ws = sheet(wb, Variant(int16_t(1)));
-  EXPECT_EQ(getObject("Excel.Application").get(), xl.get());
-  callMethod(xl, "Quit");
-  EXPECT_THROW(getProperty(ws, "Name"), ComError);
-  EXPECT_THROW(getProperty(wb, "Name"), ComError);
-  EXPECT_THROW(getProperty(xl, "Workbooks"), ComError);
-  EXPECT_THROW(getObject("Excel.Application"), ComError);
-  xl = ObjRef();
 }
 
 TEST_F(Spreadsheet, WriteReservationNeedsTheRightPassword) {
