@@ -26,10 +26,10 @@ class DatabaseTest : public ::testing::TestWithParam<std::string> {
   void SetUp() override {
     OdbcConfig& cfg = config();
     if (GetParam() == "sqlite") {
-      db = {"sqlite", "lite", cfg.dir() + "/lite.db", nullptr};
+      db = {"lite", cfg.dir() + "/lite.db", nullptr};
       std::filesystem::remove(db.file);
     } else {
-      db = {"postgres", "pg", "", &PostgresServer::shared()};
+      db = {"pg", "", &PostgresServer::shared()};
       db.server->ensureRunning();
       db.sql("DROP SCHEMA public CASCADE; CREATE SCHEMA public;");
     }

@@ -1,25 +1,18 @@
 // Databases for tests: a SQLite file and a throwaway PostgreSQL server on 127.0.0.1, each
-// reached through a DSN in a test-local odbc.ini, and checked with their own shells (sqlite3,
-// psql) rather than through the data-access component. Header-only.
-//
-//   tlxtest::OdbcConfig odbc;                 // a folder with odbcinst.ini and odbc.ini
-//   auto& pg = tlxtest::PostgresServer::shared();
-//   odbc.addPostgres("pg", pg);  odbc.addSqlite("lite", odbc.dir() + "/a.db");
-//   odbc.exportToProcess();                   // or pass odbc.env() to a host session
+// reached through a DSN in a test-local odbc.ini (OdbcConfig), and checked with their own shells
+// (sqlite3, psql) rather than through the data-access component. Header-only.
 #pragma once
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
-#include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "support/scratch.h"
 
@@ -38,8 +31,7 @@ class PostgresServer {
   }
 
   // The port is chosen now; the cluster is made and started by the first ensureRunning().
-  PostgresServer() : dir_(makeTempDir("talvex-pg")) {
-    port_ = freePort();
+  PostgresServer() : dir_(makeTempDir("talvex-pg")), port_(freePort()) {
     if (geteuid() == 0) {
       shell("chown postgres " + dir_.string());
       runAs_ = "runuser -u postgres -- ";
@@ -68,8 +60,7 @@ class PostgresServer {
   }
   // "immediate" stops at once, as a crash would; "fast" rolls open work back cleanly.
   void stop(bool quietly = false, const char* mode = "fast") {
-    if (!running_) return;
-    running_ = false;
+    if (!std::exchange(running_, false)) return;
     std::string cmd = bin("pg_ctl") + " -D " + data() + " -m " + mode + " stop >/dev/null 2>&1";
     if (quietly) std::system(cmd.c_str()); else run(cmd);
   }
@@ -108,7 +99,7 @@ class PostgresServer {
   void run(const std::string& cmd) const { shell(runAs_ + cmd); }
 
   std::filesystem::path dir_;
-  int port_ = 0;
+  int port_;
   std::string runAs_;
   bool running_ = false;
   bool made_ = false;
@@ -152,7 +143,6 @@ class OdbcConfig {
 
 // One database reached by a DSN, with a shell of its own to set it up and check it.
 struct Database {
-  std::string name;  // "sqlite" or "postgres"
   std::string dsn;
   std::string file;  // the SQLite file (empty for PostgreSQL)
   PostgresServer* server = nullptr;

@@ -11,6 +11,7 @@
 #include "talvex/convert.h"
 #include "talvex/registry.h"
 #include "automation/strings.h"
+#include "automation/test_objects.h"  // errorOf
 #include "platform/forms/form_controls.h"
 #include "support/scratch.h"
 
@@ -34,16 +35,6 @@ inline void put(const ObjRef& o, const char* member, std::vector<Variant> args) 
   DispParams p;
   for (Variant& a : args) p.positional.push_back(&a);
   o->invoke(member, InvokeKind::PropertyPut, p);
-}
-// The number of the error a call raises, 0 when it succeeds.
-template <class F>
-HRESULT errorOf(F&& f) {
-  try {
-    f();
-    return 0;
-  } catch (const ComError& e) {
-    return e.number();
-  }
 }
 
 // A list control's entries, List(0) to List(ListCount - 1).

@@ -56,7 +56,6 @@ class FtpServer {
     writeFile(root() / "a b.txt", "blanks\n");
   }
 
-  int port() const { return port_; }
   std::string hostPort() const { return "127.0.0.1:" + std::to_string(port_); }
   fs::path root() const { return dir_.path() / "root"; }
   // Every command the server received, one a line ("user@127.0.0.1:port <== RETR a.txt").

@@ -20,9 +20,7 @@ def main(argv):
         listener = socket.create_server(("127.0.0.1", 0))
         print("PORT", listener.getsockname()[1], "PID", os.getpid(), flush=True)
         time.sleep(1e6)
-    root = argv[1]
-    handler = FTPHandler
-    dtp = DTPHandler
+    root, handler, dtp = argv[1], FTPHandler, DTPHandler
     if "--tls" in argv:
         from pyftpdlib.handlers import TLS_FTPHandler, TLS_DTPHandler
         at = argv.index("--tls")
@@ -50,8 +48,7 @@ def main(argv):
     handler.authorizer = authorizer
     handler.dtp_handler = dtp
     handler.auth_failed_timeout = 0
-    logging.basicConfig(level=logging.DEBUG, stream=sys.stderr,
-                        format="%(message)s")
+    logging.basicConfig(level=logging.DEBUG, stream=sys.stderr, format="%(message)s")
     server = FTPServer(("127.0.0.1", 0), handler)
     print("PORT", server.socket.getsockname()[1], "PID", os.getpid(), flush=True)
     server.serve_forever()

@@ -36,7 +36,6 @@ struct SessionOptions {
   std::map<std::string, std::string> env;  // added to (or replacing in) the inherited environment
   std::string workDir;                     // empty: the test's current directory
   std::string binary = TALVEX_BINARY;
-  std::vector<std::string> extraArgs;      // after "session"
   std::map<int, rlim_t> limits;            // resource limits of the host (RLIMIT_AS, ...)
 };
 
@@ -96,11 +95,8 @@ inline ProcessResult runHost(const std::vector<std::string>& args, const std::st
 inline std::vector<nlohmann::json> parseAnswers(const std::string& out) {
   std::vector<nlohmann::json> answers;
   std::istringstream lines(out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (line.empty()) continue;
-    answers.push_back(nlohmann::json::parse(line));
-  }
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty()) answers.push_back(nlohmann::json::parse(line));
   return answers;
 }
 
@@ -109,9 +105,7 @@ inline std::vector<nlohmann::json> runSession(const std::vector<std::string>& re
                                               const SessionOptions& options = {}) {
   std::string input;
   for (auto& r : requests) input += r + "\n";
-  std::vector<std::string> args{"session"};
-  args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
-  ProcessResult r = runHost(args, input, options);
+  ProcessResult r = runHost({"session"}, input, options);
   if (r.exitCode != 0)
     throw std::runtime_error("talvex session exited " + std::to_string(r.exitCode) + ": " + r.err);
   return parseAnswers(r.out);
@@ -123,18 +117,6 @@ inline std::vector<nlohmann::json> runSession(const std::vector<nlohmann::json>&
   std::vector<std::string> lines;
   for (auto& r : requests) lines.push_back(r.dump());
   return runSession(lines, options);
-}
-
-// `talvex call METHOD ARG...`: one call, arguments as JSON texts; returns the answer.
-inline nlohmann::json runCall(const std::string& method, const std::vector<nlohmann::json>& args = {},
-                              const SessionOptions& options = {}) {
-  std::vector<std::string> argv{"call", method};
-  for (auto& a : args) argv.push_back(a.dump());
-  ProcessResult r = runHost(argv, "", options);
-  auto answers = parseAnswers(r.out);
-  if (answers.size() != 1)
-    throw std::runtime_error("talvex call gave " + std::to_string(answers.size()) + " answers: " + r.err);
-  return answers[0];
 }
 
 }  // namespace tlxtest

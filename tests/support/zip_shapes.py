@@ -32,10 +32,9 @@ def bomb_data(data):
 def write(source, out, shape, main):
     with zipfile.ZipFile(source) as z:
         parts = [(i.filename, z.read(i)) for i in z.infolist()]
-    if shape == "dotdot-name":
-        parts.append(("xl/../../evil.xml", b"<a/>"))
-    if shape == "absolute-name":
-        parts.append(("/etc/evil.xml", b"<a/>"))
+    evil = {"dotdot-name": "xl/../../evil.xml", "absolute-name": "/etc/evil.xml"}
+    if shape in evil:
+        parts.append((evil[shape], b"<a/>"))
     body, central = bytearray(), bytearray()
     offsets = {}
     for name, data in parts:
@@ -44,25 +43,19 @@ def write(source, out, shape, main):
             packed, crc, size = bomb_data(data)
         else:
             packed, crc, size = deflate(data), zlib.crc32(data), len(data)
-        central_size = local_size = size
-        if is_main and shape == "bomb-understated":
-            central_size = local_size = len(data)
-        if is_main and shape == "size-too-large":
-            central_size = local_size = size + 100
-        if is_main and shape == "size-too-small":
-            central_size = local_size = size - 10
+        lies = {"bomb-understated": len(data), "size-too-large": size + 100, "size-too-small": size - 10}
+        stated = lies.get(shape, size) if is_main else size
         stored_crc = crc ^ 1 if is_main and shape == "bad-crc" else crc
         flags = 0x08 if shape == "descriptor-with-sizes" else 0
-        central_time = 0x6000
-        local_time = 0x6042 if shape == "times-differ" else central_time
+        local_time = 0x6042 if shape == "times-differ" else 0x6000
         encoded = name.encode()
         offsets[name] = len(body)
         body += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, flags, 8, local_time, 0x5A21, stored_crc, len(packed),
-                            local_size, len(encoded), 0) + encoded + packed
+                            stated, len(encoded), 0) + encoded + packed
         if flags:
-            body += struct.pack("<IIII", 0x08074B50, stored_crc, len(packed), local_size)
-        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, flags, 8, central_time, 0x5A21, stored_crc,
-                               len(packed), central_size, len(encoded), 0, 0, 0, 0, 0, offsets[name]) + encoded
+            body += struct.pack("<IIII", 0x08074B50, stored_crc, len(packed), stated)
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, flags, 8, 0x6000, 0x5A21, stored_crc,
+                               len(packed), stated, len(encoded), 0, 0, 0, 0, 0, offsets[name]) + encoded
     count = len(parts)
     if shape == "overlapping":
         # A second directory entry whose data is the main part's: read twice, stored once.
