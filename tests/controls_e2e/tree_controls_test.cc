@@ -56,12 +56,13 @@ TEST(TreeArrays, OneRowPerNodeOrOneRowPerBranch) {
   ASSERT_EQ(TreeViewToTwoDArray(tv, a, true), 1);
   EXPECT_EQ(rowsOf(a)[1], (Texts{"<empty>", "D", "<empty>"}));
 
-  // A chain six levels deep, there and back: one row of six.
-  Variant chain = matrix({{"1", "2", "3", "4", "5", "6"}});
+  // Six levels deep with a sibling at the deepest, there and back: a sibling starts a row.
+  Variant chain = matrix({{"1", "2", "3", "4", "5", "6"}, {"", "", "", "", "", "7"}});
   ObjRef deep = control("MSComctlLib.TreeCtrl");
   ASSERT_EQ(TwoDArrayToTreeView(chain, deep), 1);
   ASSERT_EQ(TreeViewToTwoDArray(deep, a, true), 1);
-  EXPECT_EQ(rowsOf(a), (Rows{{"1", "2", "3", "4", "5", "6"}}));
+  const std::string e = "<empty>";
+  EXPECT_EQ(rowsOf(a), (Rows{{"1", "2", "3", "4", "5", "6"}, {e, e, e, e, e, "7"}}));
 }
 
 TEST(TreeArrays, LeadingEmptyCellsContinueTheOutlineAndExpandAllOpensIt) {
