@@ -1,11 +1,10 @@
 // The extraction template reader: markers, selections, columns, tags, and what each failure
-// leaves behind.
+// leaves behind. Arbitrary bytes are the fuzz target's (fuzz/extraction_template.cc).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "attributes/attribute_methods.h"
 #include "attributes/extraction_template.h"
@@ -18,17 +17,14 @@ namespace {
 using namespace tlx;
 namespace fs = std::filesystem;
 
-int16_t read(ExtractionTemplate& t, std::string_view text) { return readExtractionTemplate(t, u16(text)); }
-
-std::vector<std::u16string> tags(std::initializer_list<const char16_t*> list) {
-  return std::vector<std::u16string>(list.begin(), list.end());
-}
-
-std::vector<Column> setColumns(const ExtractionTemplate& t) {
-  std::vector<Column> out;
+// The whole template on one line: "[blocks][layers][space] COLUMNS | TAGS", then SUPPRESS if set.
+std::string summary(const ExtractionTemplate& t) {
+  std::string s = "[" + u8(t.BlockFilter) + "][" + u8(t.LayerFilter) + "][" + u8(t.SpaceFilter) + "]";
   for (size_t i = 0; i < kColumnCount; ++i)
-    if (t.columns[i]) out.push_back(static_cast<Column>(i));
-  return out;
+    if (t.columns[i]) s += " " + u8(kOutputKeywords[i]);
+  s += " |";
+  for (const auto& tag : t.TagList) s += " " + u8(tag);
+  return s + (t.Suppress ? " SUPPRESS" : "");
 }
 
 constexpr std::string_view kExample =
@@ -46,110 +42,58 @@ constexpr std::string_view kExample =
     "number\r\n"
     "Fire\r\n"
     "*SUPPRESS\r\n";
+const std::string kExampleRead = "[ DOOR TITLEBLOCK ][*][*] BLOCK_NAME BLOCK_X BLOCK_Y | NUMBER FIRE SUPPRESS";
 
-TEST(ExtractionTemplate, TheExampleSelectsTwoBlocksEverywhereWithThreeColumnsAndTwoTags) {
-  ExtractionTemplate t;
-  ASSERT_EQ(read(t, kExample), 1);
-  EXPECT_EQ(t.BlockFilter, u" DOOR TITLEBLOCK ");
-  EXPECT_EQ(t.LayerFilter, u"*");
-  EXPECT_EQ(t.SpaceFilter, u"*");
-  EXPECT_EQ(setColumns(t), (std::vector<Column>{Column::BLOCK_NAME, Column::BLOCK_X, Column::BLOCK_Y}));
-  EXPECT_EQ(t.TagList, tags({u"NUMBER", u"FIRE"}));
-  EXPECT_TRUE(t.Suppress);
-}
+// The selections between "*INPUT" and "*OUTPUT", with one tag.
+std::string withInput(const std::string& input) { return "*INPUT\n" + input + "*OUTPUT\n*ATTRIBUTE_TAGS\nT\n"; }
 
-TEST(ExtractionTemplate, MarkersAndLineEnds) {
-  ExtractionTemplate t;
-  // The *INPUT marker is found whatever its case and blanks; the two others must be exact.
-  EXPECT_EQ(read(t, "  *input \n*OUTPUT\n*ATTRIBUTE_TAGS\nA\n"), 1);
-  EXPECT_EQ(read(t, "*INPUT\n*output\nBLOCK_NAME\n*ATTRIBUTE_TAGS\nA\n"), -3);
-  EXPECT_EQ(read(t, "*INPUT\n*OUTPUT \n*ATTRIBUTE_TAGS\nA\n"), -3);
-  EXPECT_EQ(read(t, "*INPUT\n*OUTPUT\n *ATTRIBUTE_TAGS\nA\n"), -4);
-  EXPECT_EQ(read(t, ""), -2);
-  EXPECT_EQ(read(t, "no markers at all\r\n"), -2);
-  // CR LF, lone CR and lone LF all end a line; a last line needs no end.
-  EXPECT_EQ(read(t, "*INPUT\rSPACE: MODEL\r\n*OUTPUT\n*ATTRIBUTE_TAGS\r\nTAG"), 1);
-  EXPECT_EQ(t.SpaceFilter, u"MODEL");
-  EXPECT_EQ(t.TagList, tags({u"TAG"}));
-  // Empty lines count as lines of their own, whichever ends they have.
-  EXPECT_EQ(read(t, "*INPUT\n\n\r\n*OUTPUT\r\r*ATTRIBUTE_TAGS\n\nX"), 1);
-}
-
-TEST(ExtractionTemplate, SelectionValuesFollowTheLastBlank) {
-  ExtractionTemplate t;
-  auto withInput = [](std::string input) { return "*INPUT\n" + input + "*OUTPUT\n*ATTRIBUTE_TAGS\nT\n"; };
-  ASSERT_EQ(read(t, withInput("block: door,window\nlayer: walls\nspace: paper\n")), 1);
-  EXPECT_EQ(t.BlockFilter, u" DOOR WINDOW ");
-  EXPECT_EQ(t.LayerFilter, u" WALLS ");
-  EXPECT_EQ(t.SpaceFilter, u"PAPER");
-  // No blank after the colon: the keyword is part of the value, which then matches no name.
-  ASSERT_EQ(read(t, withInput("BLOCK:DOOR\n")), 1);
-  EXPECT_EQ(t.BlockFilter, u" BLOCK:DOOR ");
-  // A blank after the comma cuts off what stands before it.
-  ASSERT_EQ(read(t, withInput("BLOCK: DOOR, WINDOW\n")), 1);
-  EXPECT_EQ(t.BlockFilter, u" WINDOW ");
-  // A later line replaces an earlier one; other lines are comments; absent selections match
-  // nothing (two blanks) and an absent space selects none.
-  ASSERT_EQ(read(t, withInput("BLOCK: A\nthis is a comment\nBLOCK: B\n")), 1);
-  EXPECT_EQ(t.BlockFilter, u" B ");
-  EXPECT_EQ(t.LayerFilter, u"  ");
-  EXPECT_EQ(t.SpaceFilter, u"");
-  // Only the value "*" itself is the wildcard.
-  ASSERT_EQ(read(t, withInput("BLOCK: D*\nLAYER: *,WALLS\n")), 1);
-  EXPECT_EQ(t.BlockFilter, u" D* ");
-  EXPECT_EQ(t.LayerFilter, u" * WALLS ");
-}
-
-TEST(ExtractionTemplate, ColumnsAndTags) {
-  ExtractionTemplate t;
-  ASSERT_EQ(read(t,
-                 "*INPUT\n*OUTPUT\n block_handle \nBLOCK_HASEXTENTIONDICTIONARY\nBLOCK_HASEXTENSIONDICTIONARY\n"
-                 "BLOCK_Z\nFULL_FILE_NAME\nBLOCK_Z\nnot a keyword\n*ATTRIBUTE_TAGS\n\n  ' comment\n a \nA\n*SUPPRESS\n"),
-            1);
-  EXPECT_EQ(setColumns(t), (std::vector<Column>{Column::FULL_FILE_NAME, Column::BLOCK_HANDLE,
-                                                 Column::BLOCK_HASEXTENTIONDICTIONARY, Column::BLOCK_Z}));
-  EXPECT_EQ(t.TagList, tags({u"A", u"A"}));  // duplicates kept
-  EXPECT_TRUE(t.Suppress);
-  // "*" ends the tags: a *SUPPRESS after it is not seen.
-  ASSERT_EQ(read(t, "*INPUT\n*OUTPUT\n*ATTRIBUTE_TAGS\n*\nB\n*SUPPRESS\n"), 1);
-  EXPECT_EQ(t.TagList, tags({u"*"}));
-  EXPECT_TRUE(t.allTags());
-  EXPECT_FALSE(t.Suppress);
-  // Comments and blank lines only: no tag.
-  EXPECT_EQ(read(t, "*INPUT\n*OUTPUT\n*ATTRIBUTE_TAGS\n'a\n\n   \n"), -5);
-  EXPECT_EQ(read(t, "*INPUT\n*OUTPUT\n*ATTRIBUTE_TAGS\n*SUPPRESS\n"), -5);
-  EXPECT_TRUE(t.Suppress);
-}
-
-TEST(ExtractionTemplate, AFailureKeepsWhatTheStepsBeforeItChanged) {
-  ExtractionTemplate t;
-  ASSERT_EQ(read(t, kExample), 1);
-  // -2: tags emptied, filters and flags as before.
-  EXPECT_EQ(read(t, "nothing\n"), -2);
-  EXPECT_TRUE(t.TagList.empty());
-  EXPECT_EQ(t.BlockFilter, u" DOOR TITLEBLOCK ");
-  EXPECT_EQ(setColumns(t).size(), 3u);
-  EXPECT_TRUE(t.Suppress);
-  // -3: the filters hold what the input gave so far, not normalised; flags as before.
-  ASSERT_EQ(read(t, kExample), 1);
-  EXPECT_EQ(read(t, "*INPUT\nBLOCK: X,Y\n"), -3);
-  EXPECT_EQ(t.BlockFilter, u"X,Y");
-  EXPECT_EQ(t.LayerFilter, u"");
-  EXPECT_EQ(t.SpaceFilter, u"");
-  EXPECT_EQ(setColumns(t).size(), 3u);
-  // -4: new filters, the flags read so far, Suppress cleared, no tags.
-  ASSERT_EQ(read(t, kExample), 1);
-  EXPECT_EQ(read(t, "*INPUT\nLAYER: L\n*OUTPUT\nBLOCK_LAYER\n"), -4);
-  EXPECT_EQ(t.BlockFilter, u"  ");
-  EXPECT_EQ(t.LayerFilter, u" L ");
-  EXPECT_EQ(setColumns(t), std::vector<Column>{Column::BLOCK_LAYER});
-  EXPECT_FALSE(t.Suppress);
-  EXPECT_TRUE(t.TagList.empty());
-  // -5: everything new, no tags.
-  ASSERT_EQ(read(t, kExample), 1);
-  EXPECT_EQ(read(t, "*INPUT\nSPACE: MODEL\n*OUTPUT\nFILE_NAME\n*ATTRIBUTE_TAGS\n"), -5);
-  EXPECT_EQ(t.SpaceFilter, u"MODEL");
-  EXPECT_EQ(setColumns(t), std::vector<Column>{Column::FILE_NAME});
+// Each text is read over the example, so a failure shows what the steps before it changed: -2
+// empties the tags only; -3 leaves the filters as read so far and the flags as before; -4 has
+// new filters and columns, Suppress cleared; -5 everything new but no tag.
+TEST(ExtractionTemplate, EachTextGivesItsCodeAndTemplate) {
+  const struct {
+    const char* what;
+    std::string text;
+    int16_t code;
+    std::string read;
+  } cases[] = {
+      {"the example", std::string(kExample), 1, kExampleRead},
+      {"*INPUT whatever its case and blanks", "  *input \n*OUTPUT\n*ATTRIBUTE_TAGS\nA\n", 1, "[  ][  ][] | A"},
+      {"*OUTPUT exact", "*INPUT\n*output\nBLOCK_NAME\n*ATTRIBUTE_TAGS\nA\n", -3,
+       "[][][] BLOCK_NAME BLOCK_X BLOCK_Y | SUPPRESS"},
+      {"*OUTPUT without blanks", "*INPUT\n*OUTPUT \n*ATTRIBUTE_TAGS\nA\n", -3, "[][][] BLOCK_NAME BLOCK_X BLOCK_Y | SUPPRESS"},
+      {"*ATTRIBUTE_TAGS exact", "*INPUT\n*OUTPUT\n *ATTRIBUTE_TAGS\nA\n", -4, "[  ][  ][] |"},
+      {"empty", "", -2, "[ DOOR TITLEBLOCK ][*][*] BLOCK_NAME BLOCK_X BLOCK_Y | SUPPRESS"},
+      {"no markers", "no markers at all\r\n", -2, "[ DOOR TITLEBLOCK ][*][*] BLOCK_NAME BLOCK_X BLOCK_Y | SUPPRESS"},
+      {"CR LF, CR and LF end lines; the last needs no end", "*INPUT\rSPACE: MODEL\r\n*OUTPUT\n*ATTRIBUTE_TAGS\r\nTAG", 1,
+       "[  ][  ][MODEL] | TAG"},
+      {"empty lines of every end", "*INPUT\n\n\r\n*OUTPUT\r\r*ATTRIBUTE_TAGS\n\nX", 1, "[  ][  ][] | X"},
+      {"selections in any case", withInput("block: door,window\nlayer: walls\nspace: paper\n"), 1,
+       "[ DOOR WINDOW ][ WALLS ][PAPER] | T"},
+      {"no blank after the colon: the keyword is part of the value", withInput("BLOCK:DOOR\n"), 1,
+       "[ BLOCK:DOOR ][  ][] | T"},
+      {"the value follows the last blank", withInput("BLOCK: DOOR, WINDOW\n"), 1, "[ WINDOW ][  ][] | T"},
+      {"a later line replaces an earlier one; others are comments",
+       withInput("BLOCK: A\nthis is a comment\nBLOCK: B\n"), 1, "[ B ][  ][] | T"},
+      {"only \"*\" itself is the wildcard", withInput("BLOCK: D*\nLAYER: *,WALLS\n"), 1, "[ D* ][ * WALLS ][] | T"},
+      {"columns trimmed, in their own order, once each; tags trimmed, duplicates kept",
+       "*INPUT\n*OUTPUT\n block_handle \nBLOCK_HASEXTENTIONDICTIONARY\nBLOCK_HASEXTENSIONDICTIONARY\nBLOCK_Z\n"
+       "FULL_FILE_NAME\nBLOCK_Z\nnot a keyword\n*ATTRIBUTE_TAGS\n\n  ' comment\n a \nA\n*SUPPRESS\n",
+       1, "[  ][  ][] FULL_FILE_NAME BLOCK_HANDLE BLOCK_HASEXTENTIONDICTIONARY BLOCK_Z | A A SUPPRESS"},
+      {"\"*\" ends the tags", "*INPUT\n*OUTPUT\n*ATTRIBUTE_TAGS\n*\nB\n*SUPPRESS\n", 1, "[  ][  ][] | *"},
+      {"comments and blank lines only", "*INPUT\n*OUTPUT\n*ATTRIBUTE_TAGS\n'a\n\n   \n", -5, "[  ][  ][] |"},
+      {"*SUPPRESS only", "*INPUT\n*OUTPUT\n*ATTRIBUTE_TAGS\n*SUPPRESS\n", -5, "[  ][  ][] | SUPPRESS"},
+      {"-3 keeps the filter as read", "*INPUT\nBLOCK: X,Y\n", -3, "[X,Y][][] BLOCK_NAME BLOCK_X BLOCK_Y | SUPPRESS"},
+      {"-4 keeps the columns read", "*INPUT\nLAYER: L\n*OUTPUT\nBLOCK_LAYER\n", -4, "[  ][ L ][] BLOCK_LAYER |"},
+      {"-5", "*INPUT\nSPACE: MODEL\n*OUTPUT\nFILE_NAME\n*ATTRIBUTE_TAGS\n", -5, "[  ][  ][MODEL] FILE_NAME |"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ExtractionTemplate t;
+    ASSERT_EQ(readExtractionTemplate(t, u16(kExample)), 1);
+    EXPECT_EQ(readExtractionTemplate(t, u16(c.text)), c.code);
+    EXPECT_EQ(summary(t), c.read);
+  }
 }
 
 class TemplateFile : public ::testing::Test {
@@ -162,7 +106,7 @@ class TemplateFile : public ::testing::Test {
 TEST_F(TemplateFile, PrepTemplateReadsFilesAndRefusesWhatIsNoTemplateFile) {
   ExtractionTemplate t;
   EXPECT_EQ(PrepTemplate(t, write("doors.txt", kExample)), 1);
-  EXPECT_EQ(t.TagList, tags({u"NUMBER", u"FIRE"}));
+  EXPECT_EQ(summary(t), kExampleRead);
   // A byte-order mark before the first marker.
   EXPECT_EQ(PrepTemplate(t, write("bom.txt", "\xEF\xBB\xBF*INPUT\n*OUTPUT\n*ATTRIBUTE_TAGS\nT\n")), 1);
   EXPECT_EQ(PrepTemplate(t, write("empty.txt", "")), -2);
@@ -174,17 +118,6 @@ TEST_F(TemplateFile, PrepTemplateReadsFilesAndRefusesWhatIsNoTemplateFile) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(PrepTemplate(t, u16(fifo.string())), -1);
   EXPECT_EQ(PrepTemplate(t, BStr(std::u16string(u"a\0b", 3))), -1);
-}
-
-TEST(ExtractionTemplate, AnyTextReadsWithoutFailing) {
-  // Arbitrary bytes, as a fuzzer would give them: a result code, never a crash.
-  std::string bytes;
-  for (int i = 0; i < 4096; ++i) bytes.push_back(static_cast<char>((i * 7919) % 256));
-  ExtractionTemplate t;
-  for (size_t n = 0; n < bytes.size(); n += 97) {
-    int16_t r = readExtractionTemplateBytes(t, std::string_view(bytes).substr(0, n));
-    EXPECT_TRUE(r == 1 || (r <= -2 && r >= -5)) << r;
-  }
 }
 
 }  // namespace

@@ -34,4 +34,13 @@ inline std::vector<std::vector<std::string>> rowsOf(const Variant& v) {
 using Rows = std::vector<std::vector<std::string>>;
 using Texts = std::vector<std::string>;
 
+// A 2-D array of these cells, both dimensions from `lower`.
+inline Variant matrix(const std::vector<std::vector<Variant>>& cells, int32_t lower = 0) {
+  const auto rows = static_cast<int32_t>(cells.size()), cols = static_cast<int32_t>(cells[0].size());
+  auto a = std::make_unique<SafeArray>(std::vector<Bound>{Bound{lower, rows}, Bound{lower, cols}});
+  for (int32_t r = 0; r < rows; ++r)
+    for (int32_t c = 0; c < cols; ++c) a->at(lower + r, lower + c) = cells[r][c];
+  return Variant(std::move(a));
+}
+
 }  // namespace tlxtest

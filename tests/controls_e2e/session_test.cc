@@ -9,11 +9,8 @@ namespace {
 using nlohmann::json;
 
 json create(const std::string& progId, const std::string& as) { return {{"create", progId}, {"as", as}}; }
-json on(const std::string& obj, const std::string& kind, const std::string& member, json args = json::array(),
-        std::string as = "") {
-  json r{{"on", obj}, {kind, member}, {"args", std::move(args)}};
-  if (!as.empty()) r["as"] = as;
-  return r;
+json on(const std::string& obj, const std::string& kind, const std::string& member, json args = json::array()) {
+  return {{"on", obj}, {kind, member}, {"args", std::move(args)}};
 }
 json putOn(const std::string& obj, const std::string& member, json value, json args = json::array()) {
   return {{"on", obj}, {"put", member}, {"value", std::move(value)}, {"args", std::move(args)}};

@@ -99,13 +99,8 @@ TEST(FileListBox, PatternsAttributesAndRefresh) {
   EXPECT_EQ(text(flb, "Pattern"), "*.*");
   EXPECT_EQ(toI4(get(flb, "ListCount")), 0);
   EXPECT_EQ(errorOf([&] { put(flb, "Path", {Variant(u16(t.root.string() + "/missing"))}); }), hr::PATH_NOT_FOUND);
-}
 
-TEST(FileListBox, MultipleSelectionSurvivesARefresh) {
-  ScratchTree t;
-  t.file("a.txt");
-  t.file("b.txt");
-  ObjRef flb = control("VB.FileListBox");
+  // A refresh keeps MultiSelect and clears the selection.
   put(flb, "Path", {Variant(u16(t.root.string()))});
   put(flb, "MultiSelect", {int32_t{2}});
   put(flb, "Selected", {int32_t{0}, true});
@@ -115,12 +110,6 @@ TEST(FileListBox, MultipleSelectionSurvivesARefresh) {
   EXPECT_EQ(toI4(get(flb, "MultiSelect")), 2);
   EXPECT_FALSE(toBool(get(flb, "Selected", {int32_t{0}})));
 }
-
-}  // namespace
-}  // namespace tlxtest
-
-namespace tlxtest {
-namespace {
 
 TEST(Drives, FromAMountTable) {
   ScratchTree t;

@@ -32,9 +32,7 @@ TEST_F(XmlTest, EveryIdentifierGivesADocumentThatLoadsAFile) {
     EXPECT_EQ(str(callMethod(root, "getAttribute", {Variant(u"none")})), "<null>");
     EXPECT_EQ(str(get(obj(obj(root, "attributes"), "Item", {Variant(int32_t(0))}), "nodeValue")), "1");
   }
-}
-
-TEST_F(XmlTest, WhitespaceNodesStayWhenAsked) {
+  // Whitespace nodes stay when asked.
   ObjRef doc = createObject("Msxml2.DOMDocument.3.0");
   putProperty(doc, "preserveWhiteSpace", Variant(true));
   ASSERT_TRUE(toBool(callMethod(doc, "LoadXML", {Variant(u"<r>\n  <i/>\n</r>")})));

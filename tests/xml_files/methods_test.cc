@@ -1,6 +1,10 @@
-// The three methods in process, over the real components, with their result codes.
+// The three methods in process, over the real components, with their result codes; and through
+// the real host, as a caller's session makes them: a file whose external entity points at a secret
+// fails each of them with its code, and nothing of the secret reaches the caller (the parser's own
+// tests hold the other hostile inputs).
 #include "automation/test_objects.h"
 #include "platform/ado/ado.h"
+#include "support/talvex_session.h"
 #include "xml/xml_files.h"
 #include "xml_support.h"
 
@@ -17,22 +21,6 @@ TEST_F(XmlTest, ArrayLeavesTextAndChaptersOutOfTheRowsButNamesChaptersInTheHeadi
   ASSERT_EQ(XMLFileToArray(path, a), 1);
   EXPECT_EQ(rowsOf(a), (Rows{{"1", "x", "<empty>"}, {"2", "y", "<empty>"}}));
   EXPECT_EQ(a.arrayRef().lbound(1), 0);
-}
-
-TEST_F(XmlTest, ArrayResultCodes) {
-  Variant notArray(int16_t{1});
-  EXPECT_EQ(XMLFileToArray(u16(file("t.xml", "<t><r><a>1</a></r></t>")), notArray), -1);
-  Variant a = emptyArray();
-  EXPECT_EQ(XMLFileToArray(u16(file("bad.xml", "<t><r>")), a), -3);
-  EXPECT_EQ(XMLFileToArray(u16((dir / "none.xml").string()), a), -3);
-  // No record and no headings, or no field but "$Text": nothing to dimension.
-  EXPECT_EQ(XMLFileToArray(u16(file("none.xml", "<t/>")), a), -4);
-  EXPECT_EQ(XMLFileToArray(u16(file("text.xml", "<t><r>only text</r></t>")), a, true), -4);
-  EXPECT_EQ(rowsOf(a), Rows{});  // untouched by the failed calls
-  // Without the data source the method cannot start.
-  unregisterClass("ADODB.Recordset");
-  EXPECT_EQ(XMLFileToArray(u16(file("t.xml", "<t><r><a>1</a></r></t>")), a), -2);
-  registerDataAccess();
 }
 
 // A recordset that cannot count its records, standing in for the data-access component.
@@ -54,9 +42,21 @@ class UncountedRecordset : public Object<UncountedRecordset> {
   }
 };
 
-TEST_F(XmlTest, ARecordsetThatCannotCountItsRecordsEndsTheArrayWithMinus4) {
-  registerClass("ADODB.Recordset", [] { return ObjRef(makeRef<UncountedRecordset>()); });
+TEST_F(XmlTest, ArrayResultCodes) {
+  Variant notArray(int16_t{1});
+  EXPECT_EQ(XMLFileToArray(u16(file("t.xml", "<t><r><a>1</a></r></t>")), notArray), -1);
   Variant a = emptyArray();
+  EXPECT_EQ(XMLFileToArray(u16(file("bad.xml", "<t><r>")), a), -3);
+  EXPECT_EQ(XMLFileToArray(u16((dir / "none.xml").string()), a), -3);
+  // No record and no headings, or no field but "$Text": nothing to dimension.
+  EXPECT_EQ(XMLFileToArray(u16(file("none.xml", "<t/>")), a), -4);
+  EXPECT_EQ(XMLFileToArray(u16(file("text.xml", "<t><r>only text</r></t>")), a, true), -4);
+  EXPECT_EQ(rowsOf(a), Rows{});  // untouched by the failed calls
+  // Without the data source the method cannot start.
+  unregisterClass("ADODB.Recordset");
+  EXPECT_EQ(XMLFileToArray(u16(file("t.xml", "<t><r><a>1</a></r></t>")), a), -2);
+  // One that cannot count its records ends it with -4.
+  registerClass("ADODB.Recordset", [] { return ObjRef(makeRef<UncountedRecordset>()); });
   EXPECT_EQ(XMLFileToArray(u"any.xml", a, true), -4);
   registerDataAccess();
 }
@@ -72,6 +72,39 @@ TEST_F(XmlTest, RecordsetIsLeftOpenForTheHost) {
   EXPECT_EQ(XMLFileToRecordset(path, ObjRef()), -1);
   // A recordset of another kind, without the provider.
   EXPECT_EQ(XMLFileToRecordset(path, ObjRef(makeRef<tlx::testing::Plain>())), -1);
+}
+
+TEST_F(XmlTest, SessionCasesOfTheThreeMethods) {
+  using nlohmann::json;
+  const std::string table = file("ab.xml", "<t><r><a>1</a><b>2</b></r><r><a>3</a><b>4</b></r></t>");
+  file("secret.txt", "SECRET-FROM-DISK");
+  const std::string xxe =
+      file("xxe.xml", "<!DOCTYPE t [<!ENTITY x SYSTEM 'file://" + dir.string() + "/secret.txt'>]><t><r><a>&x;</a></r></t>");
+  const json tv = {{"obj", "tv"}};
+  auto a = runSession(std::vector<json>{
+      {{"let", "a"}, {"value", json::array()}},
+      {{"call", "XMLFileToArray"}, {"args", {table, {{"var", "a"}}, true}}},   // 1
+      {{"call", "XMLFileToArray"}, {"args", {table, {{"var", "a"}}}}},         // 2
+      {{"call", "XMLFileToArray"}, {"args", {xxe, {{"var", "a"}}, true}}},     // 3
+      {{"create", "MSComctlLib.TreeCtrl"}, {"as", "tv"}},
+      {{"call", "XMLFileToTreeView"}, {"args", {xxe, tv}}},                     // 5
+      {{"call", "XMLFileToTreeView"}, {"args", {table, tv, true}}},             // 6
+      {{"create", "ADODB.Recordset"}, {"as", "rs"}},
+      {{"call", "XMLFileToRecordset"}, {"args", {xxe, {{"obj", "rs"}}}}},       // 8
+      {{"call", "XMLFileToRecordset"}, {"args", {table, {{"obj", "rs"}}}}},     // 9
+      {{"on", "rs"}, {"get", "RecordCount"}},                                  // 10
+  });
+  ASSERT_EQ(a.size(), 11u);
+  EXPECT_EQ(a[1]["result"], 1);
+  EXPECT_EQ(a[1]["vars"]["a"], json::parse(R"({"array2d": [["a", "b"], ["1", "2"], ["3", "4"]]})"));
+  EXPECT_EQ(a[2]["vars"]["a"], json::parse(R"({"array2d": [["1", "2"], ["3", "4"]]})"));
+  EXPECT_EQ(a[3]["result"], -3);
+  EXPECT_EQ(a[5]["result"], -3);
+  EXPECT_EQ(a[6]["result"], 1);
+  EXPECT_EQ(a[8]["result"], -2);
+  EXPECT_EQ(a[9]["result"], 1);
+  EXPECT_EQ(a[10]["result"], json({{"i4", 2}}));
+  for (auto& answer : a) EXPECT_EQ(answer.dump().find("SECRET"), std::string::npos) << answer;
 }
 
 }  // namespace
