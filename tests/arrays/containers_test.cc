@@ -89,15 +89,6 @@ TEST(Containers, CollectionToArrayInOrder) {
   EXPECT_EQ(keep, vec({str("k")}));
 }
 
-TEST(Containers, RoundTripThroughADictionary) {
-  Variant a = mat({{str("one"), str("1")}, {str("two"), str("2")}, {str("three"), str("3")}});
-  ObjRef dt = newDictionary();
-  ASSERT_EQ(TwoDArrayToDictionary(a, dt), 1);
-  Variant back = Variant::unallocatedArray();
-  ASSERT_EQ(DictionaryToArray(dt, back, true), 1);
-  EXPECT_EQ(back, a);
-}
-
 // Each method refuses a Variant that is not an array with its own code, before it looks at
 // anything else, and leaves the Variant, its text and files alone.
 TEST(EveryMethod, RefusesWhatIsNotAnArray) {

@@ -21,15 +21,6 @@ namespace {
 
 Variant i2(int v) { return Variant(int16_t(v)); }
 
-TEST(Sort, AutomationComparisonOfMixedElements) {
-  Variant s = vec({str("b"), str("B"), str("a")});
-  ASSERT_EQ(SortOneDArray(s), 1);
-  EXPECT_EQ(s, vec({str("B"), str("a"), str("b")}));
-  Variant mixed = vec({i2(10), str("9"), i2(2)});
-  ASSERT_EQ(SortOneDArray(mixed), 1);
-  EXPECT_EQ(mixed, vec({i2(2), i2(10), str("9")}));
-}
-
 // The arrangement of equal elements is fixed by the sort's steps, not only the order of values:
 // a plain recursive transcription of those steps must give the very same array. Integers and
 // Doubles of equal value, Empty beside 0 and "", and Null make equal elements distinguishable.
@@ -122,41 +113,24 @@ TEST(Sort, EqualElementsEndWhereTheDescribedStepsPutThem) {
   }
 }
 
-TEST(Sort, LargeInputsOfManyShapes) {
-  std::mt19937 rng(7);
-  std::vector<Variant> random, sorted, reversed, equal, mixed;
-  for (int i = 0; i < 5000; ++i) {
-    random.emplace_back(double(rng() % 1000) / 7);
-    sorted.emplace_back(int32_t(i));
-    reversed.emplace_back(int32_t(5000 - i));
-    equal.emplace_back(2.5);
-    if (i % 3 == 0)
-      mixed.emplace_back(u16(std::to_string(rng() % 100)));
-    else
-      mixed.emplace_back(int32_t(rng() % 100));
-  }
-  expectDescribedOrder(random, 0);
-  expectDescribedOrder(sorted, -3);
-  expectDescribedOrder(reversed, 100);
-  expectDescribedOrder(equal, 0);
-  expectDescribedOrder(mixed, 1);
-}
-
 TEST(Sort, FailuresKeepEveryElement) {
   Variant unallocated = Variant::unallocatedArray();
   EXPECT_EQ(SortOneDArray(unallocated), -2);
-  // An object cannot be compared: the sort stops, and no element is lost or doubled.
-  std::vector<Variant> items;
-  for (int i = 0; i < 40; ++i) items.emplace_back(int32_t((i * 17) % 40));
-  items[23] = Variant(newCollection());
-  Variant a = vec(items);
-  EXPECT_EQ(SortOneDArray(a), -2);
+  // An object cannot be compared: the sort stops, and no element is lost or doubled, whether the
+  // partitioning or (in five elements) the insertion pass meets it.
   auto numbers = [](const std::vector<Variant>& elements) {
     std::multiset<int32_t> out;  // the object as -1, anything else but a Long as -2
     for (auto& v : elements) out.insert(v.isObject() ? -1 : v.type() == vtI4 ? v.i4() : -2);
     return out;
   };
-  EXPECT_EQ(numbers(a.arrayRef().elements()), numbers(items));
+  for (int n : {5, 40}) {
+    std::vector<Variant> items;
+    for (int i = 0; i < n; ++i) items.emplace_back(int32_t((i * 17) % 40));
+    items[size_t(n / 2 + 1)] = Variant(newCollection());
+    Variant a = vec(items);
+    EXPECT_EQ(SortOneDArray(a), -2);
+    EXPECT_EQ(numbers(a.arrayRef().elements()), numbers(items)) << n << " elements";
+  }
   // A two-dimensional array is not indexed with one subscript.
   Variant m = mat({{i2(2), i2(1)}, {i2(0), i2(3)}});
   EXPECT_EQ(SortOneDArray(m), -2);

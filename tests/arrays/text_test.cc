@@ -1,13 +1,14 @@
 // Delimited text and text files, called directly.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "arrays/arrays.h"
 #include "arrays/arrays_fixture.h"
@@ -85,6 +86,18 @@ std::vector<std::vector<std::string>> rowsOf(const Variant& v) {
 
 using Rows = std::vector<std::vector<std::string>>;
 
+// The code page of the text files, for one scope.
+struct CodePage {
+  explicit CodePage(const char* page) {
+    setenv("TALVEX_CODEPAGE", page, 1);
+    reloadCodePage();
+  }
+  ~CodePage() {
+    unsetenv("TALVEX_CODEPAGE");
+    reloadCodePage();
+  }
+};
+
 // Lines of about 1.5 MB in all, with the middle byte at the given place of a line end.
 std::string aroundTheMiddle(const std::string& middle) {
   std::string half;
@@ -92,76 +105,61 @@ std::string aroundTheMiddle(const std::string& middle) {
   return half + middle + half.substr(0, half.size() - middle.size() % 2);
 }
 
-TEST_F(TextFiles, ShapeComesFromLinesAndMostDelimiters) {
-  Variant v = readArray("a,b,c\r\nd\r\n\r\n");
-  EXPECT_EQ(rowsOf(v), (Rows{{"a", "b", "c"}, {"d", "<E>", "<E>"}, {"", "<E>", "<E>"}}));
-  // Strings, not other types, and lower bounds 0.
-  EXPECT_EQ(v.arrayRef().at(0, 0).type(), vtString);
-  EXPECT_EQ(v.arrayRef().lbound(1), 0);
-  EXPECT_EQ(v.arrayRef().lbound(2), 0);
-  // A trailing delimiter adds no field, but it counts for the width.
-  EXPECT_EQ(rowsOf(readArray("a,b,\r\nc")), (Rows{{"a", "b", "<E>"}, {"c", "<E>", "<E>"}}));
-}
-
-// A file with any CR keeps CR and CR LF as its line ends, a lone LF being data; a file without
-// any CR has LF line ends. Both readers, in both the bytewise and the decoding path.
-TEST_F(TextFiles, LineEndsFollowTheFile) {
+// How lines split into fields, Empty shown as "<E>". Rows of ASCII that a code page remapping some
+// ASCII bytes leaves alone are read under it too, which goes through the line reader.
+TEST_F(TextFiles, LinesAndFields) {
   struct Case {
     const char* what;
     std::string bytes;
     Rows rows;
+    std::u16string delimiter = u",";
+    bool removeQuotes = false;
   };
   const Case cases[] = {
+      // The shape comes from the lines and the most delimiters in one line; a trailing delimiter
+      // adds no field, but it counts for the width.
+      {"shape", "a,b,c\r\nd\r\n\r\n", {{"a", "b", "c"}, {"d", "<E>", "<E>"}, {"", "<E>", "<E>"}}},
+      {"a trailing delimiter", "a,b,\r\nc", {{"a", "b", "<E>"}, {"c", "<E>", "<E>"}}},
+      // A file with any CR keeps CR and CR LF as its line ends, a lone LF being data; a file
+      // without any CR has LF line ends.
       {"LF only", "a,b\nc\n\nd", {{"a", "b"}, {"c", "<E>"}, {"", "<E>"}, {"d", "<E>"}}},
       {"CR LF", "a,b\r\nc\r\n", {{"a", "b"}, {"c", "<E>"}}},
       {"CR", "a\rb\r", {{"a"}, {"b"}}},
       {"mixed", "a\rb\r\nc\nd", {{"a"}, {"b"}, {"c\nd"}}},
       {"LF in a field of a CR LF file", "x,\"p\nq\"\r\ny,z\r\n", {{"x", "\"p\nq\""}, {"y", "z"}}},
       {"a lone CR at the end", "a\nb\r", {{"a\nb"}}},
+      // Quotes have no meaning to the splitter; only a field wrapped in them loses them.
+      {"quotes removed", "\"x\",\"y,z\"\r\n\"a\r\n\"\"q\"\"\"\r\n\"",
+       {{"x", "\"y", "z\""}, {"\"a", "<E>", "<E>"}, {"\"q\"\"", "<E>", "<E>"}, {"\"", "<E>", "<E>"}}, u",", true},
+      {"quotes kept", "\"x\",y", {{"\"x\"", "y"}}},
+      // Another delimiter makes commas ordinary; it is compared exactly, as a whole string.
+      {"another delimiter", "1|2,3\r\n", {{"1", "2,3"}}, u"|"},
+      {"case matters", "aXbxc", {{"aXb", "c"}}, u"x"},
+      {"an empty delimiter is the comma", "p,q", {{"p", "q"}}, u""},
+      {"several characters", "a::b:c::\r\n::", {{"a", "b:c", "<E>"}, {"", "<E>", "<E>"}}, u"::"},
+      {"no overlaps", "xaaa", {{"x", "a"}}, u"aa"},
+      // UTF-8 by default: characters outside ASCII as data and as the delimiter. A byte-order mark
+      // is no part of the text.
+      {"non-ASCII delimiter", "é§ü\r\nplain", {{"é", "ü"}, {"plain", "<E>"}}, u"§"},
+      {"non-ASCII data", "Ωmega,ok\r\nx,y", {{"Ωmega", "ok"}, {"x", "y"}}},
+      {"byte-order mark", "\xEF\xBB\xBF" "a,b\r\nc", {{"a", "b"}, {"c", "<E>"}}},
   };
   for (const char* page : {"UTF-8", "ISO646-DE"}) {
-    setenv("TALVEX_CODEPAGE", page, 1);
-    reloadCodePage();
+    CodePage codePage(page);
     for (const Case& c : cases) {
+      const bool remapped = std::any_of(c.bytes.begin(), c.bytes.end(), [](unsigned char b) {
+        return b >= 0x80 || std::string_view("@[\\]{|}~").find(char(b)) != std::string_view::npos;
+      });
+      if (page != std::string_view("UTF-8") && remapped) continue;
       SCOPED_TRACE(std::string(c.what) + " in " + page);
-      EXPECT_EQ(rowsOf(readArray(c.bytes)), c.rows);
+      Variant v = readArray(c.bytes, c.delimiter, c.removeQuotes);
+      EXPECT_EQ(rowsOf(v), c.rows);
+      EXPECT_TRUE(v.arrayRef().lbound(1) == 0 && v.arrayRef().lbound(2) == 0);
       Variant lines = vec({});
       ASSERT_EQ(TextFileToOneDArray(wpath("in.txt"), lines), 1);
       EXPECT_EQ(size_t(lines.arrayRef().ubound(1) + 1), c.rows.size());
     }
   }
-  unsetenv("TALVEX_CODEPAGE");
-  reloadCodePage();
-}
-
-TEST_F(TextFiles, QuotesAndDelimiters) {
-  Variant v = readArray("\"x\",\"y,z\"\r\n\"a\r\n\"\"q\"\"\"\r\n\"", u",", true);
-  // Quotes have no meaning to the splitter; only a field wrapped in them loses them.
-  EXPECT_EQ(rowsOf(v), (Rows{{"x", "\"y", "z\""}, {"\"a", "<E>", "<E>"}, {"\"q\"\"", "<E>", "<E>"},
-                             {"\"", "<E>", "<E>"}}));
-  EXPECT_EQ(rowsOf(readArray("\"x\",y", u",", false)), (Rows{{"\"x\"", "y"}}));
-  // Another delimiter makes commas ordinary; the delimiter is compared exactly.
-  EXPECT_EQ(rowsOf(readArray("1|2,3\r\n", u"|")), (Rows{{"1", "2,3"}}));
-  EXPECT_EQ(rowsOf(readArray("aXbxc", u"x")), (Rows{{"aXb", "c"}}));
-  // An empty delimiter is the comma.
-  EXPECT_EQ(rowsOf(readArray("p,q", u"")), (Rows{{"p", "q"}}));
-}
-
-TEST_F(TextFiles, MultiCharacterDelimiterSplitsAtTheWholeString) {
-  EXPECT_EQ(rowsOf(readArray("a::b:c::\r\n::", u"::")), (Rows{{"a", "b:c", "<E>"}, {"", "<E>", "<E>"}}));
-  EXPECT_EQ(rowsOf(readArray("xaaa", u"aa")), (Rows{{"x", "a"}}));
-  Variant one = vec({});
-  ASSERT_EQ(MultiLineTextToOneDArray(u"1<>2<>", one, u"<>"), 1);
-  EXPECT_EQ(one, vec({str("1"), str("2")}));
-}
-
-TEST_F(TextFiles, NonAsciiTextDelimiterAndByteOrderMark) {
-  // UTF-8 by default: a character outside ASCII as data and as the delimiter.
-  EXPECT_EQ(rowsOf(readArray("é§ü\r\nplain", u"§")), (Rows{{"é", "ü"}, {"plain", "<E>"}}));
-  EXPECT_EQ(rowsOf(readArray("Ωmega,ok\r\nx,y")), (Rows{{"Ωmega", "ok"}, {"x", "y"}}));
-  // A byte-order mark is no part of the text.
-  EXPECT_EQ(rowsOf(readArray("\xEF\xBB\xBF" "a,b\r\nc")), (Rows{{"a", "b"}, {"c", "<E>"}}));
-  expectSameAsOneReader("\xEF\xBB\xBF" "one\r\ntwo");
 }
 
 // From 1 MB a file is read as two halves at once, split where a line starts; the reader itself
@@ -188,37 +186,21 @@ TEST_F(TextFiles, LargeFilesGiveTheArrayOfOneReader) {
   expectSameAsOneReader(head + "\nb,c\r\n" + std::string(3 << 20, 'z') + ",end");
 }
 
-// Random bytes: line ends, delimiters, quotes, UTF-8 and invalid bytes.
-TEST_F(TextFiles, RandomFilesGiveTheArrayOfOneReader) {
-  const std::vector<std::string> pieces = {"a", "bc", ",", "\r", "\r\n", "\n", "\"", "\xC3\xA9", "\xFF", "xyz,"};
-  for (uint32_t seed : {1u, 2u, 3u}) {
-    std::string bytes;
-    while (bytes.size() < 1200000) {
-      seed = seed * 1103515245 + 12345;
-      bytes += pieces[(seed >> 16) % pieces.size()];
-    }
-    expectSameAsOneReader(bytes);
-  }
-}
-
 TEST_F(TextFiles, OtherCodePage) {
-  setenv("TALVEX_CODEPAGE", "CP1252", 1);
-  reloadCodePage();
+  std::optional<CodePage> page;
+  page.emplace("CP1252");
   Variant v = readArray(std::string("caf\xE9;\x80\r\nz", 9), u";");
   EXPECT_EQ(rowsOf(v), (Rows{{"café", "€"}, {"z", "<E>"}}));
   Variant out = mat({{str("ü"), str("€")}});
   ASSERT_EQ(TwoDArrayToTextFile(out, wpath("o.txt"), u";"), 1);
   EXPECT_EQ(read("o.txt"), std::string("\xFC;\x80\r\n"));
   // A code page that gives some ASCII bytes other characters reads through the line reader.
-  setenv("TALVEX_CODEPAGE", "ISO646-DE", 1);
-  reloadCodePage();
+  page.emplace("ISO646-DE");
   EXPECT_EQ(rowsOf(readArray("a,b\r\nc[,d\r\n")), (Rows{{"a", "b"}, {"cÄ", "d"}}));
   EXPECT_EQ(rowsOf(readArray("x[y", u"Ä")), (Rows{{"x", "y"}}));
   Variant lines = vec({});
   ASSERT_EQ(TextFileToOneDArray(wpath("in.txt"), lines), 1);
   EXPECT_EQ(lines.arrayRef().ubound(1), 0);
-  unsetenv("TALVEX_CODEPAGE");
-  reloadCodePage();
 }
 
 TEST_F(TextFiles, ReaderFailuresInTheirOrder) {
@@ -247,34 +229,28 @@ TEST_F(TextFiles, ReaderFailuresInTheirOrder) {
 }
 
 // A named pipe that nobody writes to cannot be read as a text file: both readers answer -1 at
-// once instead of waiting for a writer. Run in a child process, so that a wait fails the test
-// instead of hanging it.
+// once instead of waiting for a writer. Run in a child process that an alarm ends, so that a wait
+// fails the test instead of hanging it.
 TEST_F(TextFiles, NamedPipeIsNoReadableFile) {
   ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
   const BStr name = wpath("pipe");
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    Variant a = vec({str("k")}), b = vec({str("k")});
-    int16_t r1 = TextFileToArray(name, a), r2 = TextFileToOneDArray(name, b);
-    // The same through the line reader, under a code page that remaps ASCII.
-    setenv("TALVEX_CODEPAGE", "ISO646-DE", 1);
-    reloadCodePage();
-    int16_t r3 = TextFileToArray(name, a), r4 = TextFileToOneDArray(name, b);
-    _exit(r1 == -1 && r2 == -1 && r3 == -1 && r4 == -1 && a == vec({str("k")}) && b == vec({str("k")}) ? 0 : 1);
+    alarm(60);
+    bool refused = true;
+    // The second code page remaps ASCII, so the pipe is met by the line reader.
+    for (const char* page : {"UTF-8", "ISO646-DE"}) {
+      CodePage codePage(page);
+      Variant a = vec({str("k")}), b = vec({str("k")});
+      refused = refused && TextFileToArray(name, a) == -1 && TextFileToOneDArray(name, b) == -1 &&
+                a == vec({str("k")}) && b == vec({str("k")});
+    }
+    _exit(refused ? 0 : 1);
   }
   int status = 0;
-  pid_t done = 0;
-  for (int waited = 0; waited < 200 && done == 0; ++waited) {
-    done = waitpid(child, &status, WNOHANG);
-    if (done == 0) usleep(50000);
-  }
-  if (done == 0) {
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    FAIL() << "reading a named pipe waited for a writer";
-  }
-  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status)) << "reading a named pipe waited for a writer";
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
@@ -318,12 +294,6 @@ TEST(ArrayToText, DelimitersQuotesAndWrittenBackDefaults) {
   EXPECT_EQ(text, u"a,b|c,d|");
   ASSERT_EQ(TwoDArrayToText(a, text, d, eol, true), 1);
   EXPECT_EQ(text, u"\"a\",\"b\"|\"c\",\"d\"|");
-  // Blank delimiter and end of row are replaced, and the caller sees the replacement.
-  BStr blank = u" ", none = u"";
-  ASSERT_EQ(TwoDArrayToText(a, text, blank, none), 1);
-  EXPECT_EQ(blank, u"\t");
-  EXPECT_EQ(none, u"\r\n");
-  EXPECT_EQ(text, u"a\tb\r\nc\td\r\n");
 
   // Any lower bounds; numbers and Empty as text.
   Variant m = mat({{Variant(1.5), Variant()}, {Variant(int32_t(-2)), Variant(true)}}, 1, 5);
@@ -375,15 +345,6 @@ TEST_F(TextFiles, WritersEndEveryLineWithCrLfAndReplaceTheFile) {
   EXPECT_EQ(TwoDArrayToTextFile(a, wpath("missing-dir/x.txt")), -2);
   Variant bad = vec({str("a"), Variant::null()});
   EXPECT_EQ(OneDArrayToTextFile(bad, wpath("q.txt"), true), -2);
-}
-
-TEST_F(TextFiles, WrittenFileReadsBackInTheSameShape) {
-  Variant a = mat({{str("h1"), str("h2"), str("h3")}, {Variant(1.5), str("x y"), Variant()}});
-  ASSERT_EQ(TwoDArrayToTextFile(a, wpath("rt.csv"), u";"), 1);
-  Variant back = vec({});
-  ASSERT_EQ(TextFileToArray(wpath("rt.csv"), back, u";"), 1);
-  // Elements come back as strings; an empty last field of a row comes back Empty.
-  EXPECT_EQ(rowsOf(back), (Rows{{"h1", "h2", "h3"}, {"1.5", "x y", "<E>"}}));
 }
 
 }  // namespace
