@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/test_objects.h"
+#include "talvex/registry.h"
 
 namespace tlx {
 namespace {
@@ -20,7 +21,8 @@ std::vector<Variant> items(const ObjRef& c) { return c->enumerate(); }
 Variant s(const char* t) { return Variant(t); }
 
 TEST(Collection, AddWithKeysBeforeAndAfterAndRemove) {
-  ObjRef c = newCollection();
+  registerRuntimeClasses();
+  ObjRef c = createObject("VBA.Collection");  // as a script makes one
   callMethod(c, "Add", {s("b"), s("kb")});
   callNamed(c, "Add", {s("a")}, {{"Before", Variant(int32_t{1})}, {"Key", s("ka")}});
   callNamed(c, "add", {s("d")}, {{"after", s("KB")}});  // member, argument and key names ignore case
@@ -60,7 +62,8 @@ TEST(Collection, ErrorsAsBasicRaisesThem) {
 }
 
 TEST(Dictionary, AddItemKeysItemsInInsertionOrder) {
-  ObjRef d = newDictionary();
+  registerRuntimeClasses();
+  ObjRef d = createObject("Scripting.Dictionary");
   callMethod(d, "Add", {s("b"), Variant(int16_t{2})});
   callNamed(d, "Add", {}, {{"Item", Variant(int16_t{1})}, {"Key", s("a")}});
   callMethod(d, "Add", {Variant(int16_t{1}), s("one")});
