@@ -2,9 +2,6 @@
 // host ends cleanly with a message; nothing crashes, hangs or holds memory without bound.
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <random>
-
 #include "support/talvex_session.h"
 
 namespace {
@@ -75,29 +72,9 @@ TEST(HostileInput, AnOverlongLineIsSkippedWithoutBeingHeld) {
   EXPECT_TRUE(refused(b[1], "line longer than 100 bytes"));
 }
 
-TEST(HostileInput, TenMillionElementsWork) {
-  std::string items;
-  items.reserve(20000000);
-  for (int i = 0; i < 10000000; ++i) items += i ? ",7" : "7";
-  auto a = answersOf(runHost({"session"}, let("big", "[" + items + "]") + "\n" + R"({"call":"AboutBox"})" + "\n"));
-  ASSERT_EQ(a.size(), 2u);
-  ASSERT_TRUE(a[0]["ok"]) << a[0]["error"];
-  EXPECT_EQ(a[0]["vars"]["big"].size(), 10000000u);
-  EXPECT_TRUE(a[1]["ok"]);
-}
-
 TEST(HostileInput, GarbageAndInvalidUtf8GetAnAnswerEach) {
-  std::mt19937 random(16);
-  std::string input;
-  const int lines = 200;
-  for (int i = 0; i < lines; ++i) {
-    std::string line = "#";  // never blank
-    for (int n = random() % 300; n > 0; --n) {
-      char c = static_cast<char>(random());
-      line += c == '\n' ? '\0' : c;
-    }
-    input += line + "\n";
-  }
+  // Garbage with a NUL, a lone CR and bytes of no encoding (the fuzz targets try much more).
+  std::string input = std::string("#\0{\r\x01\xFF\"[", 8) + "\n";
   input += let("s", "\"\xFF\xFE\xC3\x28\"") + "\n";
   input += let("s", "\"\xED\xA0\x80\"") + "\n";  // an encoded surrogate
   input += std::string("{\"let\":\"\xC0\xAF\",\"value\":1}\n");
@@ -106,58 +83,18 @@ TEST(HostileInput, GarbageAndInvalidUtf8GetAnAnswerEach) {
   for (const char* date : {"20221474836484-02-31T13:05:00", "2024-01-01T00:00:nan", "99-12-31", "10000-01-01"})
     input += let("d", std::string(R"({"date":")") + date + R"("})") + "\n";
   auto a = answersOf(runHost({"session"}, input));
-  ASSERT_EQ(a.size(), lines + 8u);
+  ASSERT_EQ(a.size(), 9u);
   for (const json& answer : a) EXPECT_TRUE(refused(answer, "")) << answer;
 }
 
-// Runs the host with its standard output closed, or a pipe nobody reads.
-ProcessResult withoutReader(bool closeOutput) {
-  const std::string input = std::string(R"({"call":"AboutBox"})") + "\n";
-  int out[2], err[2], in[2];
-  if (pipe(out) || pipe(err) || pipe(in)) throw std::runtime_error("pipe failed");
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(err[1], 2);
-    if (closeOutput) close(1);
-    else dup2(out[1], 1);
-    for (int fd : {out[0], out[1], err[0], err[1], in[0], in[1]}) close(fd);
-    setsid();
-    execl(TALVEX_BINARY, TALVEX_BINARY, "session", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[0]);  // nobody reads: the host's writes fail
-  close(out[1]);
-  close(err[1]);
-  close(in[0]);
-  std::signal(SIGPIPE, SIG_IGN);
-  for (int i = 0; i < 1000; ++i)
-    if (write(in[1], input.data(), input.size()) < 0) break;
-  close(in[1]);
-  ProcessResult r;
-  char chunk[4096];
-  for (ssize_t n; (n = read(err[0], chunk, sizeof chunk)) > 0;) r.err.append(chunk, static_cast<size_t>(n));
-  close(err[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return r;
-}
-
+// A thousand requests, more answers than a pipe holds, to a host whose standard output is closed
+// or a pipe whose reader has gone: what it says, and its exit status.
 TEST(HostileInput, NoReaderForTheAnswersEndsTheSessionWithAMessage) {
-  for (bool closed : {true, false}) {
-    ProcessResult r = withoutReader(closed);
-    EXPECT_EQ(r.exitCode, 1) << (closed ? "closed" : "broken pipe");
-    EXPECT_NE(r.err.find("standard output is closed; session ended"), std::string::npos) << r.err;
-  }
-}
-
-TEST(HostileInput, DeepCallArguments) {
-  ProcessResult call = runHost({"call", "AboutBox", nested(60000)}, "");
-  EXPECT_EQ(call.exitCode, 1);
-  auto answers = tlxtest::parseAnswers(call.out);
-  ASSERT_EQ(answers.size(), 1u);
-  EXPECT_TRUE(refused(answers[0], "arg1 nests deeper than 1000 levels")) << answers[0];
+  const std::string host = "yes '{\"call\":\"AboutBox\"}' | head -n 1000 | " + tlxtest::shellQuote(TALVEX_BINARY);
+  for (const std::string& run : {host + " session 2>&1 >&-; echo \"exit $?\"",
+                                 "{ { " + host + " session 2>&3; echo \"exit $?\" >&3; } | true; } 3>&1"})
+    EXPECT_EQ(tlxtest::shell("bash -c " + tlxtest::shellQuote(run)),
+              "talvex session: standard output is closed; session ended\nexit 1\n") << run;
 }
 
 TEST(HostileInput, AnUnusableCodePageIsSaidAtStart) {

@@ -23,37 +23,48 @@ TEST(Usage, HelpNamesEveryCommandAndOption) {
                              "talvex methods NAME", "{\"var\": \"name\"}", "\"as\": \"name\""})
       EXPECT_NE(r.out.find(word), std::string::npos) << flag << " lacks " << word;
   }
-  auto bad = runHost({"session", "--trace"}, "");
-  EXPECT_EQ(bad.exitCode, 2) << "--trace without a file";
-  EXPECT_NE(bad.err.find("--trace FILE"), std::string::npos);
 }
 
-TEST(Usage, MethodsNameDescribesOneMethod) {
-  auto r = runHost({"methods", "texTFileToArray"}, "");
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("Function TextFileToArray(strTextFile As String, varArray As Variant, ", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("dispatch identifier 0x6003"), std::string::npos);
-  EXPECT_NE(r.out.find("strDelimiter"), std::string::npos);
-  EXPECT_NE(r.out.find("optional, default \",\", by value"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("returns                Integer, one of these status codes:\n"
-                       "  1                      done\n"
-                       "  -1                     the file cannot be opened for reading\n"),
-            std::string::npos)
-      << r.out;
-  auto counts = runHost({"methods", "AttributesToFile"}, "");
-  EXPECT_NE(counts.out.find("Integer, a count (0 or more) or one of these status codes:\n"), std::string::npos)
-      << counts.out;
-
-  auto zoom = runHost({"methods", "ZoomScaled"}, "");
-  EXPECT_NE(zoom.out.find("tlxZoomScaleAbsolute = 0, tlxZoomScaleRelative = 1"), std::string::npos)
-      << "an enumeration parameter lists its constants: " << zoom.out;
-  auto sub = runHost({"methods", "AboutBox"}, "");
-  EXPECT_NE(sub.out.find("returns                nothing"), std::string::npos) << sub.out;
-
+// `methods NAME` as text, and the whole type library as a table and as JSON.
+TEST(Usage, MethodsDescribeTheTypeLibrary) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"texTFileToArray", "Function TextFileToArray(strTextFile As String, varArray As Variant, "},
+      {"TextFileToArray", "  dispatch identifier 0x6003003B, built\n"},
+      {"TextFileToArray", "  strDelimiter           String           optional, default \",\", by value\n"},
+      {"TextFileToArray", "  returns                Integer, one of these status codes:\n"
+                          "  1                      done\n"
+                          "  -1                     the file cannot be opened for reading\n"},
+      {"AttributesToFile", "Integer, a count (0 or more) or one of these status codes:\n"},
+      {"ZoomScaled", "tlxZoomScaleAbsolute = 0, tlxZoomScaleRelative = 1"},  // an enumeration's constants
+      {"AboutBox", "  returns                nothing\n"},
+  };
+  for (const auto& [name, text] : cases) {
+    auto r = runHost({"methods", name}, "");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(text), std::string::npos) << r.out;
+  }
   auto unknown = runHost({"methods", "NoSuchMethod"}, "");
   EXPECT_EQ(unknown.exitCode, 1);
   EXPECT_TRUE(unknown.out.empty());
   EXPECT_NE(unknown.err.find("no method \"NoSuchMethod\""), std::string::npos);
+
+  auto table = runHost({"methods"}, "");
+  EXPECT_NE(table.out.find("0x60030000"), std::string::npos);
+  EXPECT_NE(table.out.find("Function Zoom(dblStartPtX As Double"), std::string::npos);
+  EXPECT_NE(table.out.find("100 methods"), std::string::npos);
+  const json methods = json::parse(runHost({"methods", "--json"}, "").out);
+  ASSERT_EQ(methods.size(), 100u);
+  EXPECT_EQ(methods[0]["dispid"], 0x60030000);
+  for (auto& m : methods) {
+    // A method whose binding went missing would answer E_NOTIMPL instead of working.
+    EXPECT_TRUE(m["built"].get<bool>()) << m["name"];
+    if (m["name"] != "TextFileToArray") continue;
+    EXPECT_EQ(m["params"][2], json({{"name", "strDelimiter"}, {"type", "String"}, {"optional", true},
+                                    {"default", ","}, {"byval", true}}));
+    EXPECT_EQ(m["params"][0]["default"], nullptr);
+    EXPECT_EQ(m["result"], "Integer");
+    EXPECT_EQ(m["status_codes"][1], json({{"code", -1}, {"meaning", "the file cannot be opened for reading"}}));
+  }
 }
 
 TEST(Usage, TraceHoldsEveryRequestAndAnswerWithPasswordsMasked) {

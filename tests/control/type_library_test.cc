@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace tlx {
 namespace {
@@ -53,33 +54,19 @@ TEST(TypeLibrary, SignaturesReadLikeTheInterface) {
   EXPECT_EQ(findMethod("DocumentCount")->signature(), "Function DocumentCount() As Long");
   EXPECT_EQ(findMethod("AboutBox")->signature(), "Sub AboutBox()");
 
-  const MethodInfo* open = findMethod("OpenDocument");
-  ASSERT_EQ(open->params.size(), 6u);
-  const ParamInfo& ws = open->params[4];
-  EXPECT_EQ(ws.name, "lngWindowStateAutoCAD");
-  EXPECT_EQ(ws.typeName, "WindowStateType");
-  EXPECT_EQ(ws.type, vtI4);
-  EXPECT_TRUE(ws.byVal && ws.optional);
-  ASSERT_TRUE(ws.defaultValue.has_value());
+  // Declared types and defaults of a few parameters that the signatures above do not show.
+  const ParamInfo& ws = findMethod("OpenDocument")->params[4];
+  EXPECT_EQ(std::tuple(ws.name, ws.typeName, ws.type),
+            std::tuple("lngWindowStateAutoCAD", "WindowStateType", vtI4));
   EXPECT_EQ(*ws.defaultValue, Variant(int32_t{1}));
-
   const MethodInfo* pdf = findMethod("CreatePDFFromFile");
   ASSERT_EQ(pdf->params.size(), 12u);
-  EXPECT_EQ(pdf->params[5].type, vtR4);
   EXPECT_EQ(*pdf->params[5].defaultValue, Variant(8.5f));
-  EXPECT_EQ(*pdf->params[2].defaultValue, Variant(u"Courier"));
-  EXPECT_FALSE(pdf->params[0].optional);
-
   // The Word table methods share their twenty table parameters.
   const MethodInfo* word = findMethod("RecordsetToWord");
   ASSERT_EQ(word->params.size(), 22u);
-  EXPECT_EQ(word->params[1].name, "blnIncludeHeadings");
-  EXPECT_EQ(word->params.back().name, "lngPageOrientation");
-  EXPECT_EQ(word->params[7].name, "strFont");
   EXPECT_EQ(*word->params[7].defaultValue, Variant(u"Times New Roman"));
-
-  const MethodInfo* flex = findMethod("FlexGridToArray");
-  EXPECT_EQ(flex->params[5].type, vtI2);  // lngEndCol is 16-bit, whatever its prefix says
+  EXPECT_EQ(findMethod("FlexGridToArray")->params[5].type, vtI2);  // lngEndCol is 16-bit, whatever its prefix says
   EXPECT_EQ(findMethod("TwoDArrayToCollection")->params[1].type, vtDispatch);
   EXPECT_EQ(findMethod("CreateMultilineTextFromTwoDArray")->resultType, vtVariant);
   EXPECT_EQ(findMethod("CreateLine")->resultType, vtDispatch);
@@ -104,13 +91,8 @@ TEST(TypeLibrary, Enumerations) {
     for (auto& [name, value] : e.constants) all[e.name][name] = value;
   EXPECT_EQ(all.size(), 11u);
   EXPECT_EQ(all["TableType"].size(), 43u);
-  EXPECT_EQ(all["TableType"]["tlxTableFormatGrid1"], 16);
   EXPECT_EQ(all["TableType"]["tlxTableFormatWeb3"], 42);
-  EXPECT_EQ(all["TableType"]["tlxTableFormat3DEffects1"], 32);
   EXPECT_EQ(all["WindowStateType"]["tlxMaximizedWindow"], 3);
-  EXPECT_EQ(all["ComputeType"]["tlxDivide"], 3);
-  EXPECT_EQ(all["ZoomScaleType"]["tlxZoomScaleRelativePSpace"], 2);
-  EXPECT_EQ(all["TableAlignType"]["tlxTableAlignRight"], 2);
 }
 
 // Every method that answers with an Integer reports by status code (GetVersion answers a version),
