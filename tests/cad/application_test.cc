@@ -4,7 +4,8 @@
 namespace tlxtest {
 namespace {
 
-TEST_F(CadTest, IsAutoCADUpAndGetAutoCADObjectAttachOnlyToARunningInstance) {
+// GetVersion takes the major version and fails with the underlying error.
+TEST_F(CadTest, IsAutoCADUpGetAutoCADObjectAndGetVersionAttachOnlyToARunningInstance) {
   Variant out(int16_t{7});
   EXPECT_FALSE(IsAutoCADUp(ctx));
   EXPECT_EQ(GetAutoCADObject(ctx, out), -1);
@@ -12,48 +13,38 @@ TEST_F(CadTest, IsAutoCADUpAndGetAutoCADObjectAttachOnlyToARunningInstance) {
   EXPECT_NE(failure([] { getObject(kAcadProgId); }), 0);  // attaching never starts the application
 
   start();
+  EXPECT_EQ(failure([&] { GetVersion(ctx); }), hr::OBJECT_VARIABLE_NOT_SET);  // not attached
   EXPECT_TRUE(IsAutoCADUp(ctx));
   EXPECT_EQ(objAcadApp, app);
+  EXPECT_EQ(GetVersion(ctx), 16);  // "16.0s (LMS Tech)"
   EXPECT_EQ(GetAutoCADObject(ctx, out), 1);
   EXPECT_EQ(out.obj(), app);
 
   // Held but ended: the failed attach is reported as -2 with the old reference.
   callMethod(app, "Quit");
+  EXPECT_EQ(failure([&] { GetVersion(ctx); }), hr::RPC_E_DISCONNECTED);
   Variant again;
   EXPECT_EQ(GetAutoCADObject(ctx, again), -2);
   EXPECT_EQ(again.obj(), app);
 }
 
-TEST_F(CadTest, GetVersionTakesTheMajorVersionAndFailsWithTheUnderlyingError) {
-  start();
-  EXPECT_EQ(failure([&] { GetVersion(ctx); }), hr::OBJECT_VARIABLE_NOT_SET);  // not attached
-  ASSERT_TRUE(IsAutoCADUp(ctx));
-  EXPECT_EQ(GetVersion(ctx), 16);  // "16.0s (LMS Tech)"
-  callMethod(app, "Quit");
-  EXPECT_EQ(failure([&] { GetVersion(ctx); }), hr::RPC_E_DISCONNECTED);
-}
-
-TEST_F(CadTest, HideAndUnhideShowTheWindowAndLeaveTheHeldDocument) {
-  expectRaises([&] { HideAutoCAD(ctx); }, "AutoCAD is not active.");
-  expectRaises([&] { UnhideAutoCAD(ctx); }, "AutoCAD is not active.");
+// SwitchToAutoCAD brings the window forward; Hide and Unhide leave the held document.
+TEST_F(CadTest, HideUnhideAndSwitchToAutoCADSteerTheApplicationsWindow) {
+  for (auto method : {HideAutoCAD, UnhideAutoCAD, SwitchToAutoCAD})
+    expectRaises([&] { method(ctx); }, "AutoCAD is not active.");
   ObjRef plan = runningWithHeldDoc();
+  SwitchToAutoCAD(ctx);
+  EXPECT_EQ(site.activated, std::vector<std::string>{"AutoCAD - [Plan.dxf]"});
   HideAutoCAD(ctx);
   EXPECT_FALSE(toBool(getProperty(app, "Visible")));
+  expectRaises([&] { SwitchToAutoCAD(ctx); }, "Unable to activate AutoCAD.");  // a hidden window cannot come forward
   UnhideAutoCAD(ctx);
   EXPECT_TRUE(toBool(getProperty(app, "Visible")));
+  SwitchToAutoCAD(ctx);  // shown again, it comes forward
   EXPECT_EQ(objAcadDoc, plan);
   callMethod(app, "Quit");  // the reference held is stale now
   expectRaises([&] { HideAutoCAD(ctx); }, "Unable to hide AutoCAD.");
   expectRaises([&] { UnhideAutoCAD(ctx); }, "Unable to unhide AutoCAD.");
-}
-
-TEST_F(CadTest, SwitchToAutoCADBringsTheApplicationsWindowForward) {
-  expectRaises([&] { SwitchToAutoCAD(ctx); }, "AutoCAD is not active.");
-  start();
-  SwitchToAutoCAD(ctx);
-  EXPECT_EQ(site.activated, std::vector<std::string>{"AutoCAD - [Drawing1.dwg]"});
-  putProperty(app, "Visible", Variant(false));  // a hidden window cannot come forward
-  expectRaises([&] { SwitchToAutoCAD(ctx); }, "Unable to activate AutoCAD.");
 }
 
 TEST_F(CadTest, CloseAutoCADClosesEveryDocumentWithTheSaveFlagPastFailuresThenQuits) {

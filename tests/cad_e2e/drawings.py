@@ -3,11 +3,13 @@
   drawings.py make PATH [VERSION]  writes the sample drawing (R2000 unless told)
   drawings.py facts PATH           prints what a reader finds in PATH as one JSON object
   drawings.py entities PATH        prints the geometry of the model and paper space entities
+  drawings.py solids PATH          prints the audit errors and the meshes of the solids' bodies
 """
 import json
 import sys
 
 import ezdxf
+from ezdxf.math import Vec3
 
 # A body as other writers store it: kept as read.
 SAT = [
@@ -113,27 +115,21 @@ def facts(path):
     return out
 
 
+# The fields read of each kind; points become lists.
+FIELDS = {"LINE": "start end", "CIRCLE": "center radius", "ARC": "center radius start_angle end_angle",
+          "ELLIPSE": "center major_axis ratio", "TEXT": "insert height text", "MTEXT": "insert width"}
+
+
 def geometry(e):
-    t = e.dxftype()
-    d = e.dxf
-    if t == "LINE":
-        return {"start": list(d.start), "end": list(d.end)}
-    if t in ("CIRCLE", "ARC"):
-        g = {"center": list(d.center), "radius": d.radius}
-        if t == "ARC":
-            g.update(start_angle=d.start_angle, end_angle=d.end_angle)
-        return g
-    if t == "ELLIPSE":
-        return {"center": list(d.center), "major_axis": list(d.major_axis), "ratio": d.ratio}
-    if t == "TEXT":
-        return {"insert": list(d.insert), "height": d.height, "text": d.text}
-    if t == "MTEXT":
-        return {"insert": list(d.insert), "width": d.get("width", 0), "text": e.text}
-    if t == "INSERT":
-        return {"attribs": {a.dxf.tag: a.dxf.text for a in e.attribs}}
-    if t == "3DSOLID":
-        return {"sat_lines": len(list(e.sat))}
-    return {}
+    g = {f: e.dxf.get(f, 0) for f in FIELDS.get(e.dxftype(), "").split()}
+    g = {f: list(v) if isinstance(v, Vec3) else v for f, v in g.items()}
+    if e.dxftype() == "MTEXT":
+        g["text"] = e.text
+    elif e.dxftype() == "INSERT":
+        g["attribs"] = {a.dxf.tag: a.dxf.text for a in e.attribs}
+    elif e.dxftype() == "3DSOLID":
+        g["sat_lines"] = len(list(e.sat))
+    return g
 
 
 def entities(path):
@@ -145,12 +141,22 @@ def entities(path):
     return out
 
 
+def solids(path):
+    """The faces, vertices and bounding box (x, y and z, each from least to greatest, rounded to
+    1e-9) of each model space solid's body as ezdxf's ACIS reader meshes it."""
+    from ezdxf.acis import api as acis
+    doc = ezdxf.readfile(path)
+    out = {"audit_errors": len(doc.audit().errors), "solids": []}
+    for solid in doc.modelspace().query("3DSOLID"):
+        mesh = acis.mesh_from_body(acis.load_dxf(solid)[0])[0]
+        box = [round(f(v[i] for v in mesh.vertices), 9) for i in range(3) for f in (min, max)]
+        out["solids"].append({"faces": len(mesh.faces), "vertices": len(mesh.vertices), "box": box})
+    return out
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "make":
         make(*sys.argv[2:4])
-    elif sys.argv[1] == "facts":
-        print(json.dumps(facts(sys.argv[2]), sort_keys=True))
-    elif sys.argv[1] == "entities":
-        print(json.dumps(entities(sys.argv[2]), sort_keys=True))
     else:
-        sys.exit("usage: drawings.py make|facts|entities PATH")
+        read = {"facts": facts, "entities": entities, "solids": solids}[sys.argv[1]]
+        print(json.dumps(read(sys.argv[2]), sort_keys=True))
