@@ -277,7 +277,9 @@ TEST_F(DrawingApp, DocumentsOpenSaveAndClose) {
   EXPECT_EQ(toI4(get(docs(), "Count")), 1);
 
   ObjRef a = open(path, true);
-  EXPECT_EQ(open(path).get(), a.get());  // already open: the same document
+  call(obj(call(docs(), "Item", {Variant(int32_t{0})})), "Activate");
+  EXPECT_EQ(open(path).get(), a.get());  // already open: the same document, active again
+  EXPECT_EQ(active().get(), a.get());
   EXPECT_EQ(toI4(get(docs(), "Count")), 2);
   EXPECT_TRUE(toBool(get(a, "ReadOnly")));
   EXPECT_NE(failure([&] { call(a, "Save"); }), 0);
