@@ -38,8 +38,9 @@ TEST(SafeArray, RedimPreserveKeepsElementsOfTheLastDimension) {
   EXPECT_EQ(a.at(0, 1), Variant("a"));
   EXPECT_EQ(a.at(1, 1), Variant("b"));
   EXPECT_NE(errorOf([&] { a.at(0, 2); }), hr::S_OK);
-  // Only the last dimension may change.
+  // Only the last dimension may change, and only in its upper bound.
   EXPECT_NE(errorOf([&] { a.redimPreserve({{0, 3}, {1, 1}}); }), hr::S_OK);
+  EXPECT_NE(errorOf([&] { a.redimPreserve({{0, 2}, {0, 2}}); }), hr::S_OK);
   EXPECT_EQ(a.at(0, 1), Variant("a"));
   a.redim({{5, 1}});
   EXPECT_EQ(a.dims(), 1);
