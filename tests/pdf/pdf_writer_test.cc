@@ -115,6 +115,8 @@ std::vector<Layout> layouts() {
       {"Arial in any case", rep(130, 'a'), {.font = u"ARIAL"}, {{rep(122, 'a'), rep(8, 'a')}}, false},
       {"any other font", rep(140, 'a'), {.font = u"Helvetica"}, {{rep(135, 'a'), rep(5, 'a')}}, false},
       {"Courier in any case", rep(100, 'a'), {.font = u"cOuRiEr"}, {{rep(92, 'a'), rep(8, 'a')}}},
+      {"one character a line takes an escape pair whole", "(\r\n(\r\n(\r\n(\r\n(\r\n(\r\n",
+       {.width = 0.1f, .height = 2.0f}, {{"\\(", "\\(", "\\(", "\\(", "\\(", "\\("}}, false},
       // (693 - 72) / 10.8 is 57.5 exactly: 58 lines a page, though a double division says 57.49...
       {"half a line rounds to even", numberedLines(1, 59), {.size = 9, .height = 9.625f},
        {numbered(1, 58), numbered(59, 59)}, false},
